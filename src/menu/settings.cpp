@@ -1,0 +1,77 @@
+#include "menu/settings.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tdx {
+
+bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& error) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    error = path + ": cannot open the settings file (" + std::strerror(errno) + ")";
+    return false;
+  }
+  SettingsBlock block;
+  size_t got = std::fread(&block, 1, sizeof block, f);
+  bool readError = std::ferror(f) != 0;
+  std::fclose(f);
+  if (readError) {
+    error = path + ": cannot read the settings file";
+    return false;
+  }
+  if (got < sizeof block) {
+    error = path + ": the settings file is too short (" + std::to_string(got) + " of " +
+            std::to_string(sizeof block) + " bytes)";
+    return false;
+  }
+  out = block;
+  return true;
+}
+
+bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string& error) {
+  std::string tmp = path + ".tmp";
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = path + ": cannot write the settings file (" + std::strerror(errno) + ")";
+    return false;
+  }
+  const char* p = reinterpret_cast<const char*>(&in);
+  size_t left = sizeof in;
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = path + ": cannot write the settings file (" + std::strerror(errno ? errno : ENOSPC) + ")";
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  bool synced = ::fsync(fd) == 0;
+  bool closed = ::close(fd) == 0;
+  if (!synced || !closed) {
+    error = path + ": cannot write the settings file (" + std::strerror(errno) + ")";
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    error = path + ": cannot replace the settings file (" + std::strerror(errno) + ")";
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+int ClampedRoundLimit(uint8_t scoreLimitIndex) {
+  return kRoundLimits[scoreLimitIndex > 5 ? 5 : scoreLimitIndex];
+}
+
+int ClampedSpeed(uint8_t speedIndex) { return kSpeedTable[speedIndex > 9 ? 9 : speedIndex]; }
+
+}  // namespace tdx

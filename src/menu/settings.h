@@ -1,0 +1,83 @@
+// The players' set-up: one 164-byte block stored raw as tandrix.cfg.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tdx {
+
+enum ControllerKind : uint8_t { CtrlOff = 1, CtrlHuman = 2, CtrlCpuIq0 = 3, CtrlCpuIq10 = 4 };
+
+enum WormKind : uint8_t {
+  KindNone = 0, Traveller = 1, Speeder, Stopper, Warper, Reverser, Killer, LaserShooter,
+  Multiplier, VirusInfester, Repeller, RocketLauncher, AtomicBomber, Reproducer, Erector,
+  Teleporter, Shooter, WInfernal, WThicker, Pauser, VirusController,
+  KindRandom = 255
+};
+
+enum StartPositionRule : uint8_t {
+  IntoTheMiddle = 0, AwayFromTheMiddle, Circle, ProportionalRandom, RandomPlaces, Race
+};
+
+#pragma pack(push, 1)
+struct PlayerSetup {
+  uint8_t controller;
+  uint8_t kind;
+  uint8_t reserved[6];
+  uint8_t leftKey;
+  uint8_t rightKey;
+  uint8_t fireKey;
+  uint8_t team;
+};
+
+struct GameSetup {
+  uint8_t bonus;
+  uint8_t speedMode;  // nonzero: constant speed
+  uint8_t startPosition;
+  uint8_t showGameNumber;
+  uint8_t showGameTime;
+  uint8_t showRealTime;
+  uint8_t showScore;
+  uint8_t positions;  // 0: "surprise"
+  uint8_t scoreLimit;
+  uint8_t constantSpeed;
+  uint8_t fromSpeed;
+  uint8_t toSpeed;
+  uint8_t sounds;
+  uint8_t backgroundEffect;
+  uint8_t speech;
+  uint8_t music;
+  uint8_t rightLeft;
+  uint8_t reserved[3];
+};
+
+struct SettingsBlock {
+  PlayerSetup players[12];
+  GameSetup game;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(PlayerSetup) == 12);
+static_assert(sizeof(GameSetup) == 20);
+static_assert(sizeof(SettingsBlock) == 164);
+
+inline constexpr const char* kSettingsFileName = "tandrix.cfg";
+inline constexpr int kRoundLimits[6] = {3, 10, 21, 50, 100, 1000};
+inline constexpr int kSpeedTable[10] = {30, 40, 50, 60, 70, 80, 90, 100, 120, 150};
+
+// Reads the first 164 bytes of `path`. On failure returns false and describes the
+// fault in `error` (naming the file); `out` is then left unchanged.
+bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& error);
+
+// Replaces `path` atomically with the 164 bytes of `in`: a temporary file in the same
+// folder is written, flushed and renamed over the old one, so a crash or a full disk
+// never leaves a short tandrix.cfg behind.
+bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string& error);
+
+// Hand-edited files may hold values outside the tables; these give the nearest value the
+// tables can take, for reading only (the block itself is never corrected).
+int ClampedRoundLimit(uint8_t scoreLimitIndex);
+int ClampedSpeed(uint8_t speedIndex);
+
+}  // namespace tdx
