@@ -1,0 +1,1 @@
+#include "pak_writer.h"
