@@ -1,3 +1,118 @@
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
 #include "menu/settings.h"
-TEST(Settings, BlockIs164Bytes) { EXPECT_EQ(sizeof(tdx::SettingsBlock), 164u); }
+
+namespace fs = std::filesystem;
+using namespace tdx;
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("tdx_settings_" + std::to_string(::getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+    path = (dir / "tandrix.cfg").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  void WriteBytes(const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  }
+  fs::path dir;
+  std::string path;
+};
+
+std::vector<uint8_t> Pattern(size_t n) {
+  std::vector<uint8_t> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7 + 3);
+  return v;
+}
+
+}  // namespace
+
+TEST(SettingsLayout, FieldsSitAtTheirFileOffsets) {
+  EXPECT_EQ(sizeof(SettingsBlock), 164u);
+  EXPECT_EQ(offsetof(SettingsBlock, players[1]), 12u);
+  EXPECT_EQ(offsetof(PlayerSetup, leftKey), 8u);
+  EXPECT_EQ(offsetof(PlayerSetup, team), 11u);
+  EXPECT_EQ(offsetof(SettingsBlock, game), 144u);
+  EXPECT_EQ(offsetof(SettingsBlock, game.scoreLimit), 152u);
+  EXPECT_EQ(offsetof(SettingsBlock, game.rightLeft), 160u);
+}
+
+TEST_F(SettingsFile, SaveThenLoadKeepsEveryByteIncludingReserved) {
+  SettingsBlock in;
+  auto bytes = Pattern(164);
+  std::memcpy(&in, bytes.data(), 164);
+  std::string error;
+  ASSERT_TRUE(SaveSettings(path, in, error)) << error;
+  EXPECT_EQ(fs::file_size(path), 164u);
+  SettingsBlock out{};
+  ASSERT_TRUE(LoadSettings(path, out, error)) << error;
+  EXPECT_EQ(std::memcmp(&in, &out, 164), 0);
+  // Nothing is left beside the file.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(SettingsFile, LongerFileUsesItsFirst164Bytes) {
+  auto bytes = Pattern(200);
+  WriteBytes(bytes);
+  SettingsBlock out{};
+  std::string error;
+  ASSERT_TRUE(LoadSettings(path, out, error)) << error;
+  EXPECT_EQ(std::memcmp(&out, bytes.data(), 164), 0);
+}
+
+TEST_F(SettingsFile, MissingOrShortFileIsAnErrorNamingTheFileAndLeavesTheBlock) {
+  struct Case {
+    const char* what;
+    int size;  // -1: no file
+    const char* expected;
+  } cases[] = {{"missing", -1, "cannot open"}, {"empty", 0, "too short (0 of 164"},
+               {"short", 163, "too short (163 of 164"}};
+  for (const Case& c : cases) {
+    fs::remove(path);
+    if (c.size >= 0) WriteBytes(Pattern(static_cast<size_t>(c.size)));
+    SettingsBlock out;
+    std::memset(&out, 0xAB, sizeof out);
+    std::string error;
+    EXPECT_FALSE(LoadSettings(path, out, error)) << c.what;
+    EXPECT_NE(error.find(path), std::string::npos) << c.what << ": " << error;
+    EXPECT_NE(error.find(c.expected), std::string::npos) << c.what << ": " << error;
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(&out)[0], 0xAB) << c.what;
+  }
+}
+
+TEST_F(SettingsFile, FailedSaveKeepsTheOldFile) {
+  auto old = Pattern(164);
+  WriteBytes(old);
+  SettingsBlock in{};
+  std::string error;
+  // A save into a folder that does not exist fails and says so.
+  EXPECT_FALSE(SaveSettings((dir / "no_such_dir" / "tandrix.cfg").string(), in, error));
+  EXPECT_NE(error.find("no_such_dir"), std::string::npos);
+  // The temporary name is taken by a folder: the save fails, the old file stays whole.
+  fs::create_directories(path + ".tmp");
+  EXPECT_FALSE(SaveSettings(path, in, error));
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> now((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(now, old);
+}
+
+TEST(SettingsTables, OutOfRangeIndexesReadAsTheNearestValue) {
+  EXPECT_EQ(ClampedRoundLimit(0), 3);
+  EXPECT_EQ(ClampedRoundLimit(5), 1000);
+  EXPECT_EQ(ClampedRoundLimit(8), 1000);
+  EXPECT_EQ(ClampedSpeed(9), 150);
+  EXPECT_EQ(ClampedSpeed(12), 150);
+  EXPECT_EQ(ClampedSpeed(0), 30);
+}

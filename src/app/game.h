@@ -14,12 +14,39 @@
 #include "assets/catalogue.h"
 #include "audio/audio.h"
 #include "display/canvas.h"
+#include "display/hooks.h"
+#include "display/hud.h"
 #include "display/scene.h"
 #include "menu/menu_items.h"
 #include "menu/settings.h"
 #include "players/input.h"
 
 namespace tdx {
+
+// Gates that keep repeating sounds apart; all opened at every round start.
+struct SoundGates {
+  bool ErectorSoundReady = true;
+  bool InfernalSoundReady = true;
+  bool ThickSoundReady = true;
+  bool BombSoundReady = true;
+  bool FireballSoundGate = true;
+  double InfernalSoundNext = 0;
+  double ThickSoundNext = 0;
+};
+
+// The match: set when a match starts from the main menu, counted round by round.
+struct MatchState {
+  int TeamMode = 0;  // 0 deathmatch, 1 team deathmatch
+  int RoundsLeft = 0;
+  std::array<int, 12> RoundWins{};
+  std::array<int, 4> TeamWins{};
+  std::array<uint8_t, 12> ReadyFlags{};
+  double RoundStartTime = 0;
+  int BonusSlotCount = 0;
+  int HalfPlayerCount = 0;
+  bool CrowdPending = false;
+  double CrowdTime = 0;
+};
 
 struct Game {
   Game();
@@ -54,13 +81,25 @@ struct Game {
   double PhaseStart = 0;
   uint8_t phase = Loading;
   uint64_t frameNumber = 0;
+  std::string AudioActivityText;  // "P"/"N" per effect channel, for --debug
+
+  // ---- The match and the round. ----
+  MatchState match;
+  SoundGates gates;
+  HudState hud;
+  double GlobalSpeed = 50;  // arena units per second; scales every speed and most durations
 
   // ---- The arena: cleared at start-up, at match start and at every round start. ----
   ArenaGrid ArenaMap;
+  // The scrolling background grid, chosen anew every round when the effect is on.
+  BackgroundGrid BackgroundLines;
 
   // ---- Requests to the program around the game. ----
   bool quitRequested = false;
   std::string fatalError;  // start-up stopped: names the file and what is wrong
+
+  // The wall clock for the HUD (tests pin it).
+  std::function<long long()> clockTime;
 
   int Random(int n) { return rng.Random(n); }
   TCerv& Worm(int slot) { return *worms[static_cast<size_t>(slot)]; }

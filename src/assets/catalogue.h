@@ -11,7 +11,15 @@ struct PreloadEntry {
   std::string material;
 };
 
+// One entry of menu_items.dat: a word's clickable size (letters: their ticker size).
+struct MenuItemEntry {
+  std::string name;
+  int width = 0;
+  int height = 0;
+};
+
 struct AssetTables {
+  std::vector<MenuItemEntry> MenuItemTable;  // at most 1024 entries, file order
   std::vector<PreloadEntry> PreloadTable;
   int PreloadLast = -1;
   int PreloadIndex = 0;

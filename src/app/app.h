@@ -1,0 +1,34 @@
+// The program around the game: command line, window, frame loop, shut-down.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tdx {
+
+struct AppOptions {
+  bool windowed = false;
+  bool headless = false;
+  bool trace = false;
+  bool debug = false;
+  long long frames = -1;  // stop after this many frames (-1: run until quit)
+  double fixedDt = 0;     // >0: every frame advances the clock by exactly this
+  bool seeded = false;
+  unsigned long long seed = 0;
+  std::string screenshot;
+  bool help = false;
+  bool version = false;
+};
+
+enum class ParseResult { Run, Exit, Usage };
+
+// Reads the arguments (without the program name). Usage: an unknown option or a bad value,
+// described in `error`.
+ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& options,
+                             std::string& error);
+std::string UsageText();
+
+// Runs the whole program and returns its exit code.
+int RunProgram(const AppOptions& options);
+
+}  // namespace tdx

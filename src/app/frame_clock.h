@@ -1,0 +1,36 @@
+// The frame clock: real seconds since it was enabled, or, with a fixed step, exactly
+// `step` seconds more each frame so a seeded run repeats itself.
+#pragma once
+
+#include <chrono>
+
+namespace tdx {
+
+class FrameClock {
+ public:
+  void SetFixedStep(double step) { fixedStep_ = step; }
+  bool Fixed() const { return fixedStep_ > 0; }
+  void Enable() {
+    enabled_ = true;
+    start_ = std::chrono::steady_clock::now();
+    fixedNow_ = 0;
+  }
+  void Disable() { enabled_ = false; }
+  bool Enabled() const { return enabled_; }
+  // Called once before each frame's handler.
+  void BeginFrame() {
+    if (Fixed()) fixedNow_ += fixedStep_;
+  }
+  double Current() const {
+    if (Fixed()) return fixedNow_;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  }
+
+ private:
+  bool enabled_ = false;
+  double fixedStep_ = 0;
+  double fixedNow_ = 0;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace tdx

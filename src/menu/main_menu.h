@@ -1,0 +1,30 @@
+// The main menu, its ticker and the about screen.
+#pragma once
+
+#include <string>
+
+namespace tdx {
+
+struct Game;
+
+inline constexpr int kTagDeathmatch = 2;
+inline constexpr int kTagTeamDeathmatch = 3;
+inline constexpr int kTagSetUp = 7;
+inline constexpr int kTagAbout = 11;
+inline constexpr int kTagQuit = 12;
+inline constexpr int kTagMorePlayers = 13;
+inline constexpr int kTagMoreTeams = 14;
+
+std::string BuildTickerText();
+
+void MainMenuBuildStep(Game& g);
+void MainMenuStep(Game& g);
+void AboutScreenStep(Game& g);
+
+void UpdateTicker(Game& g);
+void DestroyTicker(Game& g);
+double LetterShift(char c);
+// The advance after a letter and its two size factors.
+void LetterAdvance(const Game& g, char c, double& advance, double& wf, double& hf);
+
+}  // namespace tdx
