@@ -1,44 +1,185 @@
-// One worm (TCerv) and its screen objects.
+// One worm (TCerv): its record, its screen objects, the slot colours and the per-round
+// reset. The step and death are in arena/worm_step.h.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "display/scene.h"
 
 namespace tdx {
 
+struct Game;
+
 inline constexpr int kWormCount = 13;  // slots 0..11 play; slot 12 owns the neutral walls
 inline constexpr int kPlayerSlots = 12;
+inline constexpr int kCloneCount = 5;
+inline constexpr int kBulletCount = 7;
+inline constexpr int kLaserBeamCount = 4;
+inline constexpr int kVirusCount = 65;
+inline constexpr int kPlanSteps = 16;
+inline constexpr double kStartEnergy = 81;
+inline constexpr double kTurnRate = 400;  // degrees per second
+
+// Worm colours by slot, $00BBGGRR. Slot 12 is white: the colour of the neutral walls.
+inline constexpr uint32_t kSlotColours[kWormCount] = {
+    0x00FF00, 0x0000FF, 0xFF0000, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0x80FF00,
+    0xFF8000, 0x808080, 0x0080FF, 0x8000FF, 0xFF0080, 0xFFFFFF};
+
+// One step of a computer player's steering plan.
+struct PlanStep {
+  uint8_t action = 0;  // 0 straight, 1 left, 2 right
+  double duration = 0;  // seconds
+};
 
 class TCerv {
  public:
+  // Creates the worm's sprites under the scene's root, in their drawing order.
   explicit TCerv(Scene& scene);
+  // Removes the worm's fires and sprites from the scene.
   ~TCerv();
   TCerv(const TCerv&) = delete;
   TCerv& operator=(const TCerv&) = delete;
 
-  // Identity and state
+  // ---- Identity and state ----
   uint8_t alive = 0;
-  uint8_t slot = 0;
-  uint8_t kind = 0;
+  uint8_t slot = 0;  // the value this worm paints into the arena
+  uint8_t kind = 0;  // WormKind 0..20
   uint32_t colour = 0;
   uint32_t dimColour = 0;
 
-  // Geometry
-  double headX = 0, headY = 0, nextX = 0, nextY = 0, heading = 0;
-  double tailX = 0, tailY = 0, tailHeading = 0;
+  // ---- Geometry (arena units, degrees) ----
+  double headX = 0, headY = 0;  // where the head was when the step began
+  double nextX = 0, nextY = 0;  // where this step's move ends
+  double heading = 0;
+  double tailX = 0, tailY = 0;  // the round's start point (moves only when a reverser swaps)
+  double tailHeading = 0;
   int32_t placeIndex = 0;
 
-  // Movement and input
+  // ---- Movement and input ----
   double speed = 0;
   uint8_t turnLeft = 0, turnRight = 0, fireHeld = 0;
   uint8_t leftKey = 0, rightKey = 0, fireKey = 0;
   uint8_t stopped = 0, stoppedBy = 0;
 
-  double energy = 81;
+  // ---- Ability energy (never below 1) ----
+  double energy = kStartEnergy;
+
+  // ---- Timed speed bonus ----
+  uint8_t speedBonusActive = 0;
+  double speedBonusStart = 0;
+  double speedBonusFactor = 1;
+
+  // ---- Extra heads (multiplier and reproducer) ----
+  std::array<uint8_t, kCloneCount> cloneAlive{};
+  std::array<double, kCloneCount> cloneX{}, cloneY{}, cloneHeading{};
+  std::array<double, kCloneCount> clonePrevX{}, clonePrevY{};
+  uint8_t tailCloneUsed = 0;
+
+  // ---- Shooter burst ----
+  uint8_t burstActive = 0;
+  uint8_t burstCount = 0;
+  double burstNextTime = 0;
+
+  // ---- Teleport animation ----
+  Sprite* teleportSprite = nullptr;
+  uint8_t teleportAnimActive = 0;
+  double teleportAnimStart = 0, teleportAnimEnd = 0;
+
+  // ---- Infernal fire and thickness ----
+  std::array<FireEffect*, 2> infernalFire{};  // given at start-up, owned by the worm
+  std::array<Sprite*, 2> infernalCarrier{};
+  std::array<double, 2> infernalAngle{};
+  int32_t thickMode = 0;  // 0 shrink, 1 grow
+  double thickness = 1;
+
+  uint8_t atomicLaunchedNow = 0;
+
+  // ---- Fireball ----
+  Sprite* fireballSprite = nullptr;
+  double fireballX = 0, fireballY = 0, fireballHeading = 0;
+  uint8_t fireballActive = 0;
+  double fireballPulseTime = 0;
+  uint8_t fireballPulse = 0;
+
+  // ---- Bullets ----
+  std::array<Sprite*, kBulletCount> bulletSprite{};
+  std::array<double, kBulletCount> bulletX{}, bulletY{}, bulletHeading{};
+  std::array<uint8_t, kBulletCount> bulletActive{};
+
+  // ---- Laser ----
+  std::array<Sprite*, kLaserBeamCount> laserBeam{};
+  uint8_t laserActive = 0;
+  double laserPulseTime = 0;
+  uint8_t laserPulse = 0;
+
+  // ---- Viruses ----
+  std::array<Sprite*, kVirusCount> virusSprite{};
+  std::array<double, kVirusCount> virusX{}, virusY{};
+  std::array<uint8_t, kVirusCount> virusActive{};
+  std::array<double, kVirusCount> virusAnimTime{}, virusAnimPeriod{};
+  std::array<uint8_t, kVirusCount> virusFrame{};
+  std::array<int32_t, kVirusCount> virusDriftX{}, virusDriftY{};
+  std::array<uint8_t, kVirusCount> virusEdgeState{};
+  std::string virusColour;  // the owner's letter in virus picture names, "a".."l"
+  uint8_t virusControl = 0;
+  uint8_t virusFree = 0;
+
+  // ---- Rocket and atomic bomb (one sprite: a worm has only one of the two) ----
+  Sprite* missileSprite = nullptr;
+  double missileX = 0, missileY = 0, missileTime = 0;
+  int32_t missileFrame = 0;
+  uint8_t rocketActive = 0, rocketFlying = 0;
+  double rocketLeadX = 0, rocketLeadY = 0;
+  double rocketTargetX = 0, rocketTargetY = 0;
+  uint8_t atomicActive = 0;
+
+  // ---- Death marker ----
+  Sprite* ripSprite = nullptr;
+  double ripTime = 0;
+
+  // ---- Bonus immunities ----
+  uint8_t rocketImmune = 0, virusImmune = 0;
+
+  // ---- Computer player (reset every round by ResetWormRound) ----
+  std::array<uint8_t, 3> cpuKeys{};      // left, right, fire chosen this frame
+  std::array<uint8_t, 3> cpuPrevKeys{};  // the same one frame earlier
+  uint8_t cpuTurning = 0;
+  double cpuTurnChanged = 0, cpuTurnInterval = 0;
+  uint8_t cpuFiring = 0;
+  double cpuFireChanged = 0, cpuFireInterval = 0;
+  uint8_t planState = 0;  // 0 plan needed, 2 running, 3 waiting
+  double planWaitStart = 0;
+  std::array<PlanStep, kPlanSteps> plan{};
+  uint8_t planCount = 0;
+  uint8_t planStep = 0;
+  double planStart = 0;
+  std::array<PlanStep, kPlanSteps> bestPlan{};
+  uint8_t bestPlanCount = 0;
+  uint8_t cpuBusy = 0;
+  double cpuBusyUntil = 0;
+  uint8_t cpuPressed = 0;
+  uint8_t cpuHold = 0;
+  double cpuHoldStart = 0, cpuHoldTime = 0;
+  uint8_t cpuRepelBusy = 0;
+  int32_t cpuRepelPhase = 0;
+  double cpuRepelStart = 0, cpuRepelTime = 0;
 
  private:
   Scene& scene_;
 };
+
+// $00BBGGRR with each channel halved; the top byte is dropped.
+uint32_t DimColour(uint32_t colour);
+// Sets dimColour of every worm that exists from its colour.
+void SetDimColours(Game& g);
+
+// Start-up: the thirteen worms with their two fires, slot colours and dim colours.
+void CreateWorms(Game& g);
+
+// The per-round reset of one player slot: immunities, teleport and bullets hidden, burst
+// stopped, and the computer player's keys, timers and plan flags. Reads g.GlobalSpeed.
+void ResetWormRound(Game& g, int slot);
 
 }  // namespace tdx

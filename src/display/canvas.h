@@ -51,6 +51,14 @@ class Canvas {
   // Fills the pixels whose centres lie between the two corners.
   void FillRect(float x1, float y1, float x2, float y2);
 
+  // One row of pixels (y in 0..479) for bulk drawing of opaque 1-pixel dots, such as
+  // the trails: writing the pen's value here gives the same pixel as Pixel. The row
+  // counts as drawn.
+  uint32_t* Row(int y) {
+    touched_ = true;
+    return pixels_.data() + static_cast<size_t>(y) * kViewWidth;
+  }
+
   uint32_t At(int x, int y) const {
     return pixels_[static_cast<size_t>(y) * kViewWidth + static_cast<size_t>(x)];
   }

@@ -18,7 +18,8 @@ struct MouseEvent {
 
 struct PlatformOptions {
   bool windowed = false;
-  bool headless = false;  // no window, no GL
+  bool headless = false;  // no window, no GL, no SDL video at all
+  bool vsync = true;      // wait for the display's refresh when the driver offers it
 };
 
 class Renderer;
@@ -30,7 +31,9 @@ class Platform {
   // scale that fits). On failure returns null and sets `error` ("Unsupported video mode: ...").
   static std::unique_ptr<Platform> Create(const PlatformOptions& options, std::string& error);
 
-  // Handles pending window events; returns false when the window was closed.
+  // Handles pending window events and replaces `mouse` with this frame's pointer events:
+  // at most one Move between clicks (the latest position), and a Click for each release of
+  // the left button inside the view. Returns false when the window was closed.
   virtual bool PumpEvents(std::vector<MouseEvent>& mouse) = 0;
   // The keyboard now, by Windows virtual-key code (nonzero = down).
   virtual void ReadKeys(std::array<uint8_t, 256>& keys) = 0;
@@ -38,9 +41,13 @@ class Platform {
   virtual Renderer& GetRenderer() = 0;
   // Shows the drawn frame.
   virtual void Present() = 0;
-  // A message box over the window, when there is one.
+  // A message box over the window, when there is one. It blocks until dismissed, so it
+  // is left out when TANDRIX_NO_MESSAGE_BOX is set (unattended test runs).
   virtual void ShowError(const std::string& title, const std::string& message) = 0;
 };
+
+// Scancodes run from 0 to kScancodeCount - 1 (USB keyboard usage numbers).
+inline constexpr int kScancodeCount = 512;
 
 // The Windows virtual-key code of an SDL scancode, or 0 (kept here so the game never sees SDL).
 uint8_t VirtualKeyOfScancode(int scancode);

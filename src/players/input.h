@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "players/key_codes.h"
 #include "players/key_names.h"
 
 namespace tdx {
@@ -23,5 +24,13 @@ struct Game;
 void processkeyboard(Game& g);
 
 bool KeyDown(const Game& g, uint8_t code);
+// Control 0 left, 1 right, 2 fire: the live key of a person, the planner's choice of a computer.
+bool ControlNow(const Game& g, int slot, int control);
+bool ControlBefore(const Game& g, int slot, int control);
+bool AnyHumanPlayer(const Game& g);
+// Key capture: one key was held alone (PrevKeys) and none is down now.
+bool SingleKeyDown(const Game& g);
+bool NoKeyDown(const Game& g);
+uint8_t LastKeyDown(const Game& g);
 
 }  // namespace tdx

@@ -1,0 +1,22 @@
+#include "app/frame_loop.h"
+
+#include "app/frame_clock.h"
+#include "app/game.h"
+#include "app/game_flow.h"
+#include "audio/sound.h"
+#include "players/input.h"
+
+namespace tdx {
+
+void FrameStep(Game& g, const FrameClock& clock) {
+  g.Now = clock.Current();
+  g.FrameDelta = g.Now - g.LastFrameTime;  // not clamped: a slow frame moves everything further
+  GameFlowStep(g);
+  processkeyboard(g);
+  g.AudioActivityText = AudioActivityText(g);
+  ServiceMusic(g);
+  g.LastFrameTime = clock.Current();
+  ++g.frameNumber;
+}
+
+}  // namespace tdx

@@ -1,0 +1,110 @@
+#include "app/game_flow.h"
+
+#include "app/game.h"
+#include "app/round_cycle.h"
+#include "menu/main_menu.h"
+#include "menu/setup_menu.h"
+
+namespace tdx {
+
+void GameFlowStep(Game& g) {
+  switch (g.phase) {
+    case Loading: LoadingStep(g); break;
+    case LoadingDone: LoadingDoneStep(g); break;
+    case MainMenuBuild: MainMenuBuildStep(g); break;
+    case MainMenu: MainMenuStep(g); break;
+    case AboutScreen: AboutScreenStep(g); break;
+    case SetupMenu: SetupMenuStep(g); break;
+    case RoundStart: RoundStartStep(g); break;
+    case RoundIntro: RoundIntroStep(g); break;
+    case ShowThree:
+    case ShowingThree:
+    case ShowingTwo:
+    case ShowingOne:
+    case ShowingGo: CountdownStep(g); break;
+    case Playing: PlayingStep(g); break;
+    case RoundOver: RoundOverStep(g); break;
+    case WaitReady: WaitReadyStep(g); break;
+    case GameOver: GameOverStep(g); break;
+    case BackToMenu: BackToMenuStep(g); break;
+    default: break;  // the set-up phases come with the set-up screen; others run nothing
+  }
+}
+
+namespace {
+
+// The libraries the preload sprite may switch to, by the names preload.dat uses.
+struct PreloadLibraryName {
+  const char* name;
+  LibraryId id;
+};
+constexpr PreloadLibraryName kPreloadLibraries[] = {
+    {"GLML1", LibGLML1},           {"glmllogo", LibGlmllogo}, {"glmlzorbel", LibGlmlzorbel},
+    {"GLMLshots", LibGlmlshots},   {"GLMLatomic", LibGLMLatomic},
+    {"glmlrocket", LibGLMLrocket}, {"GLMLmenu", LibGLMLmenu}, {"glmlmyst", LibGLMLMyst},
+};
+
+void SetUpLogoMaterial(Material* m) {
+  m->SetDiffuse(3, 1.0f);
+  m->SetBlending(BlendMode::Transparency);
+  m->SetImageAlpha(ImageAlpha::SuperBlackTransparent);
+  m->SetTextureMode(TextureMode::Modulate);
+  for (int c = 0; c < 4; ++c) m->SetEmission(c, 1.0f);
+  m->SetCompression(Compression::HighQuality);
+}
+
+}  // namespace
+
+void LoadingStep(Game& g) {
+  AssetTables& a = g.assets;
+  if (a.PreloadLast == -1) {
+    g.phase = LoadingDone;
+    return;
+  }
+  if (a.PreloadIndex == 0) {
+    g.menu.MainList().AddItem(g, 277, 280, 1, "loading", false, 1.1, kOrdinaryWord);
+    g.menu.MainList().AddItem(g, 257, 330, 1, "please_wait", false, 1.1, kOrdinaryWord);
+    g.PreloadSprite->visible = true;
+    MaterialLibrary& loading = g.scene.Library(LibGLMLloading);
+    SetUpLogoMaterial(loading.AddTextureMaterial("1", g.LogoBitmaps[0]));
+    SetUpLogoMaterial(loading.AddTextureMaterial("2", g.LogoBitmaps[1]));
+    g.LogoSprite->SetMaterial(&loading, "1");
+    g.LogoSprite->visible = true;
+    g.LogoSwapTime = g.Now + 0.6;
+  }
+  if (a.PreloadIndex >= 0 && a.PreloadIndex < static_cast<int>(a.PreloadTable.size())) {
+    const PreloadEntry& e = a.PreloadTable[static_cast<size_t>(a.PreloadIndex)];
+    for (const auto& lib : kPreloadLibraries) {
+      if (e.library == lib.name) {
+        g.PreloadSprite->SetLibrary(&g.scene.Library(lib.id));
+        break;
+      }
+    }
+    g.PreloadSprite->SetMaterialName(e.material);
+  }
+  if (g.LogoSwapTime < g.Now) {
+    g.LogoSprite->SetMaterialName(g.LogoSprite->MaterialName() == "1" ? "2" : "1");
+    g.LogoSwapTime = g.Now + 0.6;
+  }
+  ++a.PreloadIndex;
+  if (a.PreloadIndex > a.PreloadLast) g.phase = LoadingDone;
+}
+
+void LoadingDoneStep(Game& g) {
+  g.PreloadSprite->x = 320;
+  g.PreloadSprite->SetMaterial(&g.scene.Library(LibGlmllogo), "logo");
+  g.PreloadSprite->visible = false;
+  g.scene.RemoveSprite(g.LogoSprite);
+  g.LogoSprite = nullptr;
+  g.LogoBitmaps[0].reset();
+  g.LogoBitmaps[1].reset();
+  g.phase = MainMenuBuild;
+  g.menu.MainList().Clear();
+}
+
+void TerminateProgram(Game& g) {
+  g.menu.MainList().Clear();
+  g.quitRequested = true;
+}
+
+}  // namespace tdx

@@ -1,0 +1,145 @@
+#include "app/startup.h"
+
+#include <chrono>
+
+#include "app/game.h"
+#include "arena/worm.h"
+#include "assets/catalogue.h"
+#include "audio/sound.h"
+#include "menu/main_menu.h"
+#include "players/key_names.h"
+
+namespace tdx {
+
+namespace {
+
+// 3 by 5 cell letters of the loading logo, one string per row, '#' = lit cell.
+struct LogoLetter {
+  char c;
+  const char* rows[5];
+};
+constexpr LogoLetter kLogoFont[] = {
+    {'T', {"###", ".#.", ".#.", ".#.", ".#."}},
+    {'A', {".#.", "#.#", "###", "#.#", "#.#"}},
+    {'N', {"#.#", "###", "###", "#.#", "#.#"}},
+    {'D', {"##.", "#.#", "#.#", "#.#", "##."}},
+    {'R', {"##.", "#.#", "##.", "#.#", "#.#"}},
+    {'I', {"###", ".#.", ".#.", ".#.", "###"}},
+    {'X', {"#.#", "#.#", ".#.", "#.#", "#.#"}},
+};
+
+// Letter colours, $00BBGGRR like the worms'.
+constexpr uint32_t kLogoColours[] = {0x00FF00, 0x0080FF, 0xFFFF00, 0xFF00FF, 0x00FFFF, 0xFF8000, 0x8000FF};
+
+constexpr int kLogoCell = 4;
+constexpr int kLogoWidth = 148;   // 37 cells
+constexpr int kLogoHeight = 40;   // 10 cells
+
+const LogoLetter* FindLetter(char c) {
+  for (const auto& l : kLogoFont) {
+    if (l.c == c) return &l;
+  }
+  return nullptr;
+}
+
+void FillCell(Picture& p, int cx, int cy, uint32_t colour) {
+  for (int y = cy * kLogoCell; y < (cy + 1) * kLogoCell && y < p.height; ++y) {
+    for (int x = cx * kLogoCell; x < (cx + 1) * kLogoCell && x < p.width; ++x) {
+      uint8_t* px = &p.rgba[(static_cast<size_t>(y) * static_cast<size_t>(p.width) + static_cast<size_t>(x)) * 4];
+      px[0] = colour & 0xFF;
+      px[1] = (colour >> 8) & 0xFF;
+      px[2] = (colour >> 16) & 0xFF;
+      px[3] = 255;
+    }
+  }
+}
+
+// Draws `word` from cell column `startCell`; every second letter (by a counter starting
+// at `counter`) is lowered by two cells, so the two bitmaps shown in turn make it bob.
+std::shared_ptr<Picture> DrawLogoWord(const char* word, int startCell, int counter) {
+  auto p = std::make_shared<Picture>();
+  p->width = kLogoWidth;
+  p->height = kLogoHeight;
+  p->rgba.assign(static_cast<size_t>(kLogoWidth) * kLogoHeight * 4, 0);
+  for (int i = 0; word[i]; ++i, ++counter) {
+    const LogoLetter* l = FindLetter(word[i]);
+    if (!l) continue;
+    int left = startCell + 4 * i;
+    int top = 1 + ((counter % 2) ? 2 : 0);
+    uint32_t colour = kLogoColours[i % 7];
+    for (int r = 0; r < 5; ++r) {
+      for (int c = 0; c < 3; ++c) {
+        if (l->rows[r][c] == '#') FillCell(*p, left + c, top + r, colour);
+      }
+    }
+  }
+  return p;
+}
+
+}  // namespace
+
+void DrawLogoBitmaps(Game& g) {
+  // The name is one word: both bitmaps carry it whole, three cells in from the left, and
+  // differ only in which letters are lowered.
+  g.LogoBitmaps[0] = DrawLogoWord("TANDRIX", 3, 0);
+  g.LogoBitmaps[1] = DrawLogoWord("TANDRIX", 3, 1);
+}
+
+bool StartUp(Game& g, const StartOptions& options) {
+  MenuState& m = g.menu;
+  m.WelcomePending = true;
+  m.FirstMenuFrame = true;
+  g.TickerText = BuildTickerText();
+  m.MenuMusicRunning = false;
+  DrawLogoBitmaps(g);
+  g.ArenaMap.Clear();
+  for (auto& list : m.lists) {
+    list.Clear();
+    list.mode = 1;
+  }
+  g.LastFrameTime = 0;
+  uint64_t seed = options.seeded
+                      ? options.seed
+                      : static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  g.rng.Seed(seed);
+  g.input.PrevKeys.fill(0);
+  g.phase = Loading;
+  CreateWorms(g);
+
+  g.LogoSprite = g.scene.CreateSprite();
+  g.LogoSprite->width = 296;
+  g.LogoSprite->height = 80;
+  g.LogoSprite->x = 320;
+  g.LogoSprite->y = 128;
+  g.LogoSprite->visible = false;
+  g.PreloadSprite = g.scene.CreateSprite();
+  g.PreloadSprite->width = 256;
+  g.PreloadSprite->height = 256;
+  g.PreloadSprite->x = 320;
+  g.PreloadSprite->y = 128;
+  g.PreloadSprite->z = 3000;
+
+  if (!LoadAssets(g)) return false;
+  if (!LoadKeyNames(g)) return false;
+  if (!LoadSoundTable(g)) return false;
+  if (!LoadMusicTable(g)) return false;
+  if (!LoadPreloadTable(g)) return false;
+  InitAudio(g, options.headless);
+  LoadMusic(g);
+
+  g.TitleSprite = g.scene.CreateSprite();
+  g.TitleSprite->visible = false;
+  g.TitleSprite->SetMaterial(&g.scene.Library(LibGlmlzorbel), "zorbel");
+  m.MouseClicked = false;
+
+  std::string error;
+  if (!LoadSettings(g.Path(kSettingsFileName), g.settings, error)) {
+    g.fatalError = error;
+    return false;
+  }
+  return true;
+}
+
+void ShutDown(Game& g) { ShutdownAudio(g); }
+
+}  // namespace tdx

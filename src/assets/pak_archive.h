@@ -1,0 +1,66 @@
+// The game's archives in pak/: single members for pictures and text tables, and the bulk
+// loaders for sounds, music and menu words. Members are extracted into memory only, so no
+// file is ever written and no member name can reach outside the game folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tdx {
+
+struct Game;
+
+// One password for all five archives.
+inline constexpr char kPakPassword[] = "mtqhav81xue6dwpn39";
+
+// A sound or music table row: the stream slot a member loads into, and its file name.
+struct StreamTableEntry {
+  int slot;
+  std::string fileName;
+};
+
+// pak/gfx.pak under workDir; false when the archive or member is missing or broken.
+bool ExtractGfxMember(const std::string& workDir, const std::string& member,
+                      std::vector<uint8_t>& out);
+// The same for pak/<archive> (the game asks only dat.pak).
+bool ExtractPakMember(const std::string& workDir, const std::string& member,
+                      const std::string& archive, std::vector<uint8_t>& out);
+
+// Every member of pak/snd.pak (music: pak/music.pak) named in `table` loads into
+// streams[slot] (slots outside streams are ignored). The first table entry naming a member
+// wins; a member no entry names is not loaded; two members for one slot leave the later
+// one. A member that cannot be decoded ends the walk; what was loaded before stays. A
+// missing archive leaves every buffer as it was.
+void LoadSoundPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+                  std::vector<std::vector<uint8_t>>& streams);
+void LoadMusicPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+                  std::vector<std::vector<uint8_t>>& streams);
+
+// Every member of pak/items.pak becomes a material of GLMLmenu named by ItemMaterialName,
+// in archive order; the one named `empty` sets g.assets.EmptyItemIndex to its member
+// index. A member whose picture cannot be read stops start-up (g.fatalError).
+void LoadItemsPak(Game& g);
+
+// ---- Helpers the loaders share, and messages. ----
+
+// What became of a single-member request.
+enum class PakStatus { Ok, ArchiveUnreadable, MemberMissing, MemberDamaged };
+
+// Single-member extraction from the archive at `archivePath` with the game's password.
+// `detail`, when given, receives a short reason for anything but Ok.
+PakStatus ExtractMember(const std::string& archivePath, const std::string& member,
+                        std::vector<uint8_t>& out, std::string* detail = nullptr);
+
+// The path of pak/<archive> under workDir.
+std::string PakPath(const std::string& workDir, const std::string& archive);
+
+// A member's name as the game compares it: stored bytes with leading and trailing
+// characters at or below the space removed.
+std::string TrimMemberName(const std::string& stored);
+
+// A menu-word material name: the member name without its last seven characters
+// (a name of six characters or fewer is kept whole).
+std::string ItemMaterialName(const std::string& memberName);
+
+}  // namespace tdx

@@ -1,0 +1,66 @@
+// Start-up of sound and music: the two tables from dat.pak, the output, the buffers.
+#include <utility>
+
+#include "app/game.h"
+#include "assets/pak_archive.h"
+#include "audio/sound.h"
+
+namespace tdx {
+namespace {
+
+constexpr const char* kTableArchive = "dat.pak";
+
+// A table that cannot be read stops start-up with a message naming archive and member.
+bool ReadTable(Game& g, const char* member, std::vector<uint8_t>& text) {
+  std::string detail;
+  PakStatus status = ExtractMember(PakPath(g.workDir, kTableArchive), member, text, &detail);
+  if (status == PakStatus::Ok) return true;
+  g.fatalError = std::string("pak/") + kTableArchive + ": cannot read member " + member;
+  if (!detail.empty()) g.fatalError += " (" + detail + ")";
+  return false;
+}
+
+template <typename Entry>
+std::vector<StreamTableEntry> StreamTable(const std::vector<Entry>& table) {
+  std::vector<StreamTableEntry> out;
+  out.reserve(table.size());
+  for (const Entry& e : table) out.push_back({e.slot, e.fileName});
+  return out;
+}
+
+}  // namespace
+
+bool LoadSoundTable(Game& g) {
+  std::vector<uint8_t> text;
+  if (!ReadTable(g, "sounds.dat", text)) return false;
+  g.audio.SoundTable = ParseSoundTable(text);
+  return true;
+}
+
+bool LoadMusicTable(Game& g) {
+  std::vector<uint8_t> text;
+  if (!ReadTable(g, "music.dat", text)) return false;
+  g.audio.MusicTable = ParseMusicTable(text);
+  return true;
+}
+
+void InitAudio(Game& g, bool headless) {
+  StartAudio(g, headless ? CreateNullMixer() : CreateSdlMixer());
+  AudioState& a = g.audio;
+  if (!a.AudioAvailable || a.SoundCount() == 0) return;
+  LoadSoundPak(g.workDir, StreamTable(a.SoundTable), a.SoundStreams);
+  // Decoding now keeps the first play of each effect from costing a frame.
+  for (int slot = 0; slot < kSoundSlots; ++slot) {
+    if (a.SoundStreams[slot].empty()) continue;
+    a.sampleTried[slot] = 1;
+    a.samples[slot] = a.mixer->LoadSample(a.SoundStreams[slot]);
+  }
+}
+
+void LoadMusic(Game& g) {
+  AudioState& a = g.audio;
+  if (!a.AudioAvailable || a.MusicCount() == 0) return;
+  LoadMusicPak(g.workDir, StreamTable(a.MusicTable), a.MusicStreams);
+}
+
+}  // namespace tdx

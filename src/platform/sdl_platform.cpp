@@ -1,0 +1,209 @@
+// The window, its GL context and its events over SDL2, and the window-less platform of
+// headless runs.
+#include <SDL2/SDL.h>
+#include <dlfcn.h>
+#include <link.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "display/gl_renderer.h"
+#include "platform/letterbox.h"
+#include "platform/platform.h"
+
+namespace tdx {
+
+namespace {
+
+const char kVideoError[] = "Unsupported video mode: ";
+
+bool MessageBoxesAllowed() {
+  const char* v = std::getenv("TANDRIX_NO_MESSAGE_BOX");
+  return !(v && *v && std::strcmp(v, "0") != 0);
+}
+
+// Keeps the loaded GL driver (Mesa's *_dri.so or libgallium) in memory until the process
+// ends. Closing the display would otherwise unload it: a second window (tests open many)
+// would pay for loading it again, and the leak checker of the sanitizer builds could no
+// longer name the driver's own left-overs at exit, so they could not be told from ours.
+void KeepGlDriverLoaded() {
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) -> int {
+        const char* name = info->dlpi_name;
+        if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libgallium"))) {
+          if (void* h = dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) dlclose(h);
+        }
+        return 0;
+      },
+      nullptr);
+}
+
+// --headless: no window, no GL, no SDL video; the game runs and draws nothing.
+class HeadlessPlatform final : public Platform {
+ public:
+  bool PumpEvents(std::vector<MouseEvent>& mouse) override {
+    mouse.clear();
+    return true;
+  }
+  void ReadKeys(std::array<uint8_t, 256>& keys) override { keys.fill(0); }
+  Renderer& GetRenderer() override { return renderer_; }
+  void Present() override {}
+  void ShowError(const std::string&, const std::string&) override {}
+
+ private:
+  NullRenderer renderer_;
+};
+
+class SdlPlatform final : public Platform {
+ public:
+  static std::unique_ptr<Platform> Open(const PlatformOptions& options, std::string& error);
+  ~SdlPlatform() override;
+
+  bool PumpEvents(std::vector<MouseEvent>& mouse) override;
+  void ReadKeys(std::array<uint8_t, 256>& keys) override;
+  Renderer& GetRenderer() override { return *renderer_; }
+  void Present() override;
+  void ShowError(const std::string& title, const std::string& message) override;
+
+ private:
+  bool videoStarted_ = false;
+  SDL_Window* window_ = nullptr;
+  SDL_GLContext context_ = nullptr;
+  std::unique_ptr<GlRenderer> renderer_;
+  bool open_ = true;
+  bool fullscreen_ = false;
+};
+
+std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std::string& error) {
+  auto fail = [&error](const std::string& why) {
+    error = kVideoError + why;
+    return nullptr;
+  };
+  std::unique_ptr<SdlPlatform> p(new SdlPlatform());
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(SDL_GetError());
+  p->videoStarted_ = true;
+
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  // Sprites never use depth or stencil (the view draws into its own frame anyway), and
+  // asking for none lets more drivers say yes.
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+
+  Uint32 flags = SDL_WINDOW_OPENGL;
+  int width = kViewWidth, height = kViewHeight;
+  if (options.windowed) {
+    SDL_Rect area{0, 0, kViewWidth, kViewHeight};
+    if (SDL_GetDisplayUsableBounds(0, &area) != 0) SDL_GetDisplayBounds(0, &area);
+    const int scale = WindowedScale(area.w, area.h);
+    width *= scale;
+    height *= scale;
+  } else {
+    // The desktop's own mode: the view is scaled and letterboxed inside it, since few
+    // displays still offer a real 640 by 480 mode.
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    p->fullscreen_ = true;
+  }
+  p->window_ = SDL_CreateWindow("Tandrix", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+  if (!p->window_) return fail(SDL_GetError());
+  p->context_ = SDL_GL_CreateContext(p->window_);
+  if (!p->context_) return fail(SDL_GetError());
+  if (SDL_GL_MakeCurrent(p->window_, p->context_) != 0) return fail(SDL_GetError());
+  KeepGlDriverLoaded();
+  // Not every driver offers a swap interval; the game runs on its own clock either way.
+  SDL_GL_SetSwapInterval(options.vsync ? 1 : 0);
+
+  std::string why;
+  p->renderer_ = GlRenderer::Create(SDL_GL_GetProcAddress, why);
+  if (!p->renderer_) return fail(why);
+  return p;
+}
+
+SdlPlatform::~SdlPlatform() {
+  renderer_.reset();  // its GL objects go while the context still exists
+  if (context_) SDL_GL_DeleteContext(context_);
+  if (window_) SDL_DestroyWindow(window_);
+  if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool SdlPlatform::PumpEvents(std::vector<MouseEvent>& mouse) {
+  mouse.clear();
+  int ww = 0, wh = 0;
+  SDL_GetWindowSize(window_, &ww, &wh);
+  const ViewRect view = LetterboxRect(ww, wh);
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    switch (e.type) {
+      case SDL_QUIT:
+        open_ = false;
+        break;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) open_ = false;
+        break;
+      case SDL_MOUSEMOTION: {
+        MouseEvent m;
+        m.kind = MouseEvent::Move;
+        WindowToView(view, e.motion.x, e.motion.y, m.x, m.y);  // outside: held on the border
+        if (!mouse.empty() && mouse.back().kind == MouseEvent::Move) {
+          mouse.back() = m;
+        } else {
+          mouse.push_back(m);
+        }
+        break;
+      }
+      case SDL_MOUSEBUTTONUP: {
+        if (e.button.button != SDL_BUTTON_LEFT) break;
+        MouseEvent m;
+        m.kind = MouseEvent::Click;
+        if (WindowToView(view, e.button.x, e.button.y, m.x, m.y)) mouse.push_back(m);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return open_;
+}
+
+void SdlPlatform::ReadKeys(std::array<uint8_t, 256>& keys) {
+  keys.fill(0);
+  int count = 0;
+  const Uint8* state = SDL_GetKeyboardState(&count);
+  if (!state) return;
+  count = std::min(count, kScancodeCount);
+  for (int sc = 0; sc < count; ++sc) {
+    if (!state[sc]) continue;
+    const uint8_t vk = VirtualKeyOfScancode(sc);
+    if (vk) keys[vk] = 0x80;  // the "down" bit of a Windows key state
+  }
+}
+
+void SdlPlatform::Present() {
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(window_, &w, &h);
+  renderer_->PresentToWindow(w, h);
+  SDL_GL_SwapWindow(window_);
+}
+
+void SdlPlatform::ShowError(const std::string& title, const std::string& message) {
+  if (!MessageBoxesAllowed()) return;
+  // A box over a full-screen window can end up hidden behind it.
+  if (fullscreen_) {
+    SDL_SetWindowFullscreen(window_, 0);
+    fullscreen_ = false;
+  }
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), window_);
+}
+
+}  // namespace
+
+std::unique_ptr<Platform> Platform::Create(const PlatformOptions& options, std::string& error) {
+  error.clear();
+  if (options.headless) return std::make_unique<HeadlessPlatform>();
+  return SdlPlatform::Open(options, error);
+}
+
+}  // namespace tdx

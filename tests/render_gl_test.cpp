@@ -1,0 +1,399 @@
+// The GL renderer's real pixels, read back from its 640 by 480 frame. These need a display:
+// tests/scripts/render_xvfb.sh runs them under Xvfb with TANDRIX_GL_TESTS=1; elsewhere
+// they skip themselves.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "display/gl_renderer.h"
+#include "platform/platform.h"
+#include "render_decode.h"
+
+namespace tdx {
+namespace {
+
+using render_test::MakePicture;
+using render_test::Solid;
+
+bool GlTestsAllowed() {
+  const char* allowed = std::getenv("TANDRIX_GL_TESTS");
+  const char* display = std::getenv("DISPLAY");
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  const bool offscreen = driver && std::strcmp(driver, "offscreen") == 0;
+  return allowed && *allowed && std::strcmp(allowed, "0") != 0 && ((display && *display) || offscreen);
+}
+
+struct Rgb {
+  int r, g, b;
+  bool operator==(const Rgb&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Rgb& c) {
+  return os << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+bool Near(const Rgb& a, const Rgb& b, int tolerance) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kRed{255, 0, 0};
+constexpr Rgb kGreen{0, 255, 0};
+constexpr Rgb kBlue{0, 0, 255};
+constexpr Rgb kYellow{255, 255, 0};
+
+// RGBA words, red in the low byte.
+constexpr uint32_t kRedTexel = 0xFF0000FFu;
+constexpr uint32_t kGreenTexel = 0xFF00FF00u;
+constexpr uint32_t kYellowTexel = 0xFF00FFFFu;
+constexpr uint32_t kBlackTexel = 0xFF000000u;
+
+class GlRender : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!GlTestsAllowed()) return;
+    setenv("TANDRIX_NO_MESSAGE_BOX", "1", 1);
+    PlatformOptions options;
+    options.windowed = true;
+    options.vsync = false;
+    platform_ = Platform::Create(options, createError_).release();
+  }
+  static void TearDownTestSuite() {
+    delete platform_;
+    platform_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (!GlTestsAllowed()) {
+      GTEST_SKIP() << "needs a display: run tests/scripts/render_xvfb.sh (sets TANDRIX_GL_TESTS=1 under Xvfb)";
+    }
+    ASSERT_NE(platform_, nullptr) << createError_;
+    renderer_ = dynamic_cast<GlRenderer*>(&platform_->GetRenderer());
+    ASSERT_NE(renderer_, nullptr);
+    before_.Begin();
+    after_.Begin();
+  }
+
+  Material* AddMaterial(const std::string& name, std::shared_ptr<Picture> picture,
+                        BlendMode blending = BlendMode::Opaque, ImageAlpha alpha = ImageAlpha::Default) {
+    Material* m = scene_.Library(LibGLML1).AddTextureMaterial(name, std::move(picture));
+    m->SetBlending(blending);
+    m->SetImageAlpha(alpha);
+    return m;
+  }
+
+  Sprite* AddSprite(const std::string& material, float x, float y, float w, float h) {
+    Sprite* s = scene_.CreateSprite();
+    s->SetMaterial(&scene_.Library(LibGLML1), material);
+    s->x = x;
+    s->y = y;
+    s->width = w;
+    s->height = h;
+    return s;
+  }
+
+  void Render() {
+    renderer_->Draw(scene_, before_, after_);
+    ASSERT_TRUE(renderer_->ReadFrame(frame_));
+    ASSERT_EQ(frame_.size(), size_t{640} * 480 * 3);
+  }
+
+  Rgb At(int x, int y) const {
+    const uint8_t* p = &frame_[(static_cast<size_t>(y) * 640 + static_cast<size_t>(x)) * 3];
+    return {p[0], p[1], p[2]};
+  }
+
+  // Fills the before canvas with an opaque colour ($00BBGGRR).
+  void Background(uint32_t bgr) {
+    before_.SetPenColour(bgr);
+    before_.FillRect(0, 0, 640, 480);
+  }
+
+  static Platform* platform_;
+  static std::string createError_;
+  GlRenderer* renderer_ = nullptr;
+  Scene scene_;
+  Canvas before_, after_;
+  std::vector<uint8_t> frame_;
+};
+
+Platform* GlRender::platform_ = nullptr;
+std::string GlRender::createError_;
+
+TEST_F(GlRender, SpritesSitOnTheirCentres) {
+  AddMaterial("red", Solid(8, 8, kRedTexel));
+  AddSprite("red", 100, 100, 10, 10);   // covers 95..104
+  AddSprite("red", 200.5f, 300.5f, 7, 5);  // covers 197..203 by 298..302
+  Render();
+  struct Probe {
+    int x, y;
+    Rgb colour;
+  };
+  const Probe probes[] = {
+      {100, 100, kRed}, {95, 95, kRed},    {104, 104, kRed},  {94, 100, kBlack}, {105, 100, kBlack},
+      {100, 94, kBlack}, {100, 105, kBlack}, {197, 298, kRed}, {203, 302, kRed},  {196, 300, kBlack},
+      {204, 300, kBlack}, {200, 297, kBlack}, {200, 303, kBlack},
+  };
+  for (const Probe& p : probes) EXPECT_EQ(At(p.x, p.y), p.colour) << "at " << p.x << "," << p.y;
+}
+
+TEST_F(GlRender, LaterSpritesCoverEarlierOnes) {
+  AddMaterial("red", Solid(4, 4, kRedTexel));
+  AddMaterial("green", Solid(4, 4, kGreenTexel));
+  AddSprite("red", 300, 200, 40, 40);
+  AddSprite("green", 310, 200, 40, 40);
+  AddSprite("red", 330, 200, 4, 4);  // created last: on top of green
+  Render();
+  EXPECT_EQ(At(285, 200), kRed);
+  EXPECT_EQ(At(300, 200), kGreen);
+  EXPECT_EQ(At(319, 200), kGreen);
+  EXPECT_EQ(At(330, 200), kRed);
+  EXPECT_EQ(At(325, 200), kGreen);
+}
+
+TEST_F(GlRender, CanvasesDrawAtExactPixelsUnderAndOverTheSprites) {
+  before_.SetPenColour(0x0000FF);  // red
+  before_.Pixel(10, 20);
+  before_.SetPenColour(0x00FF00);  // green
+  before_.Line(30, 40, 60, 40);
+  before_.Line(100, 100, 110, 110);
+  before_.Pixel(400, 300);  // hidden under the opaque sprite below
+  AddMaterial("blue", Solid(4, 4, 0xFFFF0000u));
+  AddSprite("blue", 400, 300, 20, 20);
+  after_.SetPenColour(0x00FFFF);  // yellow, over the sprite
+  after_.Pixel(402, 301);
+  after_.SetPenColour(0xFFFFFF);
+  after_.SetPenAlpha(0.5f);
+  after_.Pixel(600, 10);
+  Render();
+
+  EXPECT_EQ(At(10, 20), kRed);
+  for (auto [x, y] : {std::pair{9, 20}, {11, 20}, {10, 19}, {10, 21}}) EXPECT_EQ(At(x, y), kBlack) << x << "," << y;
+  for (int x = 30; x <= 60; ++x) EXPECT_EQ(At(x, 40), kGreen) << "line at x " << x;
+  for (int x : {29, 61}) EXPECT_EQ(At(x, 40), kBlack) << x;
+  for (int x = 30; x <= 60; x += 10) {
+    EXPECT_EQ(At(x, 39), kBlack) << x;
+    EXPECT_EQ(At(x, 41), kBlack) << x;
+  }
+  EXPECT_EQ(At(105, 105), kGreen);
+  EXPECT_EQ(At(105, 106), kBlack);
+  EXPECT_EQ(At(400, 300), kBlue);
+  EXPECT_EQ(At(402, 301), kYellow);
+  EXPECT_TRUE(Near(At(600, 10), Rgb{128, 128, 128}, 1)) << At(600, 10);
+}
+
+TEST_F(GlRender, HiddenAndFarSpritesAreNeverSeen) {
+  Material* hidden = AddMaterial("hidden", Solid(4, 4, kRedTexel));
+  Material* far = AddMaterial("far", Solid(4, 4, kGreenTexel));
+  AddSprite("hidden", 320, 240, 100, 100)->visible = false;
+  AddSprite("far", 320, 240, 256, 256)->z = 3000;
+  Render();
+  for (auto [x, y] : {std::pair{320, 240}, {200, 120}, {440, 360}}) EXPECT_EQ(At(x, y), kBlack) << x << "," << y;
+  // The far sprite is still processed: its texture is ready for when it is shown.
+  EXPECT_TRUE(renderer_->HasTexture(far));
+  EXPECT_FALSE(renderer_->HasTexture(hidden));
+}
+
+TEST_F(GlRender, MissingMaterialsDrawNothing) {
+  AddMaterial("red", Solid(4, 4, kRedTexel));
+  AddSprite("no_such_material", 100, 100, 50, 50);
+  Sprite* noLibrary = scene_.CreateSprite();
+  noLibrary->x = 300;
+  noLibrary->y = 300;
+  noLibrary->width = noLibrary->height = 50;
+  scene_.Library(LibGLML1).AddTextureMaterial("empty", nullptr);
+  AddSprite("empty", 500, 100, 50, 50);
+  AddSprite("red", 500, 400, 10, 10);  // drawing goes on after them
+  Render();
+  EXPECT_EQ(At(100, 100), kBlack);
+  EXPECT_EQ(At(300, 300), kBlack);
+  EXPECT_EQ(At(500, 100), kBlack);
+  EXPECT_EQ(At(500, 400), kRed);
+}
+
+TEST_F(GlRender, SuperBlackPixelsAreTransparent) {
+  Background(0xFF0000);  // blue
+  // Left half black, right half yellow.
+  std::vector<uint32_t> texels;
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) texels.push_back(x < 2 ? kBlackTexel : kYellowTexel);
+  }
+  auto picture = MakePicture(4, 4, texels, false);
+  AddMaterial("keyed", picture, BlendMode::Transparency, ImageAlpha::SuperBlackTransparent);
+  AddMaterial("plain", picture, BlendMode::Transparency, ImageAlpha::Default);
+  AddSprite("keyed", 100, 100, 40, 40);
+  AddSprite("plain", 300, 100, 40, 40);
+  Render();
+  EXPECT_EQ(At(85, 100), kBlue);
+  EXPECT_EQ(At(115, 100), kYellow);
+  EXPECT_EQ(At(285, 100), kBlack);  // without the rule black is black
+  EXPECT_EQ(At(315, 100), kYellow);
+}
+
+TEST_F(GlRender, BlendingModes) {
+  Background(0x404040);  // grey 64
+  struct Case {
+    BlendMode mode;
+    int alpha;
+    Rgb expected;
+  };
+  // Texel (200, 100, 0) with the given alpha over grey 64.
+  const Case cases[] = {
+      {BlendMode::Opaque, 128, {200, 100, 0}},
+      {BlendMode::Transparency, 128, {132, 82, 32}},
+      {BlendMode::Transparency, 0, {64, 64, 64}},
+      {BlendMode::Additive, 128, {164, 114, 64}},
+      {BlendMode::AlphaTest50, 128, {200, 100, 0}},
+      {BlendMode::AlphaTest50, 120, {64, 64, 64}},
+      {BlendMode::AlphaTest100, 254, {64, 64, 64}},
+      {BlendMode::AlphaTest100, 255, {200, 100, 0}},
+      {BlendMode::Modulate, 128, {50, 25, 0}},
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    const std::string name = "mode" + std::to_string(i);
+    AddMaterial(name, Solid(2, 2, static_cast<uint32_t>(c.alpha) << 24 | 0x0064C8u, true), c.mode);
+    AddSprite(name, 20 + 40.0f * static_cast<float>(i), 50, 20, 20);
+    ++i;
+  }
+  Render();
+  i = 0;
+  for (const Case& c : cases) {
+    const Rgb got = At(20 + 40 * i, 50);
+    EXPECT_TRUE(Near(got, c.expected, 2)) << "mode " << int(c.mode) << " alpha " << c.alpha << ": " << got;
+    ++i;
+  }
+}
+
+TEST_F(GlRender, DiffuseColourAndTextureMode) {
+  Material* tinted = AddMaterial("tinted", Solid(4, 4, 0xFFFFFFFFu));
+  tinted->SetDiffuse(1, 0.5f);
+  tinted->SetDiffuse(2, 0.25f);
+  Material* replaced = AddMaterial("replaced", Solid(4, 4, 0xFFFFFFFFu));
+  replaced->SetDiffuse(0, 0.0f);
+  replaced->SetTextureMode(TextureMode::Replace);  // the texel as it is
+  Material* faded = AddMaterial("faded", Solid(4, 4, 0xFFFFFFFFu), BlendMode::Transparency);
+  faded->SetDiffuse(3, 0.6f);  // the grave marker's look
+  AddSprite("tinted", 100, 100, 20, 20);
+  AddSprite("replaced", 200, 100, 20, 20);
+  AddSprite("faded", 300, 100, 20, 20);
+  Render();
+  EXPECT_TRUE(Near(At(100, 100), Rgb{255, 128, 64}, 1)) << At(100, 100);
+  EXPECT_EQ(At(200, 100), (Rgb{255, 255, 255}));
+  EXPECT_TRUE(Near(At(300, 100), Rgb{153, 153, 153}, 1)) << At(300, 100);
+}
+
+TEST_F(GlRender, RotationTurnsCounterClockwiseAboutTheCentre) {
+  // 2 by 1 texels: red on the left, green on the right.
+  AddMaterial("arrow", MakePicture(2, 1, {kRedTexel, kGreenTexel}, false));
+  AddSprite("arrow", 320, 240, 40, 10)->rotation = 90;
+  AddSprite("arrow", 100, 400, 40, 10)->rotation = -90;
+  Render();
+  // Turned a quarter counter-clockwise, the right (green) end points up.
+  EXPECT_EQ(At(320, 224), kGreen);
+  EXPECT_EQ(At(320, 256), kRed);
+  EXPECT_EQ(At(300, 240), kBlack);  // inside the unturned footprint only
+  EXPECT_EQ(At(340, 240), kBlack);
+  EXPECT_EQ(At(100, 416), kGreen);
+  EXPECT_EQ(At(100, 384), kRed);
+}
+
+TEST_F(GlRender, ChangedPicturesAndRulesAreUploadedAgain) {
+  Background(0xFF0000);  // blue
+  Material* m = AddMaterial("swap", Solid(4, 4, kRedTexel));
+  AddSprite("swap", 100, 100, 20, 20);
+  Render();
+  EXPECT_EQ(At(100, 100), kRed);
+  scene_.Library(LibGLML1).AddTextureMaterial("swap", Solid(4, 4, kBlackTexel));
+  Render();
+  EXPECT_EQ(At(100, 100), kBlack);
+  m->SetBlending(BlendMode::Transparency);
+  m->SetImageAlpha(ImageAlpha::SuperBlackTransparent);
+  Render();
+  EXPECT_EQ(At(100, 100), kBlue);
+}
+
+TEST_F(GlRender, TexturesOfRemovedMaterialsAreFreed) {
+  Material* m = AddMaterial("gone", Solid(4, 4, kRedTexel));
+  AddSprite("gone", 100, 100, 20, 20);
+  Render();
+  EXPECT_TRUE(renderer_->HasTexture(m));
+  scene_.Library(LibGLML1).Clear();
+  Render();
+  EXPECT_FALSE(renderer_->HasTexture(m));
+  EXPECT_EQ(At(100, 100), kBlack);
+}
+
+TEST_F(GlRender, FireGlowsAroundAndAboveItsCarrier) {
+  Sprite* carrier = scene_.CreateSprite();  // an invisible point the fire follows
+  carrier->x = 320;
+  carrier->y = 300;
+  FireEffect* fire = scene_.CreateFire();
+  fire->carrier = carrier;
+  fire->disabled = false;
+  for (int i = 0; i < 20; ++i) scene_.TickFires(1.0 / 60);
+  ASSERT_FALSE(fire->particles.empty());
+  Render();
+  int lit = 0, litBelow = 0, redDominant = 0;
+  for (int y = 200; y < 340; ++y) {
+    for (int x = 280; x < 360; ++x) {
+      const Rgb c = At(x, y);
+      if (c.r + c.g + c.b == 0) continue;
+      ++lit;
+      if (y > 315) ++litBelow;
+      if (c.r >= c.b) ++redDominant;
+    }
+  }
+  EXPECT_GT(lit, 30);
+  EXPECT_LT(litBelow * 10, lit) << "a fire rises";
+  EXPECT_EQ(redDominant, lit) << "yellow to red, never blue";
+  EXPECT_EQ(At(100, 100), kBlack);
+}
+
+TEST_F(GlRender, ScreenshotsHoldTheFramePixelForPixel) {
+  AddMaterial("red", Solid(4, 4, kRedTexel));
+  AddSprite("red", 100, 100, 30, 30);
+  before_.SetPenColour(0x123456);
+  before_.Line(0, 479, 639, 0);
+  Render();
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("tandrix_gl_shot_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(dir);
+  for (const char* name : {"frame.bmp", "frame.png"}) {
+    SCOPED_TRACE(name);
+    std::string error;
+    ASSERT_TRUE(renderer_->SaveScreenshot((dir / name).string(), error)) << error;
+    std::ifstream f(dir / name, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    const bool decoded = std::string(name).ends_with(".bmp") ? render_test::DecodeBmp(bytes, w, h, rgb)
+                                                              : render_test::DecodePng(bytes, w, h, rgb);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    EXPECT_TRUE(rgb == frame_);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// Showing the frame in the window (letterboxed) must leave the frame itself untouched.
+TEST_F(GlRender, PresentingKeepsTheFrame) {
+  AddMaterial("red", Solid(4, 4, kRedTexel));
+  AddSprite("red", 10, 10, 20, 20);
+  Render();
+  const std::vector<uint8_t> drawn = frame_;
+  platform_->Present();
+  std::vector<MouseEvent> mouse;
+  EXPECT_TRUE(platform_->PumpEvents(mouse));
+  std::vector<uint8_t> after;
+  ASSERT_TRUE(renderer_->ReadFrame(after));
+  EXPECT_TRUE(after == drawn);
+}
+
+}  // namespace
+}  // namespace tdx

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/frame_clock.h"
+#include "app/frame_loop.h"
+#include "app/game.h"
+#include "app/round_cycle.h"
+#include "arena/worm.h"
+#include "support/game_fixture.h"
+
+namespace fs = std::filesystem;
+using namespace tdx;
+
+namespace {
+
+// A fresh game whose set-up file lives in its own folder, run frame by frame with a
+// fixed clock, every phase change recorded.
+struct Match : ::testing::Test {
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("tdx_round_" + std::to_string(::getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+    g.workDir = dir.string();
+    g.rng.Seed(7);
+    CreateWorms(g);
+    for (int i = 0; i < 12; ++i) {
+      PlayerSetup& p = g.settings.players[i];
+      p.controller = CtrlOff;
+      p.kind = Traveller;
+      p.team = static_cast<uint8_t>(i % 4 + 1);
+      p.leftKey = static_cast<uint8_t>(65 + 3 * i);
+      p.rightKey = static_cast<uint8_t>(66 + 3 * i);
+      p.fireKey = static_cast<uint8_t>(67 + 3 * i);
+    }
+    GameSetup& s = g.settings.game;
+    s.speedMode = 1;
+    s.constantSpeed = 9;  // fast rounds
+    s.scoreLimit = 0;     // 3 rounds
+    s.startPosition = Race;
+    s.showScore = s.showGameNumber = s.showGameTime = s.showRealTime = 1;
+    clock.SetFixedStep(1.0 / 50);
+    clock.Enable();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  void Save() {
+    std::string error;
+    ASSERT_TRUE(SaveSettings(g.Path(kSettingsFileName), g.settings, error)) << error;
+  }
+  void Frame() {
+    uint8_t before = g.phase;
+    clock.BeginFrame();
+    FrameStep(g, clock);
+    if (g.phase != before) phases.push_back(g.phase);
+  }
+  // Runs until the phase is `target` (true) or the frame budget is spent (false).
+  bool RunUntil(uint8_t target, int maxFrames = 20000) {
+    for (int i = 0; i < maxFrames && g.phase != target; ++i) Frame();
+    return g.phase == target;
+  }
+  fs::path dir;
+  Game g;
+  FrameClock clock;
+  std::vector<uint8_t> phases;
+};
+
+const std::vector<uint8_t> kOneRound = {RoundIntro, ShowThree,  ShowingThree, ShowingTwo,
+                                        ShowingOne, ShowingGo,  Playing,      RoundOver};
+
+}  // namespace
+
+TEST_F(Match, ComputerOnlyMatchRunsItsRoundsStraightToTheFinalScreen) {
+  for (int s : {0, 5, 9}) g.settings.players[s].controller = CtrlCpuIq0;
+  g.settings.game.startPosition = IntoTheMiddle;
+  Save();
+  StartMatch(g, 0);
+  EXPECT_EQ(g.match.RoundsLeft, 3);
+  ASSERT_TRUE(RunUntil(GameOver));
+  std::vector<uint8_t> expected;
+  for (int r = 0; r < 3; ++r) {
+    expected.insert(expected.end(), kOneRound.begin(), kOneRound.end());
+    expected.push_back(r < 2 ? WaitReady : GameOver);
+    if (r < 2) expected.push_back(RoundStart);
+  }
+  EXPECT_EQ(phases, expected);
+  EXPECT_EQ(g.match.RoundsLeft, 0);
+  int wins = g.match.RoundWins[0] + g.match.RoundWins[5] + g.match.RoundWins[9];
+  EXPECT_LE(wins, 3);
+  // The final screen offers the way back; the words are selectable.
+  ASSERT_NE(g.menu.MainList().FindTag(kTagMessage), nullptr);
+  EXPECT_EQ(g.menu.MainList().FindTag(kTagMessage)->name, "main_menu");
+}
+
+TEST_F(Match, WormsThatDieInTheSameFrameDrawTheRound) {
+  // Side by side, facing the right wall at one speed: they reach it together.
+  for (int s : {0, 1}) g.settings.players[s].controller = CtrlCpuIq0;
+  g.settings.game.scoreLimit = 1;
+  Save();
+  StartMatch(g, 0);
+  ASSERT_TRUE(RunUntil(WaitReady));
+  EXPECT_EQ(AliveCount(g), 2);  // everyone stands again for the next round
+  EXPECT_EQ(g.match.RoundWins[0] + g.match.RoundWins[1], 0);
+  ASSERT_NE(g.menu.MainList().FindTag(kTagResult), nullptr);
+  EXPECT_EQ(g.menu.MainList().FindTag(kTagResult)->name, "draw_game");
+}
+
+TEST_F(Match, TheLastWormStandingWinsTheRound) {
+  for (int s : {2, 3}) g.settings.players[s].controller = CtrlCpuIq0;
+  g.settings.game.scoreLimit = 1;
+  Save();
+  StartMatch(g, 0);
+  ASSERT_TRUE(RunUntil(Playing));
+  g.Worm(2).heading = 0;
+  g.Worm(3).heading = 0;
+  g.Worm(3).headX = 200;  // slot 3 hits the wall first
+  ASSERT_TRUE(RunUntil(WaitReady));
+  EXPECT_EQ(g.match.RoundWins[2], 1);
+  EXPECT_EQ(g.match.RoundWins[3], 0);
+  EXPECT_EQ(g.menu.MainList().FindTag(kTagWinner)->name, ColourName(2));
+}
+
+TEST_F(Match, CountdownKeepsItsTimesAndSpeedRampsFromTheRoundStart) {
+  for (int s : {0, 1}) g.settings.players[s].controller = CtrlCpuIq0;
+  GameSetup& gs = g.settings.game;
+  gs.speedMode = 0;
+  gs.fromSpeed = 9;  // 150 down to 30: the worms slow down
+  gs.toSpeed = 0;
+  gs.startPosition = IntoTheMiddle;
+  Save();
+  StartMatch(g, 0);
+  Frame();  // RoundStart
+  double roundStart = g.match.RoundStartTime;
+  ASSERT_TRUE(RunUntil(ShowThree));
+  EXPECT_NEAR(g.Now - roundStart, 0.52, 0.021);  // more than 0.5 s of intro
+  EXPECT_DOUBLE_EQ(g.GlobalSpeed, 15);
+  ASSERT_TRUE(RunUntil(Playing));
+  EXPECT_NEAR(g.Now - roundStart, 0.52 + 0.6 * 3 + 0.5, 0.1);
+  Frame();
+  double t = g.Now - roundStart;
+  EXPECT_NEAR(g.GlobalSpeed, 150 + (30 - 150) * t / 10.0, 1e-9);
+}
+
+TEST_F(Match, APersonBecomesReadyOnlyOnAFreshPressOfTheFireKey) {
+  g.settings.players[0].controller = CtrlHuman;
+  g.settings.players[1].controller = CtrlCpuIq0;
+  g.settings.game.scoreLimit = 1;
+  Save();
+  StartMatch(g, 0);
+  ASSERT_TRUE(RunUntil(RoundIntro));
+  uint8_t fire = g.Worm(0).fireKey;
+  g.input.Polled[fire] = 1;  // held from the round onwards
+  ASSERT_TRUE(RunUntil(WaitReady));
+  EXPECT_EQ(g.menu.MainList().FindTag(kTagWaiting + 0)->name, "waiting");
+  EXPECT_EQ(g.menu.MainList().FindTag(kTagWaiting + 1)->name, "ready");
+  for (int i = 0; i < 5; ++i) Frame();
+  EXPECT_EQ(g.phase, WaitReady);
+  g.input.Polled[fire] = 0;
+  Frame();
+  Frame();
+  g.input.Polled[fire] = 1;
+  Frame();
+  Frame();
+  EXPECT_EQ(g.phase, RoundStart);
+}
+
+TEST_F(Match, MainMenuWordOfTheRoundOverScreenLeadsBackToTheMenu) {
+  for (int s : {0, 1}) g.settings.players[s].controller = CtrlHuman;
+  g.settings.game.scoreLimit = 1;
+  Save();
+  StartMatch(g, 0);
+  ASSERT_TRUE(RunUntil(WaitReady));
+  TMenuVrchol* word = g.menu.MainList().FindTag(kTagMessage);
+  ASSERT_NE(word, nullptr);
+  g.menu.MouseX = word->x + 2;
+  g.menu.MouseY = word->y + 2;
+  g.menu.MouseClicked = true;
+  ASSERT_TRUE(RunUntil(MainMenu, 10));
+  EXPECT_FALSE(g.hud.built);
+  EXPECT_EQ(phases[phases.size() - 3], BackToMenu);
+}
+
+TEST_F(Match, HandEditedValuesOutsideTheirTablesNeverBreakARound) {
+  for (int s : {0, 1, 2}) g.settings.players[s].controller = CtrlCpuIq0;
+  g.settings.players[0].kind = 30;
+  g.settings.players[1].team = 7;
+  g.settings.players[2].team = 0;
+  g.settings.players[3].controller = 9;  // a computer of an unknown level
+  g.settings.game.constantSpeed = 12;
+  g.settings.game.scoreLimit = 8;
+  g.settings.game.startPosition = 9;
+  Save();
+  StartMatch(g, 1);
+  EXPECT_EQ(g.match.RoundsLeft, 1000);
+  ASSERT_TRUE(RunUntil(WaitReady));
+  EXPECT_EQ(g.Worm(0).kind, VirusController);
+  EXPECT_DOUBLE_EQ(g.GlobalSpeed, 150);
+}
