@@ -158,7 +158,7 @@ TEST(DatagenAudioXmWriter, EightBitSamplesWrapTheirDeltasInEightBits) {
   ASSERT_GE(b.size(), 4u);
   EXPECT_EQ(Bytes(b.end() - 4, b.end()), (Bytes{0x00, 0x7F, 0x01, 0x85}));
   size_t header = b.size() - 4 - 40;
-  EXPECT_EQ(Le32(b, header), 4u);     // length in bytes
+  EXPECT_EQ(Le32(b, header), 4u);      // length in bytes
   EXPECT_EQ(Le32(b, header + 8), 0u);  // no loop: loop fields zero
   EXPECT_EQ(b[header + 14], 0x00);
 }

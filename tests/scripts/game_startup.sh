@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The program as a player or packager meets it: the command line, a missing or short
+# tandrix.cfg, no display, and a headless run from the loading screen to the main menu.
+set -uo pipefail
+
+: "${TANDRIX_BINARY:?set by ctest: the tandrix binary}"
+: "${TANDRIX_GAME_DATA:?set by ctest: the generated game folder}"
+export LC_ALL=C
+unset DISPLAY WAYLAND_DISPLAY
+
+fail() {
+  echo "game_startup: $*" >&2
+  exit 1
+}
+
+[ -f "$TANDRIX_GAME_DATA/pak/gfx.pak" ] || fail "no generated game folder at $TANDRIX_GAME_DATA (run make build)"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+game="$work/game"
+mkdir -p "$game"
+ln -s "$TANDRIX_GAME_DATA/pak" "$game/pak"
+cd "$game" || exit 1
+
+# Unknown options print the usage and exit 2; --help and --version exit 0.
+"$TANDRIX_BINARY" --no-such-option >out.txt 2>err.txt
+[ $? -eq 2 ] || fail "an unknown option did not exit with 2"
+grep -q "usage: tandrix" err.txt || fail "an unknown option did not print the usage"
+"$TANDRIX_BINARY" --frames abc >/dev/null 2>&1
+[ $? -eq 2 ] || fail "--frames abc did not exit with 2"
+"$TANDRIX_BINARY" --help | grep -q -- "--headless" || fail "--help does not list the options"
+"$TANDRIX_BINARY" --version | grep -q "^tandrix " || fail "--version does not print the version"
+
+# A missing settings file stops start-up with a message naming it, and writes no file.
+"$TANDRIX_BINARY" --headless --frames 5 >out.txt 2>err.txt
+[ $? -eq 1 ] || fail "a missing tandrix.cfg did not exit with 1"
+grep -q "tandrix.cfg" err.txt || fail "the message does not name tandrix.cfg: $(cat err.txt)"
+[ ! -e tandrix.cfg ] || fail "a default tandrix.cfg was written"
+
+# A short file is refused the same way and left as it was.
+head -c 100 "$TANDRIX_GAME_DATA/tandrix.cfg" >tandrix.cfg
+"$TANDRIX_BINARY" --headless --frames 5 >out.txt 2>err.txt
+[ $? -eq 1 ] || fail "a short tandrix.cfg did not exit with 1"
+grep -q "too short" err.txt || fail "the message does not say the file is short: $(cat err.txt)"
+[ "$(stat -c %s tandrix.cfg)" = 100 ] || fail "the short tandrix.cfg was changed"
+
+# A longer file is read by its first 164 bytes.
+{ cat "$TANDRIX_GAME_DATA/tandrix.cfg"; printf 'trailing bytes'; } >tandrix.cfg
+cp tandrix.cfg before.cfg
+
+# Headless with a seed and a fixed step: loading, then the main menu, and the same phase
+# lines every time.
+"$TANDRIX_BINARY" --headless --seed 3 --fixed-dt 0.02 --frames 700 --trace >trace1.txt 2>err.txt
+[ $? -eq 0 ] || fail "the headless run failed: $(cat err.txt)"
+head -1 trace1.txt | grep -q "^frame=0 t=0.000 phase=Loading$" || fail "the run did not start in Loading: $(head -1 trace1.txt)"
+grep -q "phase=LoadingDone" trace1.txt || fail "loading never finished"
+grep -q "phase=MainMenuBuild" trace1.txt || fail "the main menu was never built"
+tail -1 trace1.txt | grep -q "phase=MainMenu$" || fail "the run did not end in the main menu: $(tail -1 trace1.txt)"
+"$TANDRIX_BINARY" --headless --seed 3 --fixed-dt 0.02 --frames 700 --trace >trace2.txt 2>/dev/null
+cmp -s trace1.txt trace2.txt || fail "two seeded runs gave different phase lines"
+cmp -s tandrix.cfg before.cfg || fail "the run rewrote tandrix.cfg"
+# Nothing extracted is left in the game folder.
+leftover=$(ls | grep -v -e '^pak$' -e '\.txt$' -e '\.cfg$' || true)
+[ -z "$leftover" ] || fail "files left in the game folder: $leftover"
+
+# No display: a clear message and exit 1, no crash.
+"$TANDRIX_BINARY" --windowed --frames 5 >out.txt 2>err.txt
+code=$?
+[ $code -eq 1 ] || fail "without a display the exit code was $code"
+grep -q "Unsupported video mode" err.txt || fail "without a display: $(cat err.txt)"
+
+echo "game_startup: all checks passed"

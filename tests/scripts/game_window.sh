@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# The real game in a real window under Xvfb, driven by xdotool like a player would:
+# the main menu shows its words, a click on "deathmatch" starts a round, the countdown
+# leads to play, a held key bends the worm's trail, fire keys start the next round,
+# "main_menu" returns to the menu, "quit" and "exit_program" end the program with 0.
+set -uo pipefail
+
+: "${TANDRIX_BINARY:?set by ctest: the tandrix binary}"
+: "${TANDRIX_GAME_DATA:?set by ctest: the generated game folder}"
+: "${TANDRIX_SOURCE_DIR:?set by ctest: the source folder}"
+export LC_ALL=C
+
+if [ -z "${TANDRIX_IN_XVFB:-}" ]; then
+  for tool in xvfb-run xdotool python3; do
+    command -v "$tool" >/dev/null || { echo "game_window: $tool is missing" >&2; exit 1; }
+  done
+  [ -f "$TANDRIX_GAME_DATA/pak/gfx.pak" ] || { echo "game_window: no game folder at $TANDRIX_GAME_DATA" >&2; exit 1; }
+  export TANDRIX_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+export SDL_AUDIODRIVER=dummy
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "game_window: $*" >&2
+  [ -f "$work/trace.txt" ] && { echo "--- trace ---" >&2; cat "$work/trace.txt" >&2; }
+  [ -f "$work/err.txt" ] && { echo "--- stderr ---" >&2; tail -20 "$work/err.txt" >&2; }
+  exit 1
+}
+
+mkdir -p "$work/game"
+ln -s "$TANDRIX_GAME_DATA/pak" "$work/game/pak"
+cp "$TANDRIX_GAME_DATA/tandrix.cfg" "$work/game/tandrix.cfg"
+# Two people (arrows with up to fire; a, d with w), two computer players, a long match.
+python3 - "$work/game/tandrix.cfg" <<'PY'
+import sys
+path = sys.argv[1]
+b = bytearray(open(path, 'rb').read()[:164])
+keys = [(37, 39, 38), (65, 68, 87)]
+for i in range(12):
+    b[12 * i] = 2 if i < 2 else (4 if i < 4 else 1)
+    b[12 * i + 1] = 1   # travellers: no ability needs aiming here
+    if i < 2:
+        b[12 * i + 8:12 * i + 11] = bytes(keys[i])
+b[146] = 5    # race: side by side, facing right
+b[152] = 1    # ten rounds
+open(path, 'wb').write(bytes(b))
+PY
+
+start_game() {
+  : >"$work/trace.txt"
+  (cd "$work/game" && exec "$TANDRIX_BINARY" --windowed --trace "$@" >"$work/trace.txt" 2>"$work/err.txt") &
+  pid=$!
+}
+# Waits until the trace has shown `phase` at least `count` times.
+wait_phase() {
+  local phase=$1 count=${2:-1} limit=${3:-60}
+  for _ in $(seq 1 $((limit * 10))); do
+    [ "$(grep -c "phase=$phase\$" "$work/trace.txt")" -ge "$count" ] && return 0
+    kill -0 "$pid" 2>/dev/null || fail "the game ended while waiting for $phase"
+    sleep 0.1
+  done
+  fail "no $phase within $limit s"
+}
+window=""
+find_window() {
+  window=$(xdotool search --sync --name '^Tandrix$' | head -1)
+  [ -n "$window" ] || fail "no window named Tandrix"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  scale=$((WIDTH / 640))
+  [ "$scale" -ge 1 ] || fail "the window is smaller than the view: ${WIDTH}x${HEIGHT}"
+}
+# Clicks the view pixel (x, y) through the window's scale.
+click_view() {
+  xdotool mousemove --window "$window" $(($1 * scale)) $(($2 * scale))
+  sleep 0.2
+  xdotool mousemove --window "$window" $(($1 * scale + 1)) $(($2 * scale))
+  sleep 0.2
+  xdotool click 1
+}
+wait_exit() {
+  for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && fail "the game did not end"
+  wait "$pid"
+  local code=$?
+  pid=""
+  [ "$code" -eq 0 ] || fail "the game ended with exit code $code"
+}
+
+# --- First run: play a round with a bent trail, then leave with "exit_program". ---
+start_game --screenshot "$work/round.bmp"
+wait_phase MainMenu 1 90
+find_window
+click_view 300 168          # "deathmatch"
+wait_phase RoundStart
+wait_phase Playing
+xdotool keydown Left
+sleep 0.6
+xdotool keyup Left
+wait_phase WaitReady 1 60
+sleep 0.5
+click_view 365 376          # "exit_program"
+wait_exit
+python3 - "$work/round.bmp" <<'PY' || fail "the screenshot shows no bent trail of the first worm"
+import struct, sys, math
+data = open(sys.argv[1], 'rb').read()
+off, = struct.unpack_from('<I', data, 10)
+w, h = struct.unpack_from('<ii', data, 18)
+bpp, = struct.unpack_from('<H', data, 28)
+step = bpp // 8
+row = (w * step + 3) & ~3
+pts = []
+for y in range(abs(h)):
+    src = y if h < 0 else abs(h) - 1 - y
+    base = off + src * row
+    for x in range(w):
+        b, g, r = data[base + x * step: base + x * step + 3]
+        # Slot 0 is green; between rounds its trail is drawn in its dim colour.
+        if r < 40 and 100 <= g <= 140 and b < 40 and 16 <= x < 624 and 56 <= y < 464:
+            pts.append((x, y))
+if len(pts) < 20:
+    sys.exit("only %d trail pixels of worm 0" % len(pts))
+# Distance of the trail pixels from the straight line through its two ends.
+xs = sorted(pts)
+(x0, y0), (x1, y1) = xs[0], xs[-1]
+length = math.hypot(x1 - x0, y1 - y0) or 1
+far = max(abs((x1 - x0) * (y0 - y) - (x0 - x) * (y1 - y0)) / length for x, y in pts)
+print("trail pixels", len(pts), "farthest from the chord", round(far, 1))
+sys.exit(0 if far > 6 else "the trail is straight")
+PY
+
+# --- Second run: fire keys start the next round, main_menu returns, quit ends it. ---
+start_game
+wait_phase MainMenu 1 90
+find_window
+click_view 300 168
+wait_phase WaitReady 1 90
+sleep 0.3
+xdotool key Up
+sleep 0.2
+xdotool key w
+wait_phase RoundStart 2 10
+wait_phase WaitReady 2 90
+sleep 0.3
+click_view 365 356          # "main_menu"
+wait_phase BackToMenu
+wait_phase MainMenu 2 10
+sleep 0.3
+click_view 290 348          # "quit"
+wait_exit
+echo "game_window: all checks passed"
