@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The game's layers meet only through small interfaces: SDL is included only by the
+# platform and audio layers, GL only by the GL renderer. Everything else (the game rules,
+# menus, HUD, hooks, assets) must build without either, so it runs headless and in tests.
+set -uo pipefail
+: "${TANDRIX_SOURCE_DIR:?set by ctest: the source folder}"
+cd "$TANDRIX_SOURCE_DIR/src" || exit 1
+
+status=0
+sdl=$(grep -rlE '#[[:space:]]*include[[:space:]]*[<"](SDL2?/|SDL[_.a-z]*\.h)' . \
+      | grep -vE '^\./(platform|audio)/' || true)
+if [ -n "$sdl" ]; then
+  echo "layer_boundaries: SDL included outside src/platform and src/audio:" >&2
+  echo "$sdl" >&2
+  status=1
+fi
+gl=$(grep -rlE '#[[:space:]]*include[[:space:]]*[<"](GL/|GLES|EGL/|epoxy/)' . \
+     | grep -vE '^\./display/gl_renderer\.(cpp|h)$' || true)
+if [ -n "$gl" ]; then
+  echo "layer_boundaries: GL included outside src/display/gl_renderer:" >&2
+  echo "$gl" >&2
+  status=1
+fi
+[ $status -eq 0 ] && echo "layer_boundaries: SDL and GL stay in their layers"
+exit $status
