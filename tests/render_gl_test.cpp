@@ -3,11 +3,13 @@
 // they skip themselves.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "display/gl_renderer.h"
 #include "platform/platform.h"
@@ -393,6 +395,110 @@ TEST_F(GlRender, PresentingKeepsTheFrame) {
   std::vector<uint8_t> after;
   ASSERT_TRUE(renderer_->ReadFrame(after));
   EXPECT_TRUE(after == drawn);
+}
+
+// ---------------------------------------------------------------------------------------
+// The full-screen window driven like a player would, with xdotool. Runs after the GlRender
+// suite has closed its window (one GL context at a time). The script's Xvfb screen is
+// 1280 by 720, so the view fills x 160..1119 at scale 1.5 with black bars left and right.
+
+bool Xdotool(const std::string& args) {
+  return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+class GlRenderWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!GlTestsAllowed() || !std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (render_xvfb.sh)";
+    ASSERT_TRUE(Xdotool("version")) << "xdotool is missing (scripts/install-deps installs it)";
+    setenv("TANDRIX_NO_MESSAGE_BOX", "1", 1);
+    PlatformOptions options;  // full screen
+    options.vsync = false;
+    std::string error;
+    platform_ = Platform::Create(options, error);
+    ASSERT_NE(platform_, nullptr) << error;
+    Scene scene;
+    Canvas before, after;
+    platform_->GetRenderer().Draw(scene, before, after);
+    platform_->Present();
+    Pump(20);
+  }
+
+  // Pumps events for up to `rounds` rounds of 10 ms, or until `done` says so.
+  template <typename Done>
+  bool PumpUntil(Done done, int rounds = 500) {
+    for (int i = 0; i < rounds; ++i) {
+      std::vector<MouseEvent> mouse;
+      EXPECT_TRUE(platform_->PumpEvents(mouse));
+      events_.insert(events_.end(), mouse.begin(), mouse.end());
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  void Pump(int rounds) {
+    PumpUntil([] { return false; }, rounds);
+  }
+
+  bool SawMove(int x, int y) const {
+    for (const auto& e : events_) {
+      if (e.kind == MouseEvent::Move && e.x == x && e.y == y) return true;
+    }
+    return false;
+  }
+  std::vector<MouseEvent> Clicks() const {
+    std::vector<MouseEvent> clicks;
+    for (const auto& e : events_) {
+      if (e.kind == MouseEvent::Click) clicks.push_back(e);
+    }
+    return clicks;
+  }
+
+  std::unique_ptr<Platform> platform_;
+  std::vector<MouseEvent> events_;
+};
+
+TEST_F(GlRenderWindow, MouseMapsThroughTheLetterboxAndOnlyLeftReleasesInsideClick) {
+  // Xvfb starts the pointer at the screen's centre: go elsewhere first so the move is real.
+  ASSERT_TRUE(Xdotool("mousemove 1279 719"));
+  EXPECT_TRUE(PumpUntil([&] { return SawMove(639, 479); }));
+  ASSERT_TRUE(Xdotool("mousemove 640 360"));
+  EXPECT_TRUE(PumpUntil([&] { return SawMove(320, 240); })) << "the screen's centre is the view's centre";
+  ASSERT_TRUE(Xdotool("mousemove 40 100"));  // in the left bar: held on the view's edge
+  EXPECT_TRUE(PumpUntil([&] { return SawMove(0, 67); }));
+
+  ASSERT_TRUE(Xdotool("click 1"));  // in the bar: not a click on the view
+  ASSERT_TRUE(Xdotool("mousemove 400 200 click 3"));  // right button: not a click
+  ASSERT_TRUE(Xdotool("mousemove 160 0 click 1"));  // the view's top-left pixel
+  ASSERT_TRUE(PumpUntil([&] { return !Clicks().empty(); }));
+  Pump(5);
+  const auto clicks = Clicks();
+  ASSERT_EQ(clicks.size(), 1u);
+  EXPECT_EQ(clicks[0].x, 0);
+  EXPECT_EQ(clicks[0].y, 0);
+}
+
+TEST_F(GlRenderWindow, KeysReadAsWindowsCodes) {
+  ASSERT_TRUE(Xdotool("mousemove 640 360"));  // no window manager: focus follows the pointer
+  Pump(10);
+  struct Case {
+    const char* keysym;
+    int vk;
+  };
+  for (const Case& c : {Case{"a", 65}, Case{"Shift_R", 161}, Case{"KP_Enter", 13}, Case{"Left", 37}, Case{"9", 57}}) {
+    SCOPED_TRACE(c.keysym);
+    std::array<uint8_t, 256> keys{};
+    ASSERT_TRUE(Xdotool(std::string("keydown ") + c.keysym));
+    EXPECT_TRUE(PumpUntil([&] {
+      platform_->ReadKeys(keys);
+      return keys[static_cast<size_t>(c.vk)] != 0;
+    }));
+    ASSERT_TRUE(Xdotool(std::string("keyup ") + c.keysym));
+    EXPECT_TRUE(PumpUntil([&] {
+      platform_->ReadKeys(keys);
+      return keys[static_cast<size_t>(c.vk)] == 0;
+    }));
+  }
 }
 
 }  // namespace

@@ -23,6 +23,11 @@ class Canvas {
   void SetPenColour(uint32_t bgr) {
     if (bgr == penColour_) return;
     penColour_ = bgr;
+    // An opaque pen's premultiplied colour is the colour itself: no arithmetic per change.
+    if (opaque_) {
+      composed_ = (bgr & 0xFFFFFFu) | 0xFF000000u;
+      return;
+    }
     Recompose();
   }
   void SetPenAlpha(float alpha);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
@@ -185,11 +186,20 @@ struct GlRenderer::Impl {
   PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D = nullptr;
   PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
   PFNGLGENERATEMIPMAPPROC generateMipmap = nullptr;
+  PFNGLGENBUFFERSPROC genBuffers = nullptr;
+  PFNGLDELETEBUFFERSPROC deleteBuffers = nullptr;
+  PFNGLBINDBUFFERPROC bindBuffer = nullptr;
+  PFNGLBUFFERDATAPROC bufferData = nullptr;
+  PFNGLBUFFERSUBDATAPROC bufferSubData = nullptr;
 
   GLuint fbo = 0;
   GLuint frameTexture = 0;
   GLuint canvasTextures[2] = {0, 0};
   GLuint particleTexture = 0;
+  // The frame's quads go into one buffer that lives as long as the renderer: handing the
+  // driver client memory instead makes it copy into fresh memory on every draw call.
+  GLuint vertexBuffer = 0;
+  size_t vertexBufferBytes = 0;
   GLint maxTextureSize = 0;
   bool haveFrame = false;
 
@@ -206,6 +216,7 @@ struct GlRenderer::Impl {
       if (entry.id) glDeleteTextures(1, &entry.id);
     }
     if (fbo && deleteFramebuffers) deleteFramebuffers(1, &fbo);
+    if (vertexBuffer && deleteBuffers) deleteBuffers(1, &vertexBuffer);
     GLuint owned[] = {frameTexture, canvasTextures[0], canvasTextures[1], particleTexture};
     for (GLuint t : owned) {
       if (t) glDeleteTextures(1, &t);
@@ -253,6 +264,17 @@ bool GlRenderer::Impl::Init(GlProcLoader loader, std::string& error) {
     error = std::string("the OpenGL driver (") + version + ") has no framebuffer objects";
     return false;
   }
+  // Buffer objects: core since 1.5.
+  genBuffers = reinterpret_cast<PFNGLGENBUFFERSPROC>(load("glGenBuffers", "glGenBuffersARB"));
+  deleteBuffers = reinterpret_cast<PFNGLDELETEBUFFERSPROC>(load("glDeleteBuffers", "glDeleteBuffersARB"));
+  bindBuffer = reinterpret_cast<PFNGLBINDBUFFERPROC>(load("glBindBuffer", "glBindBufferARB"));
+  bufferData = reinterpret_cast<PFNGLBUFFERDATAPROC>(load("glBufferData", "glBufferDataARB"));
+  bufferSubData = reinterpret_cast<PFNGLBUFFERSUBDATAPROC>(load("glBufferSubData", "glBufferSubDataARB"));
+  if (!genBuffers || !deleteBuffers || !bindBuffer || !bufferData || !bufferSubData) {
+    error = std::string("the OpenGL driver (") + version + ") has no buffer objects";
+    return false;
+  }
+  genBuffers(1, &vertexBuffer);
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
 
   auto makeTexture = [](GLint filter, GLsizei w, GLsizei h, const void* data) {
@@ -461,23 +483,36 @@ void GlRenderer::Impl::CollectFires(const Scene& scene) {
 
 void GlRenderer::Impl::DrawBatches() {
   if (batches.empty()) return;
+  const size_t bytes = vertices.size() * sizeof(Vertex);
+  bindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  if (bytes > vertexBufferBytes) {
+    vertexBufferBytes = std::max(bytes * 2, size_t{64} * 1024);
+    bufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexBufferBytes), nullptr, GL_STREAM_DRAW);
+  }
+  bufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), vertices.data());
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
-  const Vertex* base = vertices.data();
-  glVertexPointer(3, GL_FLOAT, sizeof(Vertex), &base->x);
-  glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), &base->u);
-  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), base->rgba);
+  glVertexPointer(3, GL_FLOAT, sizeof(Vertex), reinterpret_cast<const void*>(offsetof(Vertex, x)));
+  glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), reinterpret_cast<const void*>(offsetof(Vertex, u)));
+  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), reinterpret_cast<const void*>(offsetof(Vertex, rgba)));
   glEnable(GL_TEXTURE_2D);
+  // Only what changes between runs is set: each state change costs the driver far more
+  // than the quads themselves.
+  const Batch* prev = nullptr;
   for (const Batch& b : batches) {
-    glBindTexture(GL_TEXTURE_2D, b.state.texture);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, TextureEnvMode(b.state.textureMode));
-    ApplyBlending(b.state.blending);
+    if (!prev || prev->state.texture != b.state.texture) glBindTexture(GL_TEXTURE_2D, b.state.texture);
+    if (!prev || prev->state.textureMode != b.state.textureMode) {
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, TextureEnvMode(b.state.textureMode));
+    }
+    if (!prev || prev->state.blending != b.state.blending) ApplyBlending(b.state.blending);
     glDrawArrays(GL_QUADS, b.first, b.count);
+    prev = &b;
   }
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
+  bindBuffer(GL_ARRAY_BUFFER, 0);
   glDisable(GL_ALPHA_TEST);
   glDisable(GL_BLEND);
   glColor4f(1, 1, 1, 1);
@@ -596,6 +631,8 @@ bool GlRenderer::SaveScreenshot(const std::string& path, std::string& error) {
   }
   return WriteScreenshotFile(path, kViewWidth, kViewHeight, rgb, error);
 }
+
+void GlRenderer::Finish() { glFinish(); }
 
 bool GlRenderer::HasTexture(const Material* material) const {
   auto it = impl_->textures.find(material);

@@ -36,6 +36,8 @@ class GlRenderer : public Renderer {
   // The last frame's 640 by 480 pixels, rows top to bottom, 3 bytes a pixel (R, G, B).
   // False when nothing was drawn yet.
   bool ReadFrame(std::vector<uint8_t>& rgb) const;
+  // Waits until the GL has finished everything asked so far (for measurements).
+  void Finish();
   // Whether the material's texture has been prepared (every visible sprite's material is,
   // even when the sprite lies outside the depth range).
   bool HasTexture(const Material* material) const;
