@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -165,6 +166,7 @@ int RunProgram(const AppOptions& options) {
   Renderer& renderer = platform->GetRenderer();
   long long frames = 0;
   bool drewFrame = false;
+  auto lastPresent = std::chrono::steady_clock::now() - std::chrono::seconds(1);
   while (!g.quitRequested && (options.frames < 0 || frames < options.frames)) {
     mouse.clear();
     if (!platform->PumpEvents(mouse)) break;  // the window was closed
@@ -187,7 +189,14 @@ int RunProgram(const AppOptions& options) {
     BeforeRender(g);
     AfterRender(g);
     renderer.Draw(g.scene, g.beforeCanvas, g.afterCanvas);
-    platform->Present();
+    // Loading frames prepare one texture each and need not wait for the display: only
+    // about sixty of them a second are shown.
+    bool loading = g.phase == Loading || g.phase == LoadingDone;
+    auto now = std::chrono::steady_clock::now();
+    if (!loading || now - lastPresent >= std::chrono::milliseconds(16)) {
+      platform->Present();
+      lastPresent = now;
+    }
     drewFrame = true;
     ++frames;
   }
