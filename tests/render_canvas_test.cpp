@@ -51,4 +51,27 @@ TEST(RenderCanvas, PenWidthBelowOneKeepsTheLastWidth) {
 }
 
 }  // namespace
+TEST(RenderCanvas, LinesDrawBothEndsAndWidePensAndStayShortWhenFarOff) {
+  Canvas k;
+  k.Begin();
+  k.Line(10, 10, 13, 10);
+  for (int x = 10; x <= 13; ++x) EXPECT_EQ(k.At(x, 10), 0xFFFFFFFFu) << x;
+  EXPECT_EQ(k.At(14, 10), 0u);
+  EXPECT_EQ(k.At(10, 11), 0u);
+  k.SetPenWidth(0);  // ignored
+  EXPECT_EQ(k.PenWidth(), 1);
+  k.SetPenWidth(3);
+  k.Pixel(100, 100);
+  EXPECT_EQ(k.At(99, 99), 0xFFFFFFFFu);
+  EXPECT_EQ(k.At(101, 101), 0xFFFFFFFFu);
+  EXPECT_EQ(k.At(102, 100), 0u);
+  // A corrupt, enormous line draws only what lies in the view, and quickly.
+  k.Begin();
+  k.Line(-2000000000, 240, 2000000000, 240);
+  EXPECT_EQ(k.At(0, 240), 0xFFFFFFFFu);
+  EXPECT_EQ(k.At(639, 240), 0xFFFFFFFFu);
+  k.Line(5000000, 5000000, 6000000, 6000000);  // wholly outside: nothing
+  EXPECT_EQ(k.At(639, 479), 0u);
+}
+
 }  // namespace tdx

@@ -18,15 +18,11 @@ namespace tdx {
 
 namespace {
 
-bool Takes(const Game& g, int slot) { return g.settings.players[slot].controller != CtrlOff; }
+bool Takes(const Game& g, int slot) { return TakesPart(g.settings.players[slot]); }
 bool IsHuman(const Game& g, int slot) { return g.settings.players[slot].controller == CtrlHuman; }
 bool IsComputer(const Game& g, int slot) { return g.settings.players[slot].controller > CtrlHuman; }
 
-// Teams outside 1..4 in a hand-edited file play as team 1.
-int TeamOf(const Game& g, int slot) {
-  int t = g.settings.players[slot].team;
-  return (t >= 1 && t <= 4) ? t : 1;
-}
+int TeamOf(const Game& g, int slot) { return TeamNumber(g.settings.players[slot]); }
 
 void StepAliveWorms(Game& g) {
   for (int s = 0; s < kPlayerSlots; ++s) {

@@ -7,6 +7,37 @@
 
 namespace tdx {
 
+namespace {
+
+// Liang-Barsky: cuts the segment to the box; false when nothing of it is inside.
+bool ClipToBox(double& x0, double& y0, double& x1, double& y1, double minX, double minY,
+               double maxX, double maxY) {
+  double t0 = 0, t1 = 1, dx = x1 - x0, dy = y1 - y0;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x0 - minX, maxX - x0, y0 - minY, maxY - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    double t = q[i] / p[i];
+    if (p[i] < 0) {
+      t0 = std::max(t0, t);
+    } else {
+      t1 = std::min(t1, t);
+    }
+    if (t0 > t1) return false;
+  }
+  double sx = x0, sy = y0;
+  x0 = sx + t0 * dx;
+  y0 = sy + t0 * dy;
+  x1 = sx + t1 * dx;
+  y1 = sy + t1 * dy;
+  return true;
+}
+
+}  // namespace
+
 Canvas::Canvas() : pixels_(static_cast<size_t>(kViewWidth) * kViewHeight, 0) {}
 
 void Canvas::Begin() {
@@ -71,22 +102,24 @@ void Canvas::Dot(int x, int y) {
 }
 
 void Canvas::Line(int x1, int y1, int x2, int y2) {
+  // A line reaching far outside the view (a corrupt position) is cut to a margin around
+  // it first, so the walk stays short; lines inside the view are drawn exactly.
+  constexpr long long kMargin = 64;
+  auto far = [](long long v, long long limit) { return v < -kMargin || v > limit + kMargin; };
+  if (far(x1, kViewWidth) || far(x2, kViewWidth) || far(y1, kViewHeight) || far(y2, kViewHeight)) {
+    double ax = x1, ay = y1, bx = x2, by = y2;
+    if (!ClipToBox(ax, ay, bx, by, -kMargin, -kMargin, kViewWidth + kMargin, kViewHeight + kMargin)) {
+      return;
+    }
+    x1 = static_cast<int>(std::lround(ax));
+    y1 = static_cast<int>(std::lround(ay));
+    x2 = static_cast<int>(std::lround(bx));
+    y2 = static_cast<int>(std::lround(by));
+  }
   // Bresenham; both end points are drawn.
   int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
   int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
   int err = dx + dy;
-  // Guard against absurd coordinates: clip the walk to a generous box around the view.
-  long long steps = static_cast<long long>(dx) - dy;
-  if (steps > 4 * (kViewWidth + kViewHeight)) {
-    // Parametric walk over the visible part only.
-    double len = static_cast<double>(steps);
-    for (int i = 0; i <= 4 * (kViewWidth + kViewHeight); ++i) {
-      double t = i / static_cast<double>(4 * (kViewWidth + kViewHeight));
-      Dot(static_cast<int>(std::lround(x1 + (x2 - x1) * t)), static_cast<int>(std::lround(y1 + (y2 - y1) * t)));
-    }
-    (void)len;
-    return;
-  }
   for (;;) {
     Dot(x1, y1);
     if (x1 == x2 && y1 == y2) break;

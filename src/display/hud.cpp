@@ -12,13 +12,8 @@ namespace tdx {
 
 namespace {
 
-bool Takes(const Game& g, int slot) { return g.settings.players[slot].controller != CtrlOff; }
-
-// Teams outside 1..4 in a hand-edited file count as team 1 (the nearest valid team).
-int TeamIndex(const Game& g, int slot) {
-  int t = g.settings.players[slot].team;
-  return (t >= 1 && t <= 4) ? t - 1 : 0;
-}
+bool Takes(const Game& g, int slot) { return TakesPart(g.settings.players[slot]); }
+int TeamIndex(const Game& g, int slot) { return TeamNumber(g.settings.players[slot]) - 1; }
 
 Sprite* MakeSprite(Game& g, const std::string& material, float x, float y, float w, float h,
                    bool visible) {

@@ -66,6 +66,11 @@ inline constexpr const char* kSettingsFileName = "tandrix.cfg";
 inline constexpr int kRoundLimits[6] = {3, 10, 21, 50, 100, 1000};
 inline constexpr int kSpeedTable[10] = {30, 40, 50, 60, 70, 80, 90, 100, 120, 150};
 
+// A slot takes part in a match unless it is switched off.
+inline bool TakesPart(const PlayerSetup& p) { return p.controller != CtrlOff; }
+// The team 1..4; a team outside the table in a hand-edited file plays as team 1.
+inline int TeamNumber(const PlayerSetup& p) { return (p.team >= 1 && p.team <= 4) ? p.team : 1; }
+
 // Reads the first 164 bytes of `path`. On failure returns false and describes the
 // fault in `error` (naming the file); `out` is then left unchanged.
 bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& error);

@@ -17,11 +17,11 @@ uint8_t ControlKey(const TCerv& w, int control) {
 
 // Stops every other alive worm (in team play only the other teams') for this frame.
 void StopOthers(Game& g, int stopper) {
-  uint8_t team = g.settings.players[stopper].team;
+  int team = TeamNumber(g.settings.players[stopper]);
   for (int s = 0; s < kPlayerSlots; ++s) {
     TCerv& w = g.Worm(s);
     if (s == stopper || !w.alive) continue;
-    if (g.match.TeamMode != 0 && g.settings.players[s].team == team) continue;
+    if (g.match.TeamMode != 0 && TeamNumber(g.settings.players[s]) == team) continue;
     w.stopped = 1;
     w.stoppedBy = static_cast<uint8_t>(stopper);
   }
