@@ -182,6 +182,21 @@ TEST_F(Match, MainMenuWordOfTheRoundOverScreenLeadsBackToTheMenu) {
   EXPECT_EQ(phases[phases.size() - 3], BackToMenu);
 }
 
+TEST_F(Match, AClickDuringPlayDoesNothingLater) {
+  for (int s : {0, 1}) g.settings.players[s].controller = CtrlHuman;
+  g.settings.game.scoreLimit = 1;
+  Save();
+  StartMatch(g, 0);
+  ASSERT_TRUE(RunUntil(Playing));
+  // The pointer rests where "main_menu" will appear and the player clicks during play.
+  g.menu.MouseX = 355;
+  g.menu.MouseY = 355;
+  g.menu.MouseClicked = true;
+  ASSERT_TRUE(RunUntil(WaitReady));
+  for (int i = 0; i < 5; ++i) Frame();
+  EXPECT_EQ(g.phase, WaitReady);
+}
+
 TEST_F(Match, HandEditedValuesOutsideTheirTablesNeverBreakARound) {
   for (int s : {0, 1, 2}) g.settings.players[s].controller = CtrlCpuIq0;
   g.settings.players[0].kind = 30;

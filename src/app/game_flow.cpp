@@ -7,7 +7,24 @@
 
 namespace tdx {
 
+namespace {
+
+// Phases whose code reads the mouse button; a click anywhere else is dropped at the end of
+// its frame, so it cannot act later on a screen that was not there when it was made.
+bool TakesClicks(uint8_t phase) {
+  return phase == MainMenu || phase == AboutScreen || (phase >= SetupMenu && phase <= PickTeam) ||
+         phase == WaitReady || phase == GameOver;
+}
+
+}  // namespace
+
 void GameFlowStep(Game& g) {
+  const uint8_t phase = g.phase;
+  RunPhase(g);
+  if (!TakesClicks(phase)) g.menu.MouseClicked = false;
+}
+
+void RunPhase(Game& g) {
   switch (g.phase) {
     case Loading: LoadingStep(g); break;
     case LoadingDone: LoadingDoneStep(g); break;

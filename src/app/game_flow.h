@@ -7,6 +7,8 @@ namespace tdx {
 struct Game;
 
 void GameFlowStep(Game& g);
+// The code of the current phase alone.
+void RunPhase(Game& g);
 
 // The loading screen: touches one material per frame, swaps the logo every 0.6 s.
 void LoadingStep(Game& g);
