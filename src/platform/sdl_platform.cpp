@@ -74,6 +74,9 @@ class SdlPlatform final : public Platform {
   std::unique_ptr<GlRenderer> renderer_;
   bool open_ = true;
   bool fullscreen_ = false;
+  // Keys pressed since the last poll: a tap shorter than one frame still counts as down
+  // for one frame instead of being lost between two polls.
+  std::array<uint8_t, 256> tapped_{};
 };
 
 std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std::string& error) {
@@ -175,6 +178,11 @@ bool SdlPlatform::PumpEvents(std::vector<MouseEvent>& mouse) {
         }
         break;
       }
+      case SDL_KEYDOWN: {
+        const uint8_t vk = VirtualKeyOfScancode(e.key.keysym.scancode);
+        if (vk && !e.key.repeat) tapped_[vk] = 0x80;
+        break;
+      }
       case SDL_MOUSEBUTTONUP: {
         if (e.button.button != SDL_BUTTON_LEFT) break;
         MouseEvent m;
@@ -190,7 +198,8 @@ bool SdlPlatform::PumpEvents(std::vector<MouseEvent>& mouse) {
 }
 
 void SdlPlatform::ReadKeys(std::array<uint8_t, 256>& keys) {
-  keys.fill(0);
+  keys = tapped_;
+  tapped_.fill(0);
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
   if (!state) return;
