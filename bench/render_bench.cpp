@@ -95,6 +95,16 @@ GlContext& Context() {
   return context;
 }
 
+// The shared context, or null after marking the benchmark skipped when none can be had.
+GlContext* ContextOrSkip(benchmark::State& state) {
+  GlContext& gl = Context();
+  if (!gl.renderer) {
+    state.SkipWithError(("no GL context: " + gl.error).c_str());
+    return nullptr;
+  }
+  return &gl;
+}
+
 void BM_CanvasTrails(benchmark::State& state) {
   Canvas canvas;
   for (auto _ : state) {
@@ -107,11 +117,9 @@ BENCHMARK(BM_CanvasTrails)->Unit(benchmark::kMillisecond);
 
 // The sprites alone: 1,000 quads in creation order, textures already prepared.
 void BM_SpriteDraw(benchmark::State& state) {
-  GlContext& gl = Context();
-  if (!gl.renderer) {
-    state.SkipWithError(("no GL context: " + gl.error).c_str());
-    return;
-  }
+  GlContext* context = ContextOrSkip(state);
+  if (!context) return;
+  GlContext& gl = *context;
   Scene scene;
   BuildScene(scene, static_cast<int>(state.range(0)));
   Canvas before, after;
@@ -125,11 +133,9 @@ BENCHMARK(BM_SpriteDraw)->ArgName("run")->Arg(10)->Arg(1)->Unit(benchmark::kMill
 
 // The trail canvas alone: one full 640 by 480 upload and its quad.
 void BM_CanvasUpload(benchmark::State& state) {
-  GlContext& gl = Context();
-  if (!gl.renderer) {
-    state.SkipWithError(("no GL context: " + gl.error).c_str());
-    return;
-  }
+  GlContext* context = ContextOrSkip(state);
+  if (!context) return;
+  GlContext& gl = *context;
   Scene scene;
   Canvas before, after;
   FillTrails(before);
@@ -142,11 +148,9 @@ BENCHMARK(BM_CanvasUpload)->Unit(benchmark::kMillisecond);
 
 // Showing a drawn frame: the scaled copy into the window and the buffer swap.
 void BM_Present(benchmark::State& state) {
-  GlContext& gl = Context();
-  if (!gl.renderer) {
-    state.SkipWithError(("no GL context: " + gl.error).c_str());
-    return;
-  }
+  GlContext* context = ContextOrSkip(state);
+  if (!context) return;
+  GlContext& gl = *context;
   for (auto _ : state) {
     gl.platform->Present();
     gl.renderer->Finish();
@@ -158,11 +162,9 @@ BENCHMARK(BM_Present)->Unit(benchmark::kMillisecond);
 // fires, then shown in the window. "CPU" is the calling thread; the process variant adds
 // the software rasteriser's threads when the GL is Mesa's llvmpipe.
 void BM_SpriteLayerFrame(benchmark::State& state) {
-  GlContext& gl = Context();
-  if (!gl.renderer) {
-    state.SkipWithError(("no GL context: " + gl.error).c_str());
-    return;
-  }
+  GlContext* context = ContextOrSkip(state);
+  if (!context) return;
+  GlContext& gl = *context;
   Scene scene;
   BuildScene(scene, static_cast<int>(state.range(0)));
   Canvas before, after;

@@ -7,6 +7,7 @@
 
 #include "app/game.h"
 #include "arena/worm.h"
+#include "display/hud.h"
 #include "menu/settings.h"
 
 namespace tdx {
@@ -104,14 +105,6 @@ StartPlace ComputeStartPlace(uint8_t rule, int placeIndex, int count, Rng& rng,
   }
 }
 
-int PlayingSlotCount(const Game& g) {
-  int n = 0;
-  for (int s = 0; s < kPlayerSlots; ++s) {
-    if (g.settings.players[s].controller != CtrlOff) ++n;
-  }
-  return n;
-}
-
 void PlaceWorm(Game& g, TCerv& w) {
   w.energy = kStartEnergy;
   std::vector<StartPoint> earlier;
@@ -120,7 +113,7 @@ void PlaceWorm(Game& g, TCerv& w) {
     if (other && other->alive) earlier.push_back({other->tailX, other->tailY});
   }
   StartPlace p = ComputeStartPlace(g.settings.game.startPosition, w.placeIndex,
-                                   PlayingSlotCount(g), g.rng, earlier);
+                                   ActivePlayerCount(g), g.rng, earlier);
   w.tailX = w.headX = p.x;
   w.tailY = w.headY = p.y;
   w.heading = p.heading;
@@ -133,7 +126,7 @@ void ShuffleAndPlace(Game& g) {
     if (g.worms[static_cast<size_t>(s)] && g.Worm(s).alive) alive.push_back(s);
   }
   for (size_t i = 0; i < alive.size(); ++i) g.Worm(alive[i]).placeIndex = static_cast<int32_t>(i);
-  int n = PlayingSlotCount(g);
+  int n = ActivePlayerCount(g);
   for (int swap = 0; swap < 101; ++swap) {
     int a = g.Random(n);
     int b = g.Random(n);

@@ -43,8 +43,6 @@ double HeadingTowards(double fromX, double fromY, double toX, double toY);
 StartPlace ComputeStartPlace(uint8_t rule, int placeIndex, int count, Rng& rng,
                              std::span<const StartPoint> earlier);
 
-// The number of player slots whose controller is not "off".
-int PlayingSlotCount(const Game& g);
 
 // Gives the worm its start point as head and tail, its heading, the tail heading
 // (heading + 180, not reduced) and full energy. Reads the worm's placeIndex and slot.
