@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD_DIR := build
 TEST_DIR := build-test
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench tidy clean
 
 all: build
 
@@ -28,6 +28,10 @@ test: build
 
 bench: build
 	$(BUILD_DIR)/tandrix_bench
+
+# Static checks of .clang-tidy over the game's sources (uses build/compile_commands.json).
+tidy: build
+	run-clang-tidy -quiet -p $(BUILD_DIR) -j $(JOBS) '$(CURDIR)/src/'
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_DIR)

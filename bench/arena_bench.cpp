@@ -18,10 +18,10 @@ void StartRaceRound(Game& g) {
     g.settings.players[s].controller = CtrlHuman;
     TCerv& w = g.Worm(s);
     w.alive = 1;
-    w.kind = KindNone;
+    w.kind = WormKind::None;
     w.turnLeft = w.turnRight = w.fireHeld = 0;
   }
-  g.settings.game.startPosition = Race;
+  g.settings.game.startPosition = static_cast<uint8_t>(StartPositionRule::Race);
   ShuffleAndPlace(g);
 }
 
@@ -30,7 +30,7 @@ void StartRaceRound(Game& g) {
 void BM_StepTwelveWorms(benchmark::State& state) {
   Game g;
   CreateWorms(g);
-  g.phase = Playing;
+  g.phase = GamePhase::Playing;
   g.GlobalSpeed = 100;
   StartRaceRound(g);
   int frame = 0;
@@ -59,7 +59,7 @@ enum Fill { Empty, Bands, Checker };
 void BM_BeforeRender(benchmark::State& state) {
   Game g;
   CreateWorms(g);
-  g.phase = Playing;
+  g.phase = GamePhase::Playing;
   g.settings.game.positions = 1;
   g.settings.game.backgroundEffect = 1;
   RandomiseBackground(g);
@@ -78,7 +78,8 @@ void BM_BeforeRender(benchmark::State& state) {
     BeforeRender(g);
     benchmark::DoNotOptimize(g.beforeCanvas.Data());
   }
-  static const char* const kNames[] = {"empty arena", "full arena, long runs", "full arena, owner changes every cell"};
+  static const char* const kNames[] = {"empty arena", "full arena, long runs",
+                                       "full arena, owner changes every cell"};
   state.SetLabel(kNames[fill]);
 }
 BENCHMARK(BM_BeforeRender)->Arg(Empty)->Arg(Bands)->Arg(Checker)->Unit(benchmark::kMicrosecond);

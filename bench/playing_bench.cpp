@@ -25,14 +25,15 @@ static void BM_PlayingFrameTwelveWorms(benchmark::State& state) {
   for (int i = 0; i < 12; ++i) {
     PlayerSetup& p = g.settings.players[i];
     p.controller = CtrlCpuIq0;
-    p.kind = Traveller;
+    p.kind = static_cast<uint8_t>(WormKind::Traveller);
     p.team = static_cast<uint8_t>(i % 4 + 1);
   }
   GameSetup& s = g.settings.game;
   s.speedMode = 1;
   s.constantSpeed = 2;
   s.scoreLimit = 5;
-  s.startPosition = Circle;  // everyone runs round the centre: long rounds
+  s.startPosition = static_cast<uint8_t>(
+      StartPositionRule::Circle);  // everyone runs round the centre: long rounds
   s.backgroundEffect = 1;
   s.positions = 1;
   s.showGameNumber = s.showGameTime = s.showRealTime = s.showScore = 1;
@@ -49,12 +50,12 @@ static void BM_PlayingFrameTwelveWorms(benchmark::State& state) {
   };
   long long frames = 0;
   for (auto _ : state) {
-    if (g.phase != Playing) {
+    if (g.phase != GamePhase::Playing) {
       state.PauseTiming();
-      while (g.phase != Playing) {
-        if (g.phase == WaitReady || g.phase == GameOver) {
+      while (g.phase != GamePhase::Playing) {
+        if (g.phase == GamePhase::WaitReady || g.phase == GamePhase::GameOver) {
           g.match.RoundsLeft = 1000;
-          g.phase = RoundStart;
+          g.phase = GamePhase::RoundStart;
         }
         frame();
       }

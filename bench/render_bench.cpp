@@ -16,8 +16,9 @@ namespace tdx {
 namespace {
 
 constexpr int kArenaW = 608, kArenaH = 408, kArenaX = 16, kArenaY = 56;
-constexpr uint32_t kSlotColours[13] = {0x00FF00, 0x0000FF, 0xFF0000, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0x80FF00,
-                                       0xFF8000, 0x808080, 0x0080FF, 0x8000FF, 0xFF0080, 0xFFFFFF};
+constexpr uint32_t kSlotColours[13] = {0x00FF00, 0x0000FF, 0xFF0000, 0xFFFF00, 0x00FFFF,
+                                       0xFF00FF, 0x80FF00, 0xFF8000, 0x808080, 0x0080FF,
+                                       0x8000FF, 0xFF0080, 0xFFFFFF};
 
 // The worst case of the trail hook: every arena cell owned, the owner changing at every cell.
 void FillTrails(Canvas& canvas) {
@@ -55,7 +56,8 @@ void BuildScene(Scene& scene, int run) {
   const LibraryId libs[] = {LibGLMLmenu, LibGlmlshots, LibGLMLatomic, LibGLMLrocket, LibGLMLMyst};
   for (int i = 0; i < 20; ++i) {
     MaterialLibrary& lib = scene.Library(libs[i % 5]);
-    Material* m = lib.AddTextureMaterial("m" + std::to_string(i), Blob(16 << (i % 3), kSlotColours[i % 13]));
+    Material* m =
+        lib.AddTextureMaterial("m" + std::to_string(i), Blob(16 << (i % 3), kSlotColours[i % 13]));
     m->SetBlending(i % 4 == 3 ? BlendMode::Additive : BlendMode::Transparency);
     m->SetImageAlpha(i % 2 ? ImageAlpha::SuperBlackTransparent : ImageAlpha::LuminanceSqrt);
   }
@@ -81,7 +83,8 @@ struct GlContext {
   GlRenderer* renderer = nullptr;
   std::string error;
   GlContext() {
-    if (!std::getenv("DISPLAY") && !std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (!std::getenv("DISPLAY") && !std::getenv("SDL_VIDEODRIVER"))
+      setenv("SDL_VIDEODRIVER", "offscreen", 1);
     PlatformOptions options;
     options.windowed = true;
     options.vsync = false;

@@ -17,9 +17,9 @@ TEST(StartPositions, HeadingTowardsCoversEveryQuadrant) {
   struct Case {
     double fx, fy, tx, ty, want;
   } cases[] = {
-      {5, 5, 5, 5, 0},    {0, 0, 0, 3, 90},    {0, 0, 0, -3, 270}, {0, 0, 3, 0, 0},
-      {0, 0, -3, 0, 180}, {0, 0, 1, 1, 45},    {0, 0, -1, 1, 135}, {0, 0, -1, -1, 225},
-      {0, 0, 1, -1, -45},
+      {5, 5, 5, 5, 0},    {0, 0, 0, 3, 90},    {0, 0, 0, -3, 270},
+      {0, 0, 3, 0, 0},    {0, 0, -3, 0, 180},  {0, 0, 1, 1, 45},
+      {0, 0, -1, 1, 135}, {0, 0, -1, -1, 225}, {0, 0, 1, -1, -45},
   };
   for (const Case& c : cases) {
     EXPECT_NEAR(HeadingTowards(c.fx, c.fy, c.tx, c.ty), c.want, 1e-9)
@@ -30,29 +30,39 @@ TEST(StartPositions, HeadingTowardsCoversEveryQuadrant) {
 TEST(StartPositions, RulesGiveTheirWorkedPlaces) {
   struct Case {
     const char* name;
-    uint8_t rule;
+    StartPositionRule rule;
     int count, place;
     double x, y, heading;  // a heading below 0 is a random one
   } cases[] = {
-      {"into the middle, 4 worms, place 0", IntoTheMiddle, 4, 0, 577.6, 204, 180},
-      {"into the middle, 4 worms, place 1", IntoTheMiddle, 4, 1, 304, 387.6, 270},
-      {"away from the middle, 4 worms, place 0", AwayFromTheMiddle, 4, 0, 364.8, 204, 0},
-      {"away from the middle, 4 worms, place 3", AwayFromTheMiddle, 4, 3, 304, 163.2, 270},
-      {"circle, 4 worms, place 0", Circle, 4, 0, 547.2, 204, 270},
-      {"circle, 4 worms, place 1", Circle, 4, 1, 304, 367.2, 0},
-      {"proportional, 1 worm", ProportionalRandom, 1, 0, 304, 204, -1},
-      {"proportional, 2 worms, place 1", ProportionalRandom, 2, 1, 405.3333333333333, 204, -1},
-      {"proportional, 3 worms, place 2", ProportionalRandom, 3, 2, 456, 204, -1},
-      {"proportional, 4 worms, place 0", ProportionalRandom, 4, 0, 202.66666666666666, 136, -1},
-      {"proportional, 4 worms, place 1", ProportionalRandom, 4, 1, 405.3333333333333, 136, -1},
-      {"proportional, 4 worms, place 2", ProportionalRandom, 4, 2, 202.66666666666666, 272, -1},
-      {"proportional, 4 worms, place 3", ProportionalRandom, 4, 3, 405.3333333333333, 272, -1},
-      {"proportional, 5 worms, place 0", ProportionalRandom, 5, 0, 152, 136, -1},
-      {"proportional, 5 worms, place 2", ProportionalRandom, 5, 2, 456, 136, -1},
-      {"proportional, 5 worms, place 4", ProportionalRandom, 5, 4, 304, 272, -1},
-      {"race, 3 worms, place 0", Race, 3, 0, 16, 102, 0},
-      {"race, 3 worms, place 2", Race, 3, 2, 16, 306, 0},
-      {"an unknown rule acts as into the middle", 9, 4, 0, 577.6, 204, 180},
+      {"into the middle, 4 worms, place 0", StartPositionRule::IntoTheMiddle, 4, 0, 577.6, 204,
+       180},
+      {"into the middle, 4 worms, place 1", StartPositionRule::IntoTheMiddle, 4, 1, 304, 387.6,
+       270},
+      {"away from the middle, 4 worms, place 0", StartPositionRule::AwayFromTheMiddle, 4, 0, 364.8,
+       204, 0},
+      {"away from the middle, 4 worms, place 3", StartPositionRule::AwayFromTheMiddle, 4, 3, 304,
+       163.2, 270},
+      {"circle, 4 worms, place 0", StartPositionRule::Circle, 4, 0, 547.2, 204, 270},
+      {"circle, 4 worms, place 1", StartPositionRule::Circle, 4, 1, 304, 367.2, 0},
+      {"proportional, 1 worm", StartPositionRule::ProportionalRandom, 1, 0, 304, 204, -1},
+      {"proportional, 2 worms, place 1", StartPositionRule::ProportionalRandom, 2, 1,
+       405.3333333333333, 204, -1},
+      {"proportional, 3 worms, place 2", StartPositionRule::ProportionalRandom, 3, 2, 456, 204, -1},
+      {"proportional, 4 worms, place 0", StartPositionRule::ProportionalRandom, 4, 0,
+       202.66666666666666, 136, -1},
+      {"proportional, 4 worms, place 1", StartPositionRule::ProportionalRandom, 4, 1,
+       405.3333333333333, 136, -1},
+      {"proportional, 4 worms, place 2", StartPositionRule::ProportionalRandom, 4, 2,
+       202.66666666666666, 272, -1},
+      {"proportional, 4 worms, place 3", StartPositionRule::ProportionalRandom, 4, 3,
+       405.3333333333333, 272, -1},
+      {"proportional, 5 worms, place 0", StartPositionRule::ProportionalRandom, 5, 0, 152, 136, -1},
+      {"proportional, 5 worms, place 2", StartPositionRule::ProportionalRandom, 5, 2, 456, 136, -1},
+      {"proportional, 5 worms, place 4", StartPositionRule::ProportionalRandom, 5, 4, 304, 272, -1},
+      {"race, 3 worms, place 0", StartPositionRule::Race, 3, 0, 16, 102, 0},
+      {"race, 3 worms, place 2", StartPositionRule::Race, 3, 2, 16, 306, 0},
+      {"an unknown rule acts as into the middle", static_cast<StartPositionRule>(9), 4, 0, 577.6,
+       204, 180},
   };
   for (const Case& c : cases) {
     Rng rng(7);
@@ -72,7 +82,7 @@ TEST(StartPositions, RandomRuleDrawsPointThenHeadingAndKeepsItsDistance) {
   // The first worm takes its first draw.
   Rng rng(42);
   Rng replay = rng;
-  StartPlace first = ComputeStartPlace(RandomPlaces, 0, 12, rng, {});
+  StartPlace first = ComputeStartPlace(StartPositionRule::RandomPlaces, 0, 12, rng, {});
   double x = replay.Random(508) + 50;
   double y = replay.Random(308) + 50;
   EXPECT_EQ(first.x, x);
@@ -82,7 +92,7 @@ TEST(StartPositions, RandomRuleDrawsPointThenHeadingAndKeepsItsDistance) {
   // Later worms keep 100 units from the start points before them.
   std::vector<StartPoint> earlier{{first.x, first.y}};
   for (int i = 1; i < 6; ++i) {
-    StartPlace p = ComputeStartPlace(RandomPlaces, i, 12, rng, earlier);
+    StartPlace p = ComputeStartPlace(StartPositionRule::RandomPlaces, i, 12, rng, earlier);
     for (const StartPoint& e : earlier) EXPECT_GE(std::hypot(p.x - e.x, p.y - e.y), 100);
     earlier.push_back({p.x, p.y});
   }
@@ -96,7 +106,7 @@ TEST(StartPositions, RandomRuleEndsWhenNoPlaceIsFarEnough) {
     for (double x = 50; x <= 558; x += 60) crowd.push_back({x, y});
   }
   Rng rng(3);
-  StartPlace p = ComputeStartPlace(RandomPlaces, 5, 12, rng, crowd);
+  StartPlace p = ComputeStartPlace(StartPositionRule::RandomPlaces, 5, 12, rng, crowd);
   EXPECT_GE(p.x, 50);
   EXPECT_LT(p.x, 558);
   EXPECT_GE(p.y, 50);
@@ -113,8 +123,8 @@ class ShuffleTest : public ::testing::Test {
     for (auto& p : g.settings.players) p.controller = CtrlOff;
   }
   // Round start: the playing slots are alive, then shuffled and placed.
-  void RoundStart(std::initializer_list<int> playing, uint8_t rule) {
-    g.settings.game.startPosition = rule;
+  void StartRound(std::initializer_list<int> playing, StartPositionRule rule) {
+    g.settings.game.startPosition = static_cast<uint8_t>(rule);
     for (int s = 0; s < kPlayerSlots; ++s) g.Worm(s).alive = 0;
     for (int s : playing) {
       g.settings.players[s].controller = CtrlHuman;
@@ -129,7 +139,7 @@ class ShuffleTest : public ::testing::Test {
 TEST_F(ShuffleTest, EveryPlayingWormGetsItsOwnPlaceAsHeadAndTail) {
   TCerv& off = g.Worm(1);
   off.headX = off.tailX = 123.25;
-  RoundStart({0, 2, 5, 11}, Race);
+  StartRound({0, 2, 5, 11}, StartPositionRule::Race);
   std::vector<int> places;
   for (int s : {0, 2, 5, 11}) {
     const TCerv& w = g.Worm(s);
@@ -147,7 +157,7 @@ TEST_F(ShuffleTest, EveryPlayingWormGetsItsOwnPlaceAsHeadAndTail) {
   EXPECT_EQ(off.headX, 123.25);  // a slot that is off is never placed
 
   // The tail heading is the start heading turned round, not reduced.
-  RoundStart({0, 2, 5, 11}, Circle);
+  StartRound({0, 2, 5, 11}, StartPositionRule::Circle);
   for (int s : {0, 2, 5, 11}) EXPECT_EQ(g.Worm(s).tailHeading, g.Worm(s).heading + 180);
 }
 
@@ -155,7 +165,7 @@ TEST_F(ShuffleTest, TwelveScatteredWormsAlwaysGetPlaces) {
   int crowded = 0;
   for (uint64_t seed = 1; seed <= 40; ++seed) {
     g.rng.Seed(seed);
-    RoundStart({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, RandomPlaces);
+    StartRound({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, StartPositionRule::RandomPlaces);
     for (int s = 0; s < kPlayerSlots; ++s) {
       const TCerv& w = g.Worm(s);
       ASSERT_GE(w.headX, 50);

@@ -33,10 +33,10 @@ class WormTest : public ::testing::Test {
     CreateWorms(g);
     for (auto& p : g.settings.players) p.controller = CtrlOff;
     g.GlobalSpeed = 50;
-    g.phase = Playing;
+    g.phase = GamePhase::Playing;
   }
 
-  TCerv& Start(int slot, double x, double y, double heading, uint8_t kind = KindNone,
+  TCerv& Start(int slot, double x, double y, double heading, WormKind kind = WormKind::None,
                uint8_t controller = CtrlHuman) {
     g.settings.players[slot].controller = controller;
     TCerv& w = g.Worm(slot);
@@ -131,7 +131,8 @@ TEST_F(WormTest, RoundResetHidesShotsAndRestartsTheComputerTimers) {
   EXPECT_FALSE(w.teleportAnimActive || w.rocketImmune || w.virusImmune || w.burstActive);
   EXPECT_EQ(w.cpuKeys, (std::array<uint8_t, 3>{0, 0, 0}));
   EXPECT_EQ(w.cpuPrevKeys, (std::array<uint8_t, 3>{0, 0, 0}));
-  EXPECT_FALSE(w.cpuTurning || w.cpuFiring || w.cpuBusy || w.cpuHold || w.cpuPressed || w.cpuRepelBusy);
+  EXPECT_FALSE(w.cpuTurning || w.cpuFiring || w.cpuBusy || w.cpuHold || w.cpuPressed ||
+               w.cpuRepelBusy);
   EXPECT_EQ(w.planState, 0);
   EXPECT_EQ(w.cpuTurnChanged, 12.5);
   EXPECT_EQ(w.cpuFireChanged, 12.5);
@@ -149,7 +150,7 @@ TEST(ArenaGrid, ClampCellRoundsHalvesToEvenAndHoldsPointsInside) {
     double x, y;
     Cell want;
   } cases[] = {
-      {607.6, 10.2, {607, 10}}, {-0.6, 407.5, {0, 407}}, {2.5, 3.5, {2, 4}},
+      {607.6, 10.2, {607, 10}},  {-0.6, 407.5, {0, 407}},     {2.5, 3.5, {2, 4}},
       {1e300, -1e300, {607, 0}}, {std::nan(""), 5.5, {0, 6}},
   };
   for (const Case& c : cases) EXPECT_EQ(ClampCell(c.x, c.y), c.want) << c.x << ", " << c.y;
@@ -160,7 +161,7 @@ TEST(ArenaGrid, PenStampsAtHalfUnitStepsAndAShortMoveOnlyAtItsEnd) {
     double x0, y0, x1, y1;
     std::vector<double> fractions;  // where along the move the 2 by 2 pen lands
   } cases[] = {
-      {100.0, 50.0, 100.8, 50.0, {1.0}},                    // length 0.8: only the new position
+      {100.0, 50.0, 100.8, 50.0, {1.0}},                       // length 0.8: only the new position
       {30.0, 40.0, 30.96, 41.28, {0, 0.3125, 0.625, 0.9375}},  // length 1.6: Round(3.2) + 1 stamps
       {10.9, 50.0, 12.64, 50.0, {0, 1 / 3.48, 2 / 3.48, 3 / 3.48}},  // the last stamp falls short
   };
@@ -221,7 +222,7 @@ TEST_F(WormTest, HeadingWrapsOnceEachWayAndBothKeysCancel) {
     double want;
   } cases[] = {
       {359, false, true, 2}, {1, true, false, 358}, {360, false, false, 360},
-      {90, true, true, 90}, {0, false, false, 0},
+      {90, true, true, 90},  {0, false, false, 0},
   };
   g.GlobalSpeed = 0;
   for (const Case& c : cases) {
@@ -237,7 +238,7 @@ TEST_F(WormTest, SpeedFreezeAndPause) {
   struct Case {
     const char* name = "";
     double dt = 0;
-    uint8_t kind = KindNone;
+    WormKind kind = WormKind::None;
     uint8_t stopped = 0, stoppedBy = 0, fireHeld = 0;
     double energy = kStartEnergy;
     uint8_t bonus = 0;
@@ -247,14 +248,37 @@ TEST_F(WormTest, SpeedFreezeAndPause) {
   } cases[] = {
       {.name = "normal", .dt = 0.02, .wantDistance = 1.0},
       {.name = "a stalled frame counts as 0.01 s", .dt = 0.25, .wantDistance = 0.5},
-      {.name = "frozen by another stopper", .dt = 0.02, .stopped = 1, .stoppedBy = 3, .wantDistance = 0},
-      {.name = "never by its own stopper", .dt = 0.02, .stopped = 1, .stoppedBy = 0, .wantDistance = 1.0},
-      {.name = "pauser holding", .dt = 0.02, .kind = Pauser, .fireHeld = 1, .wantDistance = 0},
-      {.name = "pauser out of energy", .dt = 0.02, .kind = Pauser, .fireHeld = 1, .energy = 1,
+      {.name = "frozen by another stopper",
+       .dt = 0.02,
+       .stopped = 1,
+       .stoppedBy = 3,
+       .wantDistance = 0},
+      {.name = "never by its own stopper",
+       .dt = 0.02,
+       .stopped = 1,
+       .stoppedBy = 0,
        .wantDistance = 1.0},
-      {.name = "speed bonus", .dt = 0.02, .bonus = 1, .bonusStart = 8, .wantDistance = 2.0,
+      {.name = "pauser holding",
+       .dt = 0.02,
+       .kind = WormKind::Pauser,
+       .fireHeld = 1,
+       .wantDistance = 0},
+      {.name = "pauser out of energy",
+       .dt = 0.02,
+       .kind = WormKind::Pauser,
+       .fireHeld = 1,
+       .energy = 1,
+       .wantDistance = 1.0},
+      {.name = "speed bonus",
+       .dt = 0.02,
+       .bonus = 1,
+       .bonusStart = 8,
+       .wantDistance = 2.0,
        .wantBonusAfter = true},
-      {.name = "speed bonus in its last frame", .dt = 0.02, .bonus = 1, .bonusStart = 4.9,
+      {.name = "speed bonus in its last frame",
+       .dt = 0.02,
+       .bonus = 1,
+       .bonusStart = 4.9,
        .wantDistance = 2.0},
   };
   g.Now = 10;
@@ -307,19 +331,20 @@ TEST_F(WormTest, StraightRunSurvivesButATightTurnIntoItsOwnTrailKills) {
 TEST_F(WormTest, TrailsAndWallsKillUnlessATravellerPassesThrough) {
   struct Case {
     const char* name;
-    uint8_t kind, fireHeld;
+    WormKind kind;
+    uint8_t fireHeld;
     double energy;
     uint8_t wall;  // the value across the worm's path
     bool wantAlive;
   } cases[] = {
-      {"another worm's trail", KindNone, 0, 81, 1, false},
-      {"a neutral wall", KindNone, 0, 81, WallCell, false},
-      {"a neutral wall, fire held by a non-traveller", Speeder, 1, 81, WallCell, false},
-      {"traveller through a wall", Traveller, 1, 81, WallCell, true},
-      {"traveller through a trail", Traveller, 1, 81, 1, true},
-      {"traveller through its own trail", Traveller, 1, 81, 0, true},
-      {"traveller without energy", Traveller, 1, 1, WallCell, false},
-      {"traveller not holding fire", Traveller, 0, 81, 1, false},
+      {"another worm's trail", WormKind::None, 0, 81, 1, false},
+      {"a neutral wall", WormKind::None, 0, 81, WallCell, false},
+      {"a neutral wall, fire held by a non-traveller", WormKind::Speeder, 1, 81, WallCell, false},
+      {"traveller through a wall", WormKind::Traveller, 1, 81, WallCell, true},
+      {"traveller through a trail", WormKind::Traveller, 1, 81, 1, true},
+      {"traveller through its own trail", WormKind::Traveller, 1, 81, 0, true},
+      {"traveller without energy", WormKind::Traveller, 1, 1, WallCell, false},
+      {"traveller not holding fire", WormKind::Traveller, 0, 81, 1, false},
   };
   for (const Case& c : cases) {
     g.ArenaMap.Clear();
@@ -348,7 +373,7 @@ TEST_F(WormTest, TrailsAndWallsKillUnlessATravellerPassesThrough) {
 
 TEST_F(WormTest, ComputerTravellerSwitchesItsAbilityOnWhenAProbeHits) {
   for (int y = 0; y < kArenaHeight; ++y) g.ArenaMap.At(200, y) = 1;
-  TCerv& w = Start(0, 190, 100, 0, Traveller, CtrlCpuIq10);
+  TCerv& w = Start(0, 190, 100, 0, WormKind::Traveller, CtrlCpuIq10);
   while (w.alive && w.headX < 205) {
     w.fireHeld = 0;  // as if the computer released it every frame
     StepWorm(g, w, 0.02);
@@ -360,31 +385,36 @@ TEST_F(WormTest, ComputerTravellerSwitchesItsAbilityOnWhenAProbeHits) {
 TEST_F(WormTest, EdgeAndWarperWrapThresholds) {
   struct Case {
     const char* name;
-    uint8_t kind, fireHeld;
+    WormKind kind;
+    uint8_t fireHeld;
     double energy;
     uint8_t controller;
     double x, y;  // where this step's move ends (the worm stands still)
     bool wantAlive;
     double wantX, wantY;
   } cases[] = {
-      {"inside at x 1", KindNone, 0, 81, CtrlHuman, 1.4, 100, true, 1.4, 100},
-      {"out at x 0", KindNone, 0, 81, CtrlHuman, 0.5, 100, false, 0.5, 100},
-      {"inside at x 606", KindNone, 0, 81, CtrlHuman, 606.4, 100, true, 606.4, 100},
-      {"inside at 606.5 (halves go to even)", KindNone, 0, 81, CtrlHuman, 606.5, 100, true, 606.5, 100},
-      {"out at x 607", KindNone, 0, 81, CtrlHuman, 606.6, 100, false, 606.6, 100},
-      {"out at y 407", KindNone, 0, 81, CtrlHuman, 300, 406.6, false, 300, 406.6},
-      {"warper at x 2 stays", Warper, 1, 81, CtrlHuman, 2.5, 100, true, 2.5, 100},
-      {"warper at x 1 wraps", Warper, 1, 81, CtrlHuman, 1.45, 100, true, 605, 100},
-      {"warper at x 0 wraps", Warper, 1, 81, CtrlHuman, 0.4, 100, true, 605, 100},
-      {"warper at x 605 stays", Warper, 1, 81, CtrlHuman, 605.49, 100, true, 605.49, 100},
-      {"warper at x 606 wraps", Warper, 1, 81, CtrlHuman, 605.5, 100, true, 2, 100},
-      {"warper at y 1 wraps", Warper, 1, 81, CtrlHuman, 300, 1.2, true, 300, 405},
-      {"warper at y 406 wraps", Warper, 1, 81, CtrlHuman, 300, 406.2, true, 300, 2},
-      {"warper in a corner wraps both ways", Warper, 1, 81, CtrlHuman, 0.6, 406.7, true, 605, 2},
-      {"warper without energy", Warper, 1, 1, CtrlHuman, 0.4, 100, false, 0.4, 100},
-      {"warper not holding fire", Warper, 0, 81, CtrlHuman, 0.4, 100, false, 0.4, 100},
-      {"computer warper switches on by itself", Warper, 0, 81, CtrlCpuIq10, 0.4, 100, true, 605, 100},
-      {"computer warper that cannot pay", Warper, 0, 1.2, CtrlCpuIq10, 0.4, 100, false, 0.4, 100},
+      {"inside at x 1", WormKind::None, 0, 81, CtrlHuman, 1.4, 100, true, 1.4, 100},
+      {"out at x 0", WormKind::None, 0, 81, CtrlHuman, 0.5, 100, false, 0.5, 100},
+      {"inside at x 606", WormKind::None, 0, 81, CtrlHuman, 606.4, 100, true, 606.4, 100},
+      {"inside at 606.5 (halves go to even)", WormKind::None, 0, 81, CtrlHuman, 606.5, 100, true,
+       606.5, 100},
+      {"out at x 607", WormKind::None, 0, 81, CtrlHuman, 606.6, 100, false, 606.6, 100},
+      {"out at y 407", WormKind::None, 0, 81, CtrlHuman, 300, 406.6, false, 300, 406.6},
+      {"warper at x 2 stays", WormKind::Warper, 1, 81, CtrlHuman, 2.5, 100, true, 2.5, 100},
+      {"warper at x 1 wraps", WormKind::Warper, 1, 81, CtrlHuman, 1.45, 100, true, 605, 100},
+      {"warper at x 0 wraps", WormKind::Warper, 1, 81, CtrlHuman, 0.4, 100, true, 605, 100},
+      {"warper at x 605 stays", WormKind::Warper, 1, 81, CtrlHuman, 605.49, 100, true, 605.49, 100},
+      {"warper at x 606 wraps", WormKind::Warper, 1, 81, CtrlHuman, 605.5, 100, true, 2, 100},
+      {"warper at y 1 wraps", WormKind::Warper, 1, 81, CtrlHuman, 300, 1.2, true, 300, 405},
+      {"warper at y 406 wraps", WormKind::Warper, 1, 81, CtrlHuman, 300, 406.2, true, 300, 2},
+      {"warper in a corner wraps both ways", WormKind::Warper, 1, 81, CtrlHuman, 0.6, 406.7, true,
+       605, 2},
+      {"warper without energy", WormKind::Warper, 1, 1, CtrlHuman, 0.4, 100, false, 0.4, 100},
+      {"warper not holding fire", WormKind::Warper, 0, 81, CtrlHuman, 0.4, 100, false, 0.4, 100},
+      {"computer warper switches on by itself", WormKind::Warper, 0, 81, CtrlCpuIq10, 0.4, 100,
+       true, 605, 100},
+      {"computer warper that cannot pay", WormKind::Warper, 0, 1.2, CtrlCpuIq10, 0.4, 100, false,
+       0.4, 100},
   };
   g.GlobalSpeed = 0;
   for (const Case& c : cases) {
@@ -403,7 +433,7 @@ TEST_F(WormTest, EdgeAndWarperWrapThresholds) {
 // ------------------------------------------------------------ death and extra heads
 
 TEST_F(WormTest, ExtraHeadsTakeOverLowestFirstThenTheWormDies) {
-  TCerv& w = Start(4, 100, 100, 0, Multiplier);
+  TCerv& w = Start(4, 100, 100, 0, WormKind::Multiplier);
   w.infernalFire[0]->disabled = false;
   w.teleportSprite->visible = true;
   w.teleportAnimActive = 1;
@@ -439,14 +469,14 @@ TEST_F(WormTest, ExtraHeadsTakeOverLowestFirstThenTheWormDies) {
   EXPECT_FALSE(w.teleportAnimActive);
 
   // Other kinds never take over, whatever their extra-head flags say.
-  TCerv& t = Start(5, 100, 100, 0, Traveller);
+  TCerv& t = Start(5, 100, 100, 0, WormKind::Traveller);
   t.cloneAlive[0] = 1;
   KillWorm(g, t);
   EXPECT_FALSE(t.alive);
 }
 
 TEST_F(WormTest, ExtraHeadsVanishAtTheEdgeButPaintTheirLastPieceIntoATrail) {
-  TCerv& w = Start(6, 300, 200, 0, Reproducer);
+  TCerv& w = Start(6, 300, 200, 0, WormKind::Reproducer);
   for (int y = 0; y < kArenaHeight; ++y) g.ArenaMap.At(150, y) = 1;
   // Extra head 0 runs off the top edge, extra head 1 into worm 1's trail.
   w.cloneAlive = {1, 1, 0, 0, 0};
@@ -465,7 +495,7 @@ TEST_F(WormTest, ExtraHeadsVanishAtTheEdgeButPaintTheirLastPieceIntoATrail) {
 
   // A head that dies in the same frame does not stop its extra heads.
   g.ArenaMap.Clear();
-  TCerv& m = Start(7, 0.4, 200, 180, KindNone);
+  TCerv& m = Start(7, 0.4, 200, 180, WormKind::None);
   m.cloneAlive = {1, 0, 0, 0, 0};
   m.cloneX = {300, 0, 0, 0, 0};
   m.cloneY = {300, 0, 0, 0, 0};

@@ -46,11 +46,18 @@ TEST_F(AudioEffects, PanFollowsArenaXAndTheStereoSwap) {
     int pan;
   };
   const Case cases[] = {
-      {0, false, -100},  {304, false, 0},  {608, false, 100},
-      {0, true, 100},    {304, true, 0},   {608, true, -100},
-      {-40, false, -100}, {900, false, 100}, {-40, true, 100},  // sources outside the arena
+      {0, false, -100},
+      {304, false, 0},
+      {608, false, 100},
+      {0, true, 100},
+      {304, true, 0},
+      {608, true, -100},
+      {-40, false, -100},
+      {900, false, 100},
+      {-40, true, 100},  // sources outside the arena
       {152, false, -50},
-      {38, false, -88},   // x * 200 / 608 = 12.5: the half goes to the even 12
+      {38, false, -88},   // x * 200 / 608 = 12.5: the half goes to the even
+                          // 12
       {114, false, -62},  // 37.5 goes to 38
   };
   for (const Case& c : cases) {

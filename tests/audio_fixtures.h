@@ -36,10 +36,11 @@ inline std::vector<uint8_t> MakeMp3Tone(double seconds, double hz = 440.0) {
   lame_set_bWriteVbrTag(lame, 0);
   lame_init_params(lame);
   std::vector<uint8_t> out(static_cast<size_t>(n) * 5 / 4 + 7200 + 16384);
-  int written = lame_encode_buffer(lame, pcm.data(), pcm.data(), n, out.data(),
-                                   static_cast<int>(out.size()));
+  int written =
+      lame_encode_buffer(lame, pcm.data(), pcm.data(), n, out.data(), static_cast<int>(out.size()));
   if (written < 0) written = 0;
-  int flushed = lame_encode_flush(lame, out.data() + written, static_cast<int>(out.size()) - written);
+  int flushed =
+      lame_encode_flush(lame, out.data() + written, static_cast<int>(out.size()) - written);
   if (flushed > 0) written += flushed;
   lame_close(lame);
   out.resize(static_cast<size_t>(written));
@@ -59,17 +60,17 @@ inline std::vector<uint8_t> MakeTinyMod() {
   s1[24] = 0;   // finetune
   s1[25] = 64;  // volume
   s1[26] = 0;
-  s1[27] = 0;   // loop start
+  s1[27] = 0;  // loop start
   s1[28] = 0;
-  s1[29] = 32;  // loop length in words: the whole sample
-  mod[950] = 1;     // song length
-  mod[951] = 127;   // restart
-  mod[952] = 0;     // order 0: pattern 0
+  s1[29] = 32;     // loop length in words: the whole sample
+  mod[950] = 1;    // song length
+  mod[951] = 127;  // restart
+  mod[952] = 0;    // order 0: pattern 0
   std::memcpy(mod.data() + 1080, "M.K.", 4);
   const int period = 428;
   for (int channel = 0; channel < 2; ++channel) {
     uint8_t* cell = mod.data() + 1084 + channel * 4;  // row 0
-    cell[0] = static_cast<uint8_t>(period >> 8);  // sample 1: high nibble 0
+    cell[0] = static_cast<uint8_t>(period >> 8);      // sample 1: high nibble 0
     cell[1] = static_cast<uint8_t>(period & 0xFF);
     cell[2] = 0x10;  // sample 1, no effect
     cell[3] = 0;

@@ -89,8 +89,10 @@ TEST_F(DiskAudio, AnEffectIsHeardOnTheSideItIsPannedTo) {
     bool swap;
     bool leftLoud, rightLoud;
   };
-  const Case cases[] = {
-      {0, false, true, false}, {608, false, false, true}, {0, true, false, true}, {304, false, true, true}};
+  const Case cases[] = {{0, false, true, false},
+                        {608, false, false, true},
+                        {0, true, false, true},
+                        {304, false, true, true}};
   const std::vector<uint8_t> tone = MakeMp3Tone(0.4);
   ASSERT_GT(tone.size(), 1000u);
   for (const Case& c : cases) {
@@ -170,7 +172,8 @@ TEST_F(DiskAudio, AFadedOutModuleKeepsPlayingInSilenceUntilStopped) {
   int loud = 0, quiet = 0;
   size_t at = 0;
   while (std::fread(frame, sizeof frame, 1, f) == 1) {
-    int level = std::max(std::abs(static_cast<int>(frame[0])), std::abs(static_cast<int>(frame[1])));
+    int level =
+        std::max(std::abs(static_cast<int>(frame[0])), std::abs(static_cast<int>(frame[1])));
     if (at < loudUntil) loud = std::max(loud, level);
     if (at >= quietFrom) quiet = std::max(quiet, level);
     at += sizeof frame;
@@ -194,8 +197,10 @@ TEST_F(DiskAudio, DamagedSoundsAndModulesNeverBreakTheGame) {
   g.audio.SoundStreams[0] = Bytes("this is not a sound");
   g.audio.SoundStreams[2] = halfTone;
   g.audio.SoundStreams[3] = syncNoise;
-  g.audio.MusicTable = {{0, "text.xm", 0, 0, 60}, {1, "none.xm", 0, 0, 60},
-                        {2, "short.mod", 0, 0, 60}, {3, "noise.mod", 0, 0, 60}};
+  g.audio.MusicTable = {{0, "text.xm", 0, 0, 60},
+                        {1, "none.xm", 0, 0, 60},
+                        {2, "short.mod", 0, 0, 60},
+                        {3, "noise.mod", 0, 0, 60}};
   g.audio.MusicStreams[0] = Bytes("Extended Module: but nothing after it");
   g.audio.MusicStreams[2] = shortMod;
   g.audio.MusicStreams[3] = noise;

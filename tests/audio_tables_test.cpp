@@ -23,7 +23,8 @@ PakMember Member(const std::string& name, std::vector<uint8_t> data) {
 }
 
 TEST(AudioTables, SoundTableReadsPairsUntilTheFirstEmptyLine) {
-  auto t = ParseSoundTable(Bytes("0\r\ndeath.mp3\r\n5\r\nbonus.mp3\r\n5\r\nceresna.mp3\r\n\r\n7\r\nafter.mp3\r\n"));
+  auto t = ParseSoundTable(
+      Bytes("0\r\ndeath.mp3\r\n5\r\nbonus.mp3\r\n5\r\nceresna.mp3\r\n\r\n7\r\nafter.mp3\r\n"));
   ASSERT_EQ(t.size(), 3u);
   EXPECT_EQ(t[0].slot, 0);
   EXPECT_EQ(t[0].fileName, "death.mp3");
@@ -38,16 +39,18 @@ TEST(AudioTables, SoundTableSkipsBadEntriesWithoutShiftingTheRest) {
     std::vector<std::pair<int, std::string>> expected;
   };
   const Case cases[] = {
-      {"x1\na.mp3\n2\nb.mp3\n", {{2, "b.mp3"}}},            // slot is not a number
-      {"3.5\na.mp3\n2\nb.mp3\n", {{2, "b.mp3"}}},           // nor is this
-      {"128\na.mp3\n127\nb.mp3\n", {{127, "b.mp3"}}},       // past the 128 buffers
-      {"-1\na.mp3\n0\nb.mp3\n", {{0, "b.mp3"}}},            // before them
-      {"99999999999\na.mp3\n1\nb.mp3\n", {{1, "b.mp3"}}},   // does not fit an integer
+      {"x1\na.mp3\n2\nb.mp3\n", {{2, "b.mp3"}}},           // slot is not a number
+      {"3.5\na.mp3\n2\nb.mp3\n", {{2, "b.mp3"}}},          // nor is this
+      {"128\na.mp3\n127\nb.mp3\n", {{127, "b.mp3"}}},      // past the 128 buffers
+      {"-1\na.mp3\n0\nb.mp3\n", {{0, "b.mp3"}}},           // before them
+      {"99999999999\na.mp3\n1\nb.mp3\n", {{1, "b.mp3"}}},  // does not fit an integer
       {" 4 \na.mp3\n+6\nb.mp3\n", {{4, "a.mp3"}, {6, "b.mp3"}}},
-      {"\xEF\xBB\xBF" "1\na.mp3\n", {{1, "a.mp3"}}},        // saved by an editor with a BOM
-      {"1\na.mp3\n2", {{1, "a.mp3"}}},                      // a slot with no name line
+      {"\xEF\xBB\xBF"
+       "1\na.mp3\n",
+       {{1, "a.mp3"}}},                 // saved by an editor with a BOM
+      {"1\na.mp3\n2", {{1, "a.mp3"}}},  // a slot with no name line
       {"", {}},
-      {"\n1\na.mp3\n", {}},                                 // empty first line: empty table
+      {"\n1\na.mp3\n", {}},  // empty first line: empty table
   };
   for (const Case& c : cases) {
     auto t = ParseSoundTable(Bytes(c.text));
@@ -61,18 +64,21 @@ TEST(AudioTables, SoundTableSkipsBadEntriesWithoutShiftingTheRest) {
 
 TEST(AudioTables, AtMost4096EntriesAreKept) {
   std::string text;
-  for (int i = 0; i < 5000; ++i) text += std::to_string(i % 128) + "\ns" + std::to_string(i) + ".mp3\n";
+  for (int i = 0; i < 5000; ++i)
+    text += std::to_string(i % 128) + "\ns" + std::to_string(i) + ".mp3\n";
   auto sounds = ParseSoundTable(Bytes(text));
   ASSERT_EQ(sounds.size(), 4096u);
   EXPECT_EQ(sounds.back().fileName, "s4095.mp3");
 
   std::string music;
-  for (int i = 0; i < 4100; ++i) music += std::to_string(i % 32) + "\nm" + std::to_string(i) + ".xm\n1\n2\n60\n";
+  for (int i = 0; i < 4100; ++i)
+    music += std::to_string(i % 32) + "\nm" + std::to_string(i) + ".xm\n1\n2\n60\n";
   EXPECT_EQ(ParseMusicTable(Bytes(music)).size(), 4096u);
 }
 
 TEST(AudioTables, MusicTableReadsFiveLinesAnEntry) {
-  auto t = ParseMusicTable(Bytes("3\r\nmenu_theme.xm\r\n2\r\n4\r\n95\r\n31\r\nwinner.mod\r\n0\r\n1\r\n20\r\n"));
+  auto t = ParseMusicTable(
+      Bytes("3\r\nmenu_theme.xm\r\n2\r\n4\r\n95\r\n31\r\nwinner.mod\r\n0\r\n1\r\n20\r\n"));
   ASSERT_EQ(t.size(), 2u);
   EXPECT_EQ(t[0].slot, 3);
   EXPECT_EQ(t[0].fileName, "menu_theme.xm");
@@ -86,11 +92,11 @@ TEST(AudioTables, MusicTableReadsFiveLinesAnEntry) {
 TEST(AudioTables, MusicTableSkipsBadEntries) {
   const std::string good = "2\nb.xm\n1\n1\n10\n";
   const char* bad[] = {
-      "32\na.xm\n1\n1\n10\n",    // past the 32 module buffers
-      "1\na.xm\none\n1\n10\n",   // fade-in is not a number
-      "1\na.xm\n1\n-3\n10\n",    // a negative fade-out
-      "1\na.xm\n1\n1\n1e3\n",    // play time is not a decimal integer
-      "1\n\n1\n1\n10\n",         // no file name
+      "32\na.xm\n1\n1\n10\n",   // past the 32 module buffers
+      "1\na.xm\none\n1\n10\n",  // fade-in is not a number
+      "1\na.xm\n1\n-3\n10\n",   // a negative fade-out
+      "1\na.xm\n1\n1\n1e3\n",   // play time is not a decimal integer
+      "1\n\n1\n1\n10\n",        // no file name
   };
   for (const char* text : bad) {
     // The entry after a bad one still reads, in its own place.

@@ -47,7 +47,8 @@ std::vector<std::string> Lines(const fs::path& p) {
 }
 
 bool IsNumber(const std::string& s) {
-  return !s.empty() && s.size() < 10 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !s.empty() && s.size() < 10 &&
+         std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 struct Entry {
@@ -89,7 +90,8 @@ std::set<std::string> NamesInSource(const std::string& extensions) {
     if (!e.is_regular_file()) continue;
     std::ifstream in(e.path());
     std::string text((std::istreambuf_iterator<char>(in)), {});
-    for (std::sregex_iterator it(text.begin(), text.end(), literal), end; it != end; ++it) names.insert((*it)[1]);
+    for (std::sregex_iterator it(text.begin(), text.end(), literal), end; it != end; ++it)
+      names.insert((*it)[1]);
   }
   return names;
 }
@@ -97,13 +99,15 @@ std::set<std::string> NamesInSource(const std::string& extensions) {
 // Every sound the game plays: abilities, explosions, death, bonuses, menus, the crowd,
 // the bomb and the eight announcements.
 const std::vector<std::string> kGameSounds = {
-    "reverser.mp3",    "fireball.mp3", "laser.mp3",    "multiplier.mp3", "viruses.mp3",     "rocket.mp3",
-    "atomicalarm.mp3", "erekcia.mp3",  "teleport.mp3", "gulomet.mp3",    "traveller.mp3",   "speeder.mp3",
-    "pause.mp3",       "repeller.mp3", "infernal.mp3", "thick.mp3",      "atomovka.mp3",    "rocketboom.mp3",
-    "death.mp3",       "bonus.mp3",    "ceresna.mp3",  "bombeaten.mp3",  "srdce.mp3",       "poison.mp3",
-    "faster.mp3",      "slower.mp3",   "digger.mp3",   "xonix.mp3",      "menuclick.mp3",   "key.mp3",
-    "on.mp3",          "off.mp3",      "crowd.mp3",    "bomb.mp3",       "s_welcome.mp3",   "s_3.mp3",
-    "s_2.mp3",         "s_1.mp3",      "s_fight.mp3",  "s_winner.mp3",   "s_neplayers.mp3", "s_neteams.mp3"};
+    "reverser.mp3",    "fireball.mp3",    "laser.mp3",      "multiplier.mp3", "viruses.mp3",
+    "rocket.mp3",      "atomicalarm.mp3", "erekcia.mp3",    "teleport.mp3",   "gulomet.mp3",
+    "traveller.mp3",   "speeder.mp3",     "pause.mp3",      "repeller.mp3",   "infernal.mp3",
+    "thick.mp3",       "atomovka.mp3",    "rocketboom.mp3", "death.mp3",      "bonus.mp3",
+    "ceresna.mp3",     "bombeaten.mp3",   "srdce.mp3",      "poison.mp3",     "faster.mp3",
+    "slower.mp3",      "digger.mp3",      "xonix.mp3",      "menuclick.mp3",  "key.mp3",
+    "on.mp3",          "off.mp3",         "crowd.mp3",      "bomb.mp3",       "s_welcome.mp3",
+    "s_3.mp3",         "s_2.mp3",         "s_1.mp3",        "s_fight.mp3",    "s_winner.mp3",
+    "s_neplayers.mp3", "s_neteams.mp3"};
 
 class DatagenAudioData : public ::testing::Test {
  protected:
@@ -122,9 +126,11 @@ TEST_F(DatagenAudioData, SoundTableListsEverySoundTheGamePlays) {
     EXPECT_GE(e.slot, 0) << e.file;
     EXPECT_LE(e.slot, 127) << e.file;
     EXPECT_TRUE(listed.insert(e.file).second) << e.file << " listed twice";
-    EXPECT_TRUE(fs::is_regular_file(Stage() / "snd" / e.file)) << e.file << " listed but not generated";
+    EXPECT_TRUE(fs::is_regular_file(Stage() / "snd" / e.file))
+        << e.file << " listed but not generated";
   }
-  for (const std::string& name : kGameSounds) EXPECT_TRUE(listed.count(name)) << name << " missing from sounds.dat";
+  for (const std::string& name : kGameSounds)
+    EXPECT_TRUE(listed.count(name)) << name << " missing from sounds.dat";
   for (const std::string& name : NamesInSource("mp3"))
     EXPECT_TRUE(listed.count(name)) << name << " is played by the game but missing from sounds.dat";
   for (const std::string& file : FilesIn(Stage() / "snd"))
@@ -141,7 +147,8 @@ TEST_F(DatagenAudioData, MusicTableListsEveryModuleTheGameAsksFor) {
     EXPECT_LE(e.slot, 31) << e.file;
     EXPECT_TRUE(slots.insert(e.slot).second) << e.file << ": slot " << e.slot << " shared";
     EXPECT_TRUE(listed.insert(e.file).second) << e.file << " listed twice";
-    EXPECT_TRUE(fs::is_regular_file(Stage() / "music" / e.file)) << e.file << " listed but not generated";
+    EXPECT_TRUE(fs::is_regular_file(Stage() / "music" / e.file))
+        << e.file << " listed but not generated";
     ASSERT_EQ(e.numbers.size(), 3u);
     EXPECT_GE(e.numbers[0], 1) << e.file << ": fade-in";
     EXPECT_GE(e.numbers[1], 1) << e.file << ": fade-out";
@@ -154,7 +161,8 @@ TEST_F(DatagenAudioData, MusicTableListsEveryModuleTheGameAsksFor) {
   EXPECT_EQ(xm, 15);
   EXPECT_EQ(mod, 5);
   for (const std::string& name : NamesInSource("xm|mod"))
-    EXPECT_TRUE(listed.count(name)) << name << " is asked for by the game but missing from music.dat";
+    EXPECT_TRUE(listed.count(name))
+        << name << " is asked for by the game but missing from music.dat";
   for (const std::string& file : FilesIn(Stage() / "music"))
     EXPECT_TRUE(listed.count(file)) << file << " is in the music archive but in no table entry";
 }
@@ -194,12 +202,14 @@ struct Decoded {
   double Seconds() const { return left.size() / 44100.0; }
   double Peak() const {
     double p = 0;
-    for (size_t i = 0; i < left.size(); ++i) p = std::max({p, double(std::fabs(left[i])), double(std::fabs(right[i]))});
+    for (size_t i = 0; i < left.size(); ++i)
+      p = std::max({p, double(std::fabs(left[i])), double(std::fabs(right[i]))});
     return p;
   }
   double Rms() const {
     double s = 0;
-    for (size_t i = 0; i < left.size(); ++i) s += double(left[i]) * left[i] + double(right[i]) * right[i];
+    for (size_t i = 0; i < left.size(); ++i)
+      s += double(left[i]) * left[i] + double(right[i]) * right[i];
     return left.empty() ? 0 : std::sqrt(s / (2.0 * left.size()));
   }
   // Seconds until the sound first reaches -30 dBFS.
@@ -235,7 +245,8 @@ TEST_F(DatagenAudioDecode, EverySoundDecodesAndIsHeardWithoutClipping) {
     EXPECT_EQ(mp3[1] & 0xFE, 0xFA) << file << ": not MPEG-1 layer III";
     EXPECT_EQ((mp3[2] >> 2) & 3, 0) << file << ": not 44.1 kHz";
 
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(mp3.data(), static_cast<int>(mp3.size())), 1);
+    Mix_Chunk* chunk =
+        Mix_LoadWAV_RW(SDL_RWFromConstMem(mp3.data(), static_cast<int>(mp3.size())), 1);
     ASSERT_NE(chunk, nullptr) << file << ": " << Mix_GetError();
     Decoded d;
     const auto* s16 = reinterpret_cast<const int16_t*>(chunk->abuf);
@@ -244,7 +255,8 @@ TEST_F(DatagenAudioDecode, EverySoundDecodesAndIsHeardWithoutClipping) {
       d.right.push_back(s16[i + 1] / 32768.0f);
     }
     Mix_FreeChunk(chunk);
-    std::printf("%-18s %8.3f %9.1f %9.1f %8.3f\n", file.c_str(), d.Seconds(), Db(d.Peak()), Db(d.Rms()), d.Onset());
+    std::printf("%-18s %8.3f %9.1f %9.1f %8.3f\n", file.c_str(), d.Seconds(), Db(d.Peak()),
+                Db(d.Rms()), d.Onset());
     EXPECT_GT(d.Rms(), 0.02) << file << " is (nearly) silent";
     EXPECT_LT(d.Peak(), 0.999) << file << " clips";
     EXPECT_GT(d.Seconds(), 0.04) << file;
@@ -267,7 +279,8 @@ TEST_F(DatagenAudioDecode, EverySoundDecodesAndIsHeardWithoutClipping) {
 TEST_F(DatagenAudioDecode, EveryModuleLoadsInTheGamesPlayer) {
   for (const std::string& file : FilesIn(Stage() / "music")) {
     std::vector<uint8_t> bytes = ReadAll(Stage() / "music" / file);
-    Mix_Music* music = Mix_LoadMUS_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1);
+    Mix_Music* music =
+        Mix_LoadMUS_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1);
     ASSERT_NE(music, nullptr) << file << ": " << Mix_GetError();
     EXPECT_EQ(Mix_GetMusicType(music), MUS_MOD) << file;
     EXPECT_STRNE(Mix_GetMusicTitle(music), "") << file << " has no title";

@@ -20,7 +20,9 @@ using Bytes = std::vector<uint8_t>;
 unsigned Le16(const Bytes& b, size_t at) { return b.at(at) | (b.at(at + 1) << 8); }
 uint32_t Le32(const Bytes& b, size_t at) { return Le16(b, at) | (uint32_t(Le16(b, at + 2)) << 16); }
 unsigned Be16(const Bytes& b, size_t at) { return (b.at(at) << 8) | b.at(at + 1); }
-std::string Text(const Bytes& b, size_t at, size_t n) { return std::string(b.begin() + at, b.begin() + at + n); }
+std::string Text(const Bytes& b, size_t at, size_t n) {
+  return std::string(b.begin() + at, b.begin() + at + n);
+}
 
 XmSample Sample16(std::vector<int16_t> data) {
   XmSample s;
@@ -177,7 +179,8 @@ TEST(DatagenAudioXmWriter, RefusesWhatPlayersWouldMisread) {
       {"pattern of 257 rows", [](XmModule& m) { m.patterns[1] = XmPattern(257, 2); }},
       {"cells do not match rows x channels", [](XmModule& m) { m.patterns[1].cells.pop_back(); }},
       {"note above key off", [](XmModule& m) { m.patterns[0].cells[0].note = 98; }},
-      {"instrument that does not exist", [](XmModule& m) { m.patterns[0].cells[0].instrument = 2; }},
+      {"instrument that does not exist",
+       [](XmModule& m) { m.patterns[0].cells[0].instrument = 2; }},
       {"instrument without samples", [](XmModule& m) { m.instruments[0].samples.clear(); }},
       {"loop past the end", [](XmModule& m) { m.instruments[0].samples[0].loopLength = 5; }},
       {"8-bit value out of range",
@@ -191,7 +194,8 @@ TEST(DatagenAudioXmWriter, RefusesWhatPlayersWouldMisread) {
          e.points.clear();
          for (uint16_t i = 0; i < 13; ++i) e.points.push_back({i, 10});
        }},
-      {"envelope ticks not rising", [](XmModule& m) { m.instruments[0].volume.points[2].first = 10; }},
+      {"envelope ticks not rising",
+       [](XmModule& m) { m.instruments[0].volume.points[2].first = 10; }},
       {"sustain past the last point", [](XmModule& m) { m.instruments[0].volume.sustain = 3; }},
       {"title of 21 characters", [](XmModule& m) { m.name = std::string(21, 'x'); }},
       {"speed 0", [](XmModule& m) { m.speed = 0; }},
@@ -318,7 +322,8 @@ class DatagenAudioModulePlayer : public ::testing::Test {
       unsetenv("SDL_AUDIODRIVER");
   }
   static std::string LoadTitle(const Bytes& file) {
-    Mix_Music* music = Mix_LoadMUS_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
+    Mix_Music* music =
+        Mix_LoadMUS_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
     if (!music) return std::string("load failed: ") + Mix_GetError();
     std::string title = Mix_GetMusicTitle(music);
     Mix_MusicType type = Mix_GetMusicType(music);

@@ -34,7 +34,9 @@ std::vector<uint8_t> ReadBytes(const fs::path& p) {
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
-uint16_t U16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
 
 // A Windows bitmap as the game's reader needs it: uncompressed 24-bit, or 32-bit with
 // bit-field masks; returns an error text, empty when the file is sound.
@@ -45,7 +47,8 @@ struct Bmp {
   // Pixel (x, y) from the top-left: blue, green, red, alpha (255 for 24-bit).
   uint32_t At(int x, int y) const {
     const int row = bpp == 24 ? ((width * 3 + 3) & ~3) : width * 4;
-    size_t p = offset + static_cast<size_t>(height - 1 - y) * row + static_cast<size_t>(x) * (bpp / 8);
+    size_t p =
+        offset + static_cast<size_t>(height - 1 - y) * row + static_cast<size_t>(x) * (bpp / 8);
     uint32_t a = bpp == 32 ? bytes[p + 3] : 255u;
     return bytes[p] | (bytes[p + 1] << 8) | (bytes[p + 2] << 16) | (a << 24);
   }
@@ -56,7 +59,8 @@ std::string ParseBmp(const fs::path& p, Bmp* out) {
   b.bytes = ReadBytes(p);
   const auto& d = b.bytes;
   if (d.size() < 54 || d[0] != 'B' || d[1] != 'M') return "not a bitmap";
-  if (U32(d, 2) != d.size()) return "file size field " + std::to_string(U32(d, 2)) + " != " + std::to_string(d.size());
+  if (U32(d, 2) != d.size())
+    return "file size field " + std::to_string(U32(d, 2)) + " != " + std::to_string(d.size());
   b.offset = U32(d, 10);
   const uint32_t header = U32(d, 14);
   b.width = static_cast<int32_t>(U32(d, 18));
@@ -77,7 +81,8 @@ std::string ParseBmp(const fs::path& p, Bmp* out) {
   }
   if (b.offset != 14 + header) return "pixel offset does not follow the header";
   const size_t row = b.bpp == 24 ? ((b.width * 3 + 3) & ~3) : static_cast<size_t>(b.width) * 4;
-  if (d.size() != b.offset + row * static_cast<size_t>(b.height)) return "pixel data size does not match";
+  if (d.size() != b.offset + row * static_cast<size_t>(b.height))
+    return "pixel data size does not match";
   *out = std::move(b);
   return "";
 }
@@ -101,48 +106,152 @@ std::string Num(int v, int width) {
 
 // The asset catalogue's gfx.pak members, in catalogue order per library.
 std::vector<std::string> CatalogueGfxFiles() {
-  std::vector<std::string> f = {"logo.bmp", "tandrix.bmp", "rip.bmp", "shot.bmp", "fire_ball.bmp",
-                                "tripple.bmp", "laserv.bmp", "laserh.bmp"};
+  std::vector<std::string> f = {"logo.bmp",      "tandrix.bmp", "rip.bmp",    "shot.bmp",
+                                "fire_ball.bmp", "tripple.bmp", "laserv.bmp", "laserh.bmp"};
   for (int d = 1; d <= 9; ++d)
     for (char l = 'a'; l <= 'l'; ++l) f.push_back("virus" + std::to_string(d) + l + ".bmp");
-  for (const char* n : {"rocket1", "rocket2", "rocket3", "target", "digger1", "digger2", "digger3", "s_bomb_1",
-                        "s_bomb_2", "s_bomb_3", "x_bomb_1", "x_bomb_2", "x_bomb_3", "x_bomb_4"})
+  for (const char* n :
+       {"rocket1", "rocket2", "rocket3", "target", "digger1", "digger2", "digger3", "s_bomb_1",
+        "s_bomb_2", "s_bomb_3", "x_bomb_1", "x_bomb_2", "x_bomb_3", "x_bomb_4"})
     f.push_back(std::string(n) + ".bmp");
   for (int n = 1; n <= 99; n += 2) f.push_back("atomic0" + Num(n, 2) + ".bmp");
   for (int n = 0; n <= 24; ++n) f.push_back("e0001_" + Num(n, 3) + ".bmp");
   for (int n = 0; n <= 47; ++n) f.push_back("myst" + Num(n, 2) + ".bmp");
-  for (const char* n : {"bomb1", "bomb2", "bomb3", "cherry1", "cherry2", "fire1", "fire2", "fire3", "heart1",
-                        "heart2", "poison1", "poison2", "b_up_1", "b_up_2", "b_down_1", "b_down_2", "b_digger_1",
-                        "b_digger_2", "b_digger_3", "b_xonix_1", "b_xonix_2", "b_xonix_3", "b_xonix_4",
-                        "b_no_rocket_1", "b_no_rocket_2", "b_no_rocket_3", "b_no_virus_1", "b_no_virus_2",
-                        "b_no_virus_3"})
+  for (const char* n :
+       {"bomb1",         "bomb2",        "bomb3",        "cherry1",       "cherry2",
+        "fire1",         "fire2",        "fire3",        "heart1",        "heart2",
+        "poison1",       "poison2",      "b_up_1",       "b_up_2",        "b_down_1",
+        "b_down_2",      "b_digger_1",   "b_digger_2",   "b_digger_3",    "b_xonix_1",
+        "b_xonix_2",     "b_xonix_3",    "b_xonix_4",    "b_no_rocket_1", "b_no_rocket_2",
+        "b_no_rocket_3", "b_no_virus_1", "b_no_virus_2", "b_no_virus_3"})
     f.push_back(std::string(n) + ".bmp");
   for (int n = 0; n <= 23; ++n) f.push_back("tele" + Num(n, 2) + ".bmp");
   return f;
 }
 
-const std::vector<std::string> kColourNames = {"c00ff00", "cff0000", "c0000ff", "c00ffff", "cffff00", "cff00ff",
-                                               "c00ff80", "c0080ff", "c808080", "cff8000", "cff0080", "c8000ff"};
+const std::vector<std::string> kColourNames = {"c00ff00", "cff0000", "c0000ff", "c00ffff",
+                                               "cffff00", "cff00ff", "c00ff80", "c0080ff",
+                                               "c808080", "cff8000", "cff0080", "c8000ff"};
 
 // Words of the set-up table, shown at scale 1.0 (or 1.1) on rows 16 pixels apart.
-const std::vector<std::string> kSetupWords = {
-    "back", "player", "team", "active", "left", "right", "fire", "job", "off", "human", "cpuiq0", "cpuiq10",
-    "traveller", "speeder", "stopper", "warper", "reverser", "killer", "laser_shooter", "multiplier",
-    "virus_infester", "repeller", "rocket_launcher", "atomic_bomber", "reproducer", "erector", "teleporter",
-    "shooter", "w_infernal", "w_thicker", "pauser", "virus_controller", "w_random", "bonus", "on", "speed",
-    "constant", "accelerating", "from", "to", "starting_position", "into_the_middle", "away_from_the_middle",
-    "circle", "proportional_random", "random", "race", "score_limit", "3b", "10b", "21b", "50b", "100b", "1000b",
-    "game_number", "show", "hide", "game_time", "real_time", "score", "positions", "surprise",
-    "background_effect", "rightleft", "leftright", "sounds", "speech", "music", "press_a_key", "30b", "40b",
-    "60b", "70b", "80b", "90b", "120b", "150b", "1c", "2c", "3c", "4c", "10", "11", "12"};
+const std::vector<std::string> kSetupWords = {"back",
+                                              "player",
+                                              "team",
+                                              "active",
+                                              "left",
+                                              "right",
+                                              "fire",
+                                              "job",
+                                              "off",
+                                              "human",
+                                              "cpuiq0",
+                                              "cpuiq10",
+                                              "traveller",
+                                              "speeder",
+                                              "stopper",
+                                              "warper",
+                                              "reverser",
+                                              "killer",
+                                              "laser_shooter",
+                                              "multiplier",
+                                              "virus_infester",
+                                              "repeller",
+                                              "rocket_launcher",
+                                              "atomic_bomber",
+                                              "reproducer",
+                                              "erector",
+                                              "teleporter",
+                                              "shooter",
+                                              "w_infernal",
+                                              "w_thicker",
+                                              "pauser",
+                                              "virus_controller",
+                                              "w_random",
+                                              "bonus",
+                                              "on",
+                                              "speed",
+                                              "constant",
+                                              "accelerating",
+                                              "from",
+                                              "to",
+                                              "starting_position",
+                                              "into_the_middle",
+                                              "away_from_the_middle",
+                                              "circle",
+                                              "proportional_random",
+                                              "random",
+                                              "race",
+                                              "score_limit",
+                                              "3b",
+                                              "10b",
+                                              "21b",
+                                              "50b",
+                                              "100b",
+                                              "1000b",
+                                              "game_number",
+                                              "show",
+                                              "hide",
+                                              "game_time",
+                                              "real_time",
+                                              "score",
+                                              "positions",
+                                              "surprise",
+                                              "background_effect",
+                                              "rightleft",
+                                              "leftright",
+                                              "sounds",
+                                              "speech",
+                                              "music",
+                                              "press_a_key",
+                                              "30b",
+                                              "40b",
+                                              "60b",
+                                              "70b",
+                                              "80b",
+                                              "90b",
+                                              "120b",
+                                              "150b",
+                                              "1c",
+                                              "2c",
+                                              "3c",
+                                              "4c",
+                                              "10",
+                                              "11",
+                                              "12"};
 
 // Every other word the game shows.
-const std::vector<std::string> kOtherWords = {
-    "loading", "please_wait", "deathmatch", "team_deathmatch", "set_up", "about", "quit", "glscene", "plonquet",
-    "copyright", "select_more_players", "select_more_teams", "empty", "about_pic", "get_ready", "go", "main_menu",
-    "exit_program", "hit_the_fire_button", "congratulations", "won_this_round", "draw_game", "waiting", "ready",
-    "dvojbodka", "into_the_middle_pic", "away_from_the_middle_pic", "circle_pic", "proportional_random_pic",
-    "random_pic", "race_pic", "f12"};
+const std::vector<std::string> kOtherWords = {"loading",
+                                              "please_wait",
+                                              "deathmatch",
+                                              "team_deathmatch",
+                                              "set_up",
+                                              "about",
+                                              "quit",
+                                              "glscene",
+                                              "plonquet",
+                                              "copyright",
+                                              "select_more_players",
+                                              "select_more_teams",
+                                              "empty",
+                                              "about_pic",
+                                              "get_ready",
+                                              "go",
+                                              "main_menu",
+                                              "exit_program",
+                                              "hit_the_fire_button",
+                                              "congratulations",
+                                              "won_this_round",
+                                              "draw_game",
+                                              "waiting",
+                                              "ready",
+                                              "dvojbodka",
+                                              "into_the_middle_pic",
+                                              "away_from_the_middle_pic",
+                                              "circle_pic",
+                                              "proportional_random_pic",
+                                              "random_pic",
+                                              "race_pic",
+                                              "f12"};
 
 class DatagenGfx : public ::testing::Test {
  protected:
@@ -159,7 +268,8 @@ class DatagenGfx : public ::testing::Test {
     std::ofstream(stage_ / "items" / "old_word_00.bmp") << "old";
     std::ofstream(stage_ / "dat" / "sounds.dat") << "kept\n";
     std::ofstream(stage_ / "dat" / "keys.dat") << "junk\n";
-    status_ = std::system(("\"" + gen.string() + "\" \"" + stage_.string() + "\" > /dev/null").c_str());
+    status_ =
+        std::system(("\"" + gen.string() + "\" \"" + stage_.string() + "\" > /dev/null").c_str());
     for (const auto& e : fs::directory_iterator(stage_ / "items")) {
       const std::string name = e.path().filename().string();
       // The game cuts the last seven characters of the member name.
@@ -171,7 +281,8 @@ class DatagenGfx : public ::testing::Test {
   }
   void SetUp() override {
     if (!fs::exists(GeneratorPath()))
-      GTEST_SKIP() << "datagen_gfx not built (" << GeneratorPath() << "); configure with -DTANDRIX_DATA=ON";
+      GTEST_SKIP() << "datagen_gfx not built (" << GeneratorPath()
+                   << "); configure with -DTANDRIX_DATA=ON";
     ASSERT_EQ(status_, 0) << "datagen_gfx failed";
   }
   Bmp Item(const std::string& material) {
@@ -208,15 +319,16 @@ TEST_F(DatagenGfx, WritesEveryCataloguePictureAndNothingElse) {
   for (const auto& e : fs::directory_iterator(stage_ / "gfx"))
     EXPECT_TRUE(expected.count(e.path().filename().string())) << "unexpected (stale?) " << e.path();
   EXPECT_FALSE(fs::exists(stage_ / "items" / "old_word_00.bmp"));
-  EXPECT_EQ(Lines(stage_ / "dat" / "sounds.dat"), std::vector<std::string>{"kept"}) << "another tool's table";
+  EXPECT_EQ(Lines(stage_ / "dat" / "sounds.dat"), std::vector<std::string>{"kept"})
+      << "another tool's table";
 }
 
 TEST_F(DatagenGfx, SpritesFadeToBlackBeforeTheirEdges) {
   // Every library but the bonus pictures makes black (or dark) transparent; a glow that
   // reached the edge would show the sprite's rectangle. The bonus pictures are opaque
   // tiles.
-  std::set<std::string> opaque = {"bomb1", "bomb2", "bomb3", "cherry1", "cherry2", "fire1", "fire2", "fire3",
-                                  "heart1", "heart2", "poison1", "poison2"};
+  std::set<std::string> opaque = {"bomb1", "bomb2", "bomb3",  "cherry1", "cherry2", "fire1",
+                                  "fire2", "fire3", "heart1", "heart2",  "poison1", "poison2"};
   for (const std::string& f : CatalogueGfxFiles()) {
     const std::string material = f.substr(0, f.size() - 4);
     if (opaque.count(material) || material.rfind("b_", 0) == 0) continue;
@@ -255,8 +367,8 @@ TEST_F(DatagenGfx, HasAPictureForEveryWordWithSizesThatFitTheScreens) {
   Bmp about = Item("about_pic");
   EXPECT_LE(about.width, 512);
   EXPECT_LE(about.height, 336) << "the about picture must fit inside its frame";
-  for (const char* rule : {"into_the_middle", "away_from_the_middle", "circle", "proportional_random", "random",
-                           "race"}) {
+  for (const char* rule : {"into_the_middle", "away_from_the_middle", "circle",
+                           "proportional_random", "random", "race"}) {
     Bmp b = Item(std::string(rule) + "_pic");
     EXPECT_EQ(b.width, b.height) << rule << ": the preview sprite is 64 by 64";
   }
@@ -266,8 +378,11 @@ TEST_F(DatagenGfx, GameReaderDecodesPicturesWithTheRightAlpha) {
   struct Case {
     fs::path path;
     bool alpha;
-  } cases[] = {{items_["deathmatch"], true}, {items_["about_pic"], true}, {items_["c00ff00"], true},
-               {stage_ / "gfx" / "virus1a.bmp", false}, {stage_ / "gfx" / "atomic051.bmp", false},
+  } cases[] = {{items_["deathmatch"], true},
+               {items_["about_pic"], true},
+               {items_["c00ff00"], true},
+               {stage_ / "gfx" / "virus1a.bmp", false},
+               {stage_ / "gfx" / "atomic051.bmp", false},
                {stage_ / "gfx" / "tandrix.bmp", false}};
   for (const Case& c : cases) {
     Bmp ours;
@@ -328,8 +443,8 @@ TEST_F(DatagenGfx, PreloadTableNamesEveryArchivePictureInCatalogueOrder) {
     ASSERT_FALSE(lines[i].empty()) << "an empty line ends the table at entry " << i / 2;
     pairs.emplace_back(lines[i], lines[i + 1]);
   }
-  const std::set<std::string> spellings = {"GLML1", "glmllogo", "glmlzorbel", "GLMLshots", "GLMLatomic",
-                                           "glmlrocket", "glmlmyst", "GLMLtele"};
+  const std::set<std::string> spellings = {"GLML1",      "glmllogo",   "glmlzorbel", "GLMLshots",
+                                           "GLMLatomic", "glmlrocket", "glmlmyst",   "GLMLtele"};
   std::vector<std::string> shots;
   std::set<std::string> materials;
   for (const auto& [m, lib] : pairs) {
@@ -337,7 +452,8 @@ TEST_F(DatagenGfx, PreloadTableNamesEveryArchivePictureInCatalogueOrder) {
     if (lib == "GLMLshots") shots.push_back(m);
     materials.insert(lib + "/" + m);
   }
-  EXPECT_EQ(pairs.size() - 1, CatalogueGfxFiles().size()) << "every gfx picture plus the made-in-code empty";
+  EXPECT_EQ(pairs.size() - 1, CatalogueGfxFiles().size())
+      << "every gfx picture plus the made-in-code empty";
   EXPECT_TRUE(materials.count("GLML1/empty"));
   EXPECT_TRUE(materials.count("glmlmyst/b_no_virus_3"));
   EXPECT_TRUE(materials.count("GLMLatomic/99"));
@@ -369,13 +485,17 @@ TEST_F(DatagenGfx, KeyNameTableCoversEveryKeyCode) {
 TEST_F(DatagenGfx, SameInputGivesTheSameBytes) {
   const fs::path again = stage_.string() + "_again";
   fs::remove_all(again);
-  ASSERT_EQ(std::system(("\"" + GeneratorPath().string() + "\" \"" + again.string() + "\" > /dev/null").c_str()), 0);
+  ASSERT_EQ(
+      std::system(
+          ("\"" + GeneratorPath().string() + "\" \"" + again.string() + "\" > /dev/null").c_str()),
+      0);
   size_t files = 0;
   for (const char* folder : {"gfx", "items"}) {
     for (const auto& e : fs::directory_iterator(stage_ / folder)) {
       const fs::path other = again / folder / e.path().filename();
       ASSERT_TRUE(fs::exists(other)) << other;
-      EXPECT_TRUE(ReadBytes(e.path()) == ReadBytes(other)) << e.path().filename() << " differs between runs";
+      EXPECT_TRUE(ReadBytes(e.path()) == ReadBytes(other))
+          << e.path().filename() << " differs between runs";
       ++files;
     }
   }

@@ -19,7 +19,7 @@ class HooksTest : public ::testing::Test {
  protected:
   HooksTest() {
     CreateWorms(g);
-    g.phase = Playing;
+    g.phase = GamePhase::Playing;
     g.settings.game.positions = 1;
   }
   uint32_t Before(int x, int y) const { return g.beforeCanvas.At(x, y); }
@@ -29,14 +29,16 @@ class HooksTest : public ::testing::Test {
 
 TEST_F(HooksTest, ArenaFrameInTheMatchPhasesOnly) {
   BeforeRender(g);
-  for (auto [x, y] : std::vector<std::pair<int, int>>{{16, 56}, {16, 464}, {624, 56}, {624, 464}, {625, 464}, {300, 56}}) {
+  for (auto [x, y] : std::vector<std::pair<int, int>>{
+           {16, 56}, {16, 464}, {624, 56}, {624, 464}, {625, 464}, {300, 56}}) {
     EXPECT_EQ(Before(x, y), Opaque(0xFFFFFF)) << x << ", " << y;
   }
   EXPECT_EQ(Before(626, 464), kNone);
   EXPECT_EQ(Before(625, 56), kNone);
   EXPECT_EQ(Before(300, 200), kNone);
 
-  for (uint8_t phase : {MainMenu, SetupMenu, Loading, AboutScreen}) {
+  for (GamePhase phase :
+       {GamePhase::MainMenu, GamePhase::SetupMenu, GamePhase::Loading, GamePhase::AboutScreen}) {
     g.phase = phase;
     g.Worm(0).alive = 1;
     g.ArenaMap.At(10, 10) = 0;
@@ -48,9 +50,9 @@ TEST_F(HooksTest, ArenaFrameInTheMatchPhasesOnly) {
 }
 
 TEST_F(HooksTest, EnergyBarsFullAndNearlyEmpty) {
-  TCerv& left = g.Worm(0);   // green, left edge, top bar
-  TCerv& right = g.Worm(5);  // magenta, right edge, second bar
-  TCerv& bottom = g.Worm(9); // orange, bottom edge, second bar
+  TCerv& left = g.Worm(0);    // green, left edge, top bar
+  TCerv& right = g.Worm(5);   // magenta, right edge, second bar
+  TCerv& bottom = g.Worm(9);  // orange, bottom edge, second bar
   left.alive = right.alive = bottom.alive = 1;
   left.energy = 200;  // shown as a full 81 pixels
   right.energy = 1;   // one pixel
@@ -90,18 +92,23 @@ TEST_F(HooksTest, EnergyBarsFullAndNearlyEmpty) {
 }
 
 TEST_F(HooksTest, TrailsInColourDimOrHiddenByPhase) {
-  g.ArenaMap.At(10, 20) = 3;    // cyan
-  g.ArenaMap.At(607, 407) = 12; // the neutral wall, white
-  g.ArenaMap.At(1, 1) = 200;    // never written by the game: not drawn
+  g.ArenaMap.At(10, 20) = 3;     // cyan
+  g.ArenaMap.At(607, 407) = 12;  // the neutral wall, white
+  g.ArenaMap.At(1, 1) = 200;     // never written by the game: not drawn
   struct Case {
-    uint8_t phase, positions;
+    GamePhase phase;
+    uint8_t positions;
     uint32_t want;
   } cases[] = {
-      {Playing, 1, Opaque(0xFFFF00)},      {RoundOver, 0, Opaque(0xFFFF00)},
-      {RoundStart, 1, Opaque(0x7F7F00)},   {GameOver, 1, Opaque(0x7F7F00)},
-      {WaitReady, 0, Opaque(0x7F7F00)},    {RoundIntro, 1, Opaque(0xFFFF00)},
-      {RoundIntro, 0, kNone},              {ShowingTwo, 0, kNone},
-      {ShowingGo, 1, Opaque(0xFFFF00)},
+      {GamePhase::Playing, 1, Opaque(0xFFFF00)},
+      {GamePhase::RoundOver, 0, Opaque(0xFFFF00)},
+      {GamePhase::RoundStart, 1, Opaque(0x7F7F00)},
+      {GamePhase::GameOver, 1, Opaque(0x7F7F00)},
+      {GamePhase::WaitReady, 0, Opaque(0x7F7F00)},
+      {GamePhase::RoundIntro, 1, Opaque(0xFFFF00)},
+      {GamePhase::RoundIntro, 0, kNone},
+      {GamePhase::ShowingTwo, 0, kNone},
+      {GamePhase::ShowingGo, 1, Opaque(0xFFFF00)},
   };
   for (const Case& c : cases) {
     g.phase = c.phase;
@@ -110,7 +117,7 @@ TEST_F(HooksTest, TrailsInColourDimOrHiddenByPhase) {
     EXPECT_EQ(Before(26, 76), c.want) << int(c.phase) << "/" << int(c.positions);
     EXPECT_EQ(Before(16, 56), Opaque(0xFFFFFF)) << "the frame is always drawn";
   }
-  g.phase = Playing;
+  g.phase = GamePhase::Playing;
   BeforeRender(g);
   EXPECT_EQ(Before(623, 463), Opaque(0xFFFFFF));
   EXPECT_EQ(Before(17, 57), kNone);
@@ -144,7 +151,7 @@ TEST_F(HooksTest, BackgroundGridScrollsByDirection) {
     EXPECT_EQ(Before(50, c.firstRow), Opaque(0x102030));
   }
   // Not while a round is being set up.
-  g.phase = RoundStart;
+  g.phase = GamePhase::RoundStart;
   BeforeRender(g);
   EXPECT_EQ(Before(50, 5), kNone);
 }
@@ -166,7 +173,7 @@ TEST_F(HooksTest, RandomiseBackgroundDrawsInItsOrder) {
 }
 
 TEST_F(HooksTest, PopupFrameAndLoadingBarOverTheScene) {
-  g.phase = Loading;
+  g.phase = GamePhase::Loading;
   g.menu.PopupFrameShown = true;
   g.menu.PopupFrameX = 100;
   g.menu.PopupFrameY = 200;
@@ -195,7 +202,8 @@ TEST_F(HooksTest, PopupFrameAndLoadingBarOverTheScene) {
   EXPECT_EQ(After(104, 204), kNone);
   EXPECT_EQ(After(368, 300), Opaque(0x00FF00));
 
-  for (auto [phase, last] : std::vector<std::pair<uint8_t, int>>{{Loading, -1}, {MainMenu, 10}}) {
+  for (auto [phase, last] : std::vector<std::pair<GamePhase, int>>{{GamePhase::Loading, -1},
+                                                                   {GamePhase::MainMenu, 10}}) {
     g.phase = phase;
     g.assets.PreloadLast = last;
     AfterRender(g);

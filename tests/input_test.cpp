@@ -13,9 +13,9 @@ struct InputGame : ::testing::Test {
   void SetUp() override {
     CreateWorms(g);
     for (auto& p : g.settings.players) p.controller = CtrlOff;
-    g.phase = Playing;
+    g.phase = GamePhase::Playing;
   }
-  TCerv& Human(int slot, uint8_t kind, uint8_t l, uint8_t r, uint8_t f) {
+  TCerv& Human(int slot, WormKind kind, uint8_t l, uint8_t r, uint8_t f) {
     g.settings.players[slot].controller = CtrlHuman;
     TCerv& w = g.Worm(slot);
     w.alive = 1;
@@ -38,7 +38,7 @@ struct InputGame : ::testing::Test {
 }  // namespace
 
 TEST_F(InputGame, BothTurnKeysSteerStraight) {
-  TCerv& w = Human(0, Traveller, 37, 39, 38);
+  TCerv& w = Human(0, WormKind::Traveller, 37, 39, 38);
   Frame({37});
   EXPECT_TRUE(w.turnLeft);
   EXPECT_FALSE(w.turnRight);
@@ -50,8 +50,8 @@ TEST_F(InputGame, BothTurnKeysSteerStraight) {
 }
 
 TEST_F(InputGame, FireHeldOnlyOnPressForOneShotKindsAndWhileHeldForHeldKinds) {
-  TCerv& killer = Human(0, Killer, 37, 39, 38);
-  TCerv& speeder = Human(1, Speeder, 65, 68, 87);
+  TCerv& killer = Human(0, WormKind::Killer, 37, 39, 38);
+  TCerv& speeder = Human(1, WormKind::Speeder, 65, 68, 87);
   Frame({38, 87});
   EXPECT_TRUE(killer.fireHeld);
   EXPECT_TRUE(speeder.fireHeld);
@@ -63,11 +63,11 @@ TEST_F(InputGame, FireHeldOnlyOnPressForOneShotKindsAndWhileHeldForHeldKinds) {
 }
 
 TEST_F(InputGame, KeyHeldThroughTheCountdownFiresInTheFirstPlayingFrame) {
-  TCerv& w = Human(0, Killer, 37, 39, 38);
-  g.phase = ShowingGo;
+  TCerv& w = Human(0, WormKind::Killer, 37, 39, 38);
+  g.phase = GamePhase::ShowingGo;
   Frame({38});
   Frame({38});
-  g.phase = Playing;
+  g.phase = GamePhase::Playing;
   g.input.ForgetHeldKeys = true;
   Frame({38});
   EXPECT_TRUE(w.fireHeld);
@@ -75,9 +75,9 @@ TEST_F(InputGame, KeyHeldThroughTheCountdownFiresInTheFirstPlayingFrame) {
 }
 
 TEST_F(InputGame, StopperFreezesOthersOnlyWithEnergyAndOnlyOtherTeamsInTeamPlay) {
-  TCerv& stopper = Human(0, Stopper, 37, 39, 38);
-  TCerv& mate = Human(1, Traveller, 65, 68, 87);
-  TCerv& foe = Human(2, Traveller, 74, 76, 73);
+  TCerv& stopper = Human(0, WormKind::Stopper, 37, 39, 38);
+  TCerv& mate = Human(1, WormKind::Traveller, 65, 68, 87);
+  TCerv& foe = Human(2, WormKind::Traveller, 74, 76, 73);
   g.settings.players[0].team = 1;
   g.settings.players[1].team = 1;
   g.settings.players[2].team = 2;
@@ -103,19 +103,19 @@ TEST_F(InputGame, EscapeReleasedLeavesAComputerOnlyMatch) {
   g.Worm(0).alive = 1;
   Frame({VK_Escape});
   Frame({VK_Escape});
-  EXPECT_EQ(g.phase, Playing);  // held: nothing yet
+  EXPECT_EQ(g.phase, GamePhase::Playing);  // held: nothing yet
   Frame({});
-  EXPECT_EQ(g.phase, BackToMenu);
+  EXPECT_EQ(g.phase, GamePhase::BackToMenu);
   // With a person playing, Escape does nothing.
-  g.phase = Playing;
-  Human(1, Traveller, 37, 39, 38);
+  g.phase = GamePhase::Playing;
+  Human(1, WormKind::Traveller, 37, 39, 38);
   Frame({VK_Escape});
   Frame({});
-  EXPECT_EQ(g.phase, Playing);
+  EXPECT_EQ(g.phase, GamePhase::Playing);
 }
 
 TEST_F(InputGame, InfernalSoundGateOpensAgainOnlyAfterItsPause) {
-  TCerv& w = Human(0, WInfernal, 37, 39, 38);
+  TCerv& w = Human(0, WormKind::WInfernal, 37, 39, 38);
   g.gates.InfernalSoundReady = true;
   g.Now = 10.0;
   Frame({38});
@@ -133,7 +133,7 @@ TEST_F(InputGame, InfernalSoundGateOpensAgainOnlyAfterItsPause) {
 }
 
 TEST_F(InputGame, KeyCaptureSeesOneKeyJustReleased) {
-  g.phase = CaptureLeftKey;
+  g.phase = GamePhase::CaptureLeftKey;
   Frame({65});
   Frame({});
   EXPECT_TRUE(SingleKeyDown(g));

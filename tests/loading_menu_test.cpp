@@ -27,7 +27,7 @@ struct Flow : ::testing::Test {
     g.PreloadSprite->z = 3000;
     g.TitleSprite = g.scene.CreateSprite();
     g.TitleSprite->visible = false;
-    g.phase = Loading;
+    g.phase = GamePhase::Loading;
   }
   void Preload(int n) {
     for (int i = 0; i < n; ++i) g.assets.PreloadTable.push_back({"GLML1", "m" + std::to_string(i)});
@@ -83,10 +83,10 @@ TEST(LoadingLogo, LettersBobBetweenTheTwoBitmaps) {
 
 TEST_F(Flow, EmptyPreloadTableSkipsTheLoadingScreen) {
   Step(0.01);
-  EXPECT_EQ(g.phase, LoadingDone);
+  EXPECT_EQ(g.phase, GamePhase::LoadingDone);
   EXPECT_FALSE(HasWord("loading"));
   Step(0.02);
-  EXPECT_EQ(g.phase, MainMenuBuild);
+  EXPECT_EQ(g.phase, GamePhase::MainMenuBuild);
   EXPECT_FALSE(g.PreloadSprite->visible);
   EXPECT_EQ(g.LogoSprite, nullptr);
 }
@@ -96,14 +96,15 @@ TEST_F(Flow, OneEntryShowsTheLoadingScreenForOneFrame) {
   Step(0.01);
   EXPECT_TRUE(HasWord("loading"));
   EXPECT_TRUE(HasWord("please_wait"));
-  EXPECT_EQ(g.phase, LoadingDone);
+  EXPECT_EQ(g.phase, GamePhase::LoadingDone);
   Step(0.02);
-  EXPECT_EQ(g.phase, MainMenuBuild);
+  EXPECT_EQ(g.phase, GamePhase::MainMenuBuild);
   EXPECT_TRUE(g.menu.MainList().Empty());
 }
 
 TEST_F(Flow, PreloadSpriteTouchesEveryMaterialAndKeepsUnlistedLibraries) {
-  g.assets.PreloadTable = {{"GLMLshots", "fireball"}, {"GLMLtele", "tele01"}, {"glmlmyst", "myst00"}};
+  g.assets.PreloadTable = {
+      {"GLMLshots", "fireball"}, {"GLMLtele", "tele01"}, {"glmlmyst", "myst00"}};
   g.assets.PreloadLast = 2;
   Step(0.01);
   EXPECT_EQ(g.PreloadSprite->Library(), &g.scene.Library(LibGlmlshots));
@@ -139,9 +140,9 @@ namespace {
 struct MainMenuFlow : Flow {
   void SetUp() override {
     Flow::SetUp();
-    for (const char* w : {"deathmatch", "team_deathmatch", "set_up", "about", "quit", "glscene",
-                          "plonquet", "copyright", "select_more_players", "select_more_teams",
-                          "empty", "about_pic"}) {
+    for (const char* w :
+         {"deathmatch", "team_deathmatch", "set_up", "about", "quit", "glscene", "plonquet",
+          "copyright", "select_more_players", "select_more_teams", "empty", "about_pic"}) {
       AddWord(g, w, 100, 16, 100, 16);
     }
     for (char c = 'a'; c <= 'z'; ++c) AddWord(g, std::string(1, c), 10, 12, 10, 12);
@@ -149,7 +150,7 @@ struct MainMenuFlow : Flow {
       p.controller = CtrlOff;
       p.team = 1;
     }
-    g.phase = MainMenuBuild;
+    g.phase = GamePhase::MainMenuBuild;
     Step(0.01);
   }
   void PointAt(int tag) {
@@ -164,25 +165,25 @@ struct MainMenuFlow : Flow {
 }  // namespace
 
 TEST_F(MainMenuFlow, DeathmatchNeedsTwoPlayersAndTeamDeathmatchTwoTeams) {
-  EXPECT_EQ(g.phase, MainMenu);
+  EXPECT_EQ(g.phase, GamePhase::MainMenu);
   EXPECT_FALSE(Shown(kTagMorePlayers));
   g.settings.players[0].controller = CtrlHuman;
   PointAt(kTagDeathmatch);
   g.menu.MouseClicked = true;
   Step(0.02);
-  EXPECT_EQ(g.phase, MainMenu);
+  EXPECT_EQ(g.phase, GamePhase::MainMenu);
   EXPECT_TRUE(Shown(kTagMorePlayers));
   // Four players, all on one team: a team match cannot start.
   for (int s : {1, 2, 3}) g.settings.players[s].controller = CtrlCpuIq10;
   PointAt(kTagTeamDeathmatch);
   g.menu.MouseClicked = true;
   Step(0.03);
-  EXPECT_EQ(g.phase, MainMenu);
+  EXPECT_EQ(g.phase, GamePhase::MainMenu);
   EXPECT_TRUE(Shown(kTagMoreTeams));
   g.settings.players[3].team = 2;
   g.menu.MouseClicked = true;
   Step(0.04);
-  EXPECT_EQ(g.phase, RoundStart);
+  EXPECT_EQ(g.phase, GamePhase::RoundStart);
   EXPECT_EQ(g.match.TeamMode, 1);
   EXPECT_EQ(g.menu.TickerSprites[0], nullptr);  // the ticker is gone with the menu
 }
@@ -191,14 +192,14 @@ TEST_F(MainMenuFlow, AboutPictureClosesOnAnyClick) {
   PointAt(kTagAbout);
   g.menu.MouseClicked = true;
   Step(0.02);
-  EXPECT_EQ(g.phase, AboutScreen);
+  EXPECT_EQ(g.phase, GamePhase::AboutScreen);
   EXPECT_TRUE(g.menu.PopupFrameShown);
   EXPECT_EQ(g.menu.MainList().mode, 2);
   g.menu.MouseX = 320;
   g.menu.MouseY = 200;  // on the picture itself
   g.menu.MouseClicked = true;
   Step(0.03);
-  EXPECT_EQ(g.phase, MainMenu);
+  EXPECT_EQ(g.phase, GamePhase::MainMenu);
   EXPECT_FALSE(g.menu.PopupFrameShown);
   EXPECT_FALSE(HasWord("about_pic"));
   EXPECT_EQ(g.menu.MainList().mode, 1);
@@ -218,7 +219,7 @@ TEST_F(MainMenuFlow, TickerLettersEnterAtTheRightAndLeaveAtTheLeft) {
   const Sprite* w = g.menu.TickerSprites[1];
   EXPECT_TRUE(g.menu.TickerInUse[1]);
   EXPECT_EQ(w->MaterialName(), "w");
-  EXPECT_FLOAT_EQ(w->width, 16);   // 1.6 times its table size
+  EXPECT_FLOAT_EQ(w->width, 16);  // 1.6 times its table size
   EXPECT_FLOAT_EQ(w->height, 19.2f);
   // Every sprite drifts left at 100 pixels a second; run long enough for letters to leave.
   double t = 0.02;

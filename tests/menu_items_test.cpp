@@ -61,7 +61,8 @@ TEST_F(MenuWords, HitTestIsStrictAndScaled) {
   list().AddItem(g, 100, 100, 2, "deathmatch", true, 2.0, kOrdinaryWord);  // box 180 by 36
   struct Case {
     int x, y, tag;
-  } cases[] = {{101, 101, 2}, {100, 120, 0}, {279, 135, 2}, {280, 120, 0}, {200, 136, 0}, {50, 50, 0}};
+  } cases[] = {{101, 101, 2}, {100, 120, 0}, {279, 135, 2},
+               {280, 120, 0}, {200, 136, 0}, {50, 50, 0}};
   for (const Case& c : cases) {
     g.menu.MouseX = c.x;
     g.menu.MouseY = c.y;

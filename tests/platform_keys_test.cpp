@@ -26,14 +26,17 @@ TEST(PlatformKeys, EveryNamedKeyIsReachableAndNothingElseIsProduced) {
     const int vk = VirtualKeyOfScancode(sc);
     if (vk == 0) continue;
     produced.insert(vk);
-    EXPECT_TRUE(named.count(vk)) << "scancode " << sc << " gives code " << vk << ", which has no name";
+    EXPECT_TRUE(named.count(vk)) << "scancode " << sc << " gives code " << vk
+                                 << ", which has no name";
   }
   for (int code : named) EXPECT_TRUE(produced.count(code)) << "no key gives code " << code;
 }
 
 TEST(PlatformKeys, LettersAndDigitsFollowTheKeyPositions) {
-  for (int i = 0; i < 26; ++i) EXPECT_EQ(VirtualKeyOfScancode(kUsageA + i), 'A' + i) << "letter " << char('A' + i);
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(VirtualKeyOfScancode(kUsage1 + i), '1' + i) << "digit " << i + 1;
+  for (int i = 0; i < 26; ++i)
+    EXPECT_EQ(VirtualKeyOfScancode(kUsageA + i), 'A' + i) << "letter " << char('A' + i);
+  for (int i = 0; i < 9; ++i)
+    EXPECT_EQ(VirtualKeyOfScancode(kUsage1 + i), '1' + i) << "digit " << i + 1;
   EXPECT_EQ(VirtualKeyOfScancode(kUsage0), '0');
 }
 
@@ -44,14 +47,29 @@ TEST(PlatformKeys, NamedKeys) {
     const char* what;
   };
   const Case cases[] = {
-      {79, 39, "right arrow"},  {80, 37, "left arrow"},  {81, 40, "down arrow"},
-      {82, 38, "up arrow"},     {40, 13, "enter"},       {88, 13, "keypad enter"},
-      {41, 27, "escape"},       {44, 32, "space"},       {43, 9, "tab"},
-      {224, 162, "left ctrl"},  {225, 160, "left shift"}, {226, 164, "left alt"},
-      {227, 91, "left gui"},    {228, 163, "right ctrl"}, {229, 161, "right shift"},
-      {230, 165, "right alt"},  {231, 92, "right gui"},   {98, 96, "keypad 0"},
-      {89, 97, "keypad 1"},     {97, 105, "keypad 9"},    {58, 112, "f1"},
-      {69, 123, "f12"},         {100, 226, "key left of z on ISO keyboards"},
+      {79, 39, "right arrow"},
+      {80, 37, "left arrow"},
+      {81, 40, "down arrow"},
+      {82, 38, "up arrow"},
+      {40, 13, "enter"},
+      {88, 13, "keypad enter"},
+      {41, 27, "escape"},
+      {44, 32, "space"},
+      {43, 9, "tab"},
+      {224, 162, "left ctrl"},
+      {225, 160, "left shift"},
+      {226, 164, "left alt"},
+      {227, 91, "left gui"},
+      {228, 163, "right ctrl"},
+      {229, 161, "right shift"},
+      {230, 165, "right alt"},
+      {231, 92, "right gui"},
+      {98, 96, "keypad 0"},
+      {89, 97, "keypad 1"},
+      {97, 105, "keypad 9"},
+      {58, 112, "f1"},
+      {69, 123, "f12"},
+      {100, 226, "key left of z on ISO keyboards"},
       {50, 220, "ISO hash key (US backslash position)"},
   };
   for (const Case& c : cases) EXPECT_EQ(VirtualKeyOfScancode(c.scancode), c.vk) << c.what;
@@ -60,7 +78,8 @@ TEST(PlatformKeys, NamedKeys) {
 TEST(PlatformKeys, GenericModifierCodesAndOutOfRangeScancodesGiveNothing) {
   for (int sc = 0; sc < kScancodeCount; ++sc) {
     const int vk = VirtualKeyOfScancode(sc);
-    EXPECT_TRUE(vk != 16 && vk != 17 && vk != 18) << "scancode " << sc << " gives generic modifier " << vk;
+    EXPECT_TRUE(vk != 16 && vk != 17 && vk != 18)
+        << "scancode " << sc << " gives generic modifier " << vk;
   }
   for (int sc : {-1, kScancodeCount, 100000, -100000}) EXPECT_EQ(VirtualKeyOfScancode(sc), 0) << sc;
 }

@@ -16,8 +16,9 @@ using render_test::DecodeBmp;
 using render_test::DecodePng;
 
 // 3 by 2 pixels: an odd width, so BMP rows need padding.
-const std::vector<uint8_t> kRgb = {255, 0, 0, 0, 255, 0, 0, 0, 255,  // top row: red green blue
-                                   10, 20, 30, 200, 150, 100, 0, 0, 0};
+const std::vector<uint8_t> kRgb = {
+    255, 0,  0,  0,   255, 0,   0, 0, 255,  // top row: red green blue
+    10,  20, 30, 200, 150, 100, 0, 0, 0};
 
 std::vector<uint8_t> ReadAll(const std::filesystem::path& p) {
   std::ifstream f(p, std::ios::binary);
@@ -28,8 +29,8 @@ class PlatformScreenshot : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = std::filesystem::temp_directory_path() /
-           ("tandrix_shot_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("tandrix_shot_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }
@@ -42,7 +43,8 @@ TEST_F(PlatformScreenshot, BothFormatsReadBackPixelForPixel) {
     const char* name;
     bool (*decode)(const std::vector<uint8_t>&, int&, int&, std::vector<uint8_t>&);
   };
-  for (const Case& c : {Case{"shot.bmp", DecodeBmp}, Case{"shot.png", DecodePng}, Case{"SHOT.PNG", DecodePng}}) {
+  for (const Case& c :
+       {Case{"shot.bmp", DecodeBmp}, Case{"shot.png", DecodePng}, Case{"SHOT.PNG", DecodePng}}) {
     SCOPED_TRACE(c.name);
     std::string error;
     ASSERT_TRUE(WriteScreenshotFile((dir_ / c.name).string(), 3, 2, kRgb, error)) << error;
@@ -73,7 +75,8 @@ TEST_F(PlatformScreenshot, ErrorsNameTheFileAndLeaveNothingBehind) {
     EXPECT_FALSE(std::filesystem::exists(c.path));
   }
   std::string error;
-  EXPECT_FALSE(WriteScreenshotFile((dir_ / "short.png").string(), 3, 2, std::vector<uint8_t>(5), error));
+  EXPECT_FALSE(
+      WriteScreenshotFile((dir_ / "short.png").string(), 3, 2, std::vector<uint8_t>(5), error));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "short.png"));
 }
 

@@ -23,7 +23,9 @@ TEST(RenderCanvas, PenColourAndAlphaComposeInAnyOrder) {
       {"half alpha, then colour", {alpha(0.5f), colour(0x0000FF)}, 0x80000080u},
       {"colour, then half alpha", {colour(0x0000FF), alpha(0.5f)}, 0x80000080u},
       {"back to opaque, then colour", {alpha(0.5f), alpha(1.0f), colour(0x00FF00)}, 0xFF00FF00u},
-      {"colour while faded, then opaque", {alpha(0.5f), colour(0x00FF00), alpha(1.0f)}, 0xFF00FF00u},
+      {"colour while faded, then opaque",
+       {alpha(0.5f), colour(0x00FF00), alpha(1.0f)},
+       0xFF00FF00u},
       {"high byte of the colour ignored", {colour(0xAB123456)}, 0xFF123456u},
       {"same colour twice", {colour(0x123456), colour(0x123456)}, 0xFF123456u},
   };

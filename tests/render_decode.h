@@ -15,7 +15,8 @@
 namespace tdx::render_test {
 
 // A picture from RGBA words (R in the low byte), rows top to bottom.
-inline std::shared_ptr<Picture> MakePicture(int w, int h, const std::vector<uint32_t>& texels, bool hasAlpha) {
+inline std::shared_ptr<Picture> MakePicture(int w, int h, const std::vector<uint32_t>& texels,
+                                            bool hasAlpha) {
   auto p = std::make_shared<Picture>();
   p->width = w;
   p->height = h;
@@ -34,14 +35,18 @@ inline uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
   return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
 }
 inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
+  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
+         uint32_t{b[at + 3]} << 24;
 }
-inline uint32_t Le16(const std::vector<uint8_t>& b, size_t at) { return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8; }
+inline uint32_t Le16(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8;
+}
 
 // Decodes a 24-bit bottom-up BMP into RGB rows top to bottom.
 inline bool DecodeBmp(const std::vector<uint8_t>& b, int& w, int& h, std::vector<uint8_t>& rgb) {
   if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
-  if (Le32(b, 2) != b.size() || Le32(b, 14) != 40 || Le16(b, 26) != 1 || Le16(b, 28) != 24 || Le32(b, 30) != 0) {
+  if (Le32(b, 2) != b.size() || Le32(b, 14) != 40 || Le16(b, 26) != 1 || Le16(b, 28) != 24 ||
+      Le32(b, 30) != 0) {
     return false;
   }
   w = static_cast<int>(Le32(b, 18));
@@ -53,7 +58,8 @@ inline bool DecodeBmp(const std::vector<uint8_t>& b, int& w, int& h, std::vector
   for (int y = 0; y < h; ++y) {
     const uint8_t* row = &b[offset + stride * static_cast<size_t>(h - 1 - y)];
     for (int x = 0; x < w; ++x) {
-      uint8_t* out = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 3];
+      uint8_t* out =
+          &rgb[(static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 3];
       out[0] = row[x * 3 + 2];
       out[1] = row[x * 3 + 1];
       out[2] = row[x * 3 + 0];
@@ -72,7 +78,8 @@ inline bool DecodePng(const std::vector<uint8_t>& b, int& w, int& h, std::vector
   while (at + 12 <= b.size() && !sawEnd) {
     const uint32_t len = Be32(b, at);
     if (at + 12 + len > b.size()) return false;
-    const std::string type(b.begin() + static_cast<long>(at) + 4, b.begin() + static_cast<long>(at) + 8);
+    const std::string type(b.begin() + static_cast<long>(at) + 4,
+                           b.begin() + static_cast<long>(at) + 8);
     const uLong crc = crc32(crc32(0L, Z_NULL, 0), &b[at + 4], 4 + len);
     if (crc != Be32(b, at + 8 + len)) return false;
     const size_t data = at + 8;
@@ -82,7 +89,8 @@ inline bool DecodePng(const std::vector<uint8_t>& b, int& w, int& h, std::vector
       h = static_cast<int>(Be32(b, data + 4));
       sawHeader = true;
     } else if (type == "IDAT") {
-      idat.insert(idat.end(), b.begin() + static_cast<long>(data), b.begin() + static_cast<long>(data + len));
+      idat.insert(idat.end(), b.begin() + static_cast<long>(data),
+                  b.begin() + static_cast<long>(data + len));
     } else if (type == "IEND") {
       sawEnd = true;
     }
@@ -92,7 +100,8 @@ inline bool DecodePng(const std::vector<uint8_t>& b, int& w, int& h, std::vector
   const size_t rowBytes = static_cast<size_t>(w) * 3;
   std::vector<uint8_t> raw((rowBytes + 1) * static_cast<size_t>(h));
   uLongf rawSize = raw.size();
-  if (uncompress(raw.data(), &rawSize, idat.data(), idat.size()) != Z_OK || rawSize != raw.size()) return false;
+  if (uncompress(raw.data(), &rawSize, idat.data(), idat.size()) != Z_OK || rawSize != raw.size())
+    return false;
   rgb.clear();
   for (int y = 0; y < h; ++y) {
     const uint8_t* row = &raw[static_cast<size_t>(y) * (rowBytes + 1)];

@@ -26,7 +26,8 @@ bool GlTestsAllowed() {
   const char* display = std::getenv("DISPLAY");
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   const bool offscreen = driver && std::strcmp(driver, "offscreen") == 0;
-  return allowed && *allowed && std::strcmp(allowed, "0") != 0 && ((display && *display) || offscreen);
+  return allowed && *allowed && std::strcmp(allowed, "0") != 0 &&
+         ((display && *display) || offscreen);
 }
 
 struct Rgb {
@@ -39,7 +40,8 @@ std::ostream& operator<<(std::ostream& os, const Rgb& c) {
 }
 
 bool Near(const Rgb& a, const Rgb& b, int tolerance) {
-  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+         std::abs(a.b - b.b) <= tolerance;
 }
 
 constexpr Rgb kBlack{0, 0, 0};
@@ -71,7 +73,8 @@ class GlRender : public ::testing::Test {
 
   void SetUp() override {
     if (!GlTestsAllowed()) {
-      GTEST_SKIP() << "needs a display: run tests/scripts/render_xvfb.sh (sets TANDRIX_GL_TESTS=1 under Xvfb)";
+      GTEST_SKIP() << "needs a display: run tests/scripts/render_xvfb.sh (sets TANDRIX_GL_TESTS=1 "
+                      "under Xvfb)";
     }
     ASSERT_NE(platform_, nullptr) << createError_;
     renderer_ = dynamic_cast<GlRenderer*>(&platform_->GetRenderer());
@@ -81,7 +84,8 @@ class GlRender : public ::testing::Test {
   }
 
   Material* AddMaterial(const std::string& name, std::shared_ptr<Picture> picture,
-                        BlendMode blending = BlendMode::Opaque, ImageAlpha alpha = ImageAlpha::Default) {
+                        BlendMode blending = BlendMode::Opaque,
+                        ImageAlpha alpha = ImageAlpha::Default) {
     Material* m = scene_.Library(LibGLML1).AddTextureMaterial(name, std::move(picture));
     m->SetBlending(blending);
     m->SetImageAlpha(alpha);
@@ -128,7 +132,7 @@ std::string GlRender::createError_;
 
 TEST_F(GlRender, SpritesSitOnTheirCentres) {
   AddMaterial("red", Solid(8, 8, kRedTexel));
-  AddSprite("red", 100, 100, 10, 10);   // covers 95..104
+  AddSprite("red", 100, 100, 10, 10);      // covers 95..104
   AddSprite("red", 200.5f, 300.5f, 7, 5);  // covers 197..203 by 298..302
   Render();
   struct Probe {
@@ -136,9 +140,10 @@ TEST_F(GlRender, SpritesSitOnTheirCentres) {
     Rgb colour;
   };
   const Probe probes[] = {
-      {100, 100, kRed}, {95, 95, kRed},    {104, 104, kRed},  {94, 100, kBlack}, {105, 100, kBlack},
-      {100, 94, kBlack}, {100, 105, kBlack}, {197, 298, kRed}, {203, 302, kRed},  {196, 300, kBlack},
-      {204, 300, kBlack}, {200, 297, kBlack}, {200, 303, kBlack},
+      {100, 100, kRed},   {95, 95, kRed},     {104, 104, kRed},   {94, 100, kBlack},
+      {105, 100, kBlack}, {100, 94, kBlack},  {100, 105, kBlack}, {197, 298, kRed},
+      {203, 302, kRed},   {196, 300, kBlack}, {204, 300, kBlack}, {200, 297, kBlack},
+      {200, 303, kBlack},
   };
   for (const Probe& p : probes) EXPECT_EQ(At(p.x, p.y), p.colour) << "at " << p.x << "," << p.y;
 }
@@ -174,7 +179,8 @@ TEST_F(GlRender, CanvasesDrawAtExactPixelsUnderAndOverTheSprites) {
   Render();
 
   EXPECT_EQ(At(10, 20), kRed);
-  for (auto [x, y] : {std::pair{9, 20}, {11, 20}, {10, 19}, {10, 21}}) EXPECT_EQ(At(x, y), kBlack) << x << "," << y;
+  for (auto [x, y] : {std::pair{9, 20}, {11, 20}, {10, 19}, {10, 21}})
+    EXPECT_EQ(At(x, y), kBlack) << x << "," << y;
   for (int x = 30; x <= 60; ++x) EXPECT_EQ(At(x, 40), kGreen) << "line at x " << x;
   for (int x : {29, 61}) EXPECT_EQ(At(x, 40), kBlack) << x;
   for (int x = 30; x <= 60; x += 10) {
@@ -194,7 +200,8 @@ TEST_F(GlRender, HiddenAndFarSpritesAreNeverSeen) {
   AddSprite("hidden", 320, 240, 100, 100)->visible = false;
   AddSprite("far", 320, 240, 256, 256)->z = 3000;
   Render();
-  for (auto [x, y] : {std::pair{320, 240}, {200, 120}, {440, 360}}) EXPECT_EQ(At(x, y), kBlack) << x << "," << y;
+  for (auto [x, y] : {std::pair{320, 240}, {200, 120}, {440, 360}})
+    EXPECT_EQ(At(x, y), kBlack) << x << "," << y;
   // The far sprite is still processed: its texture is ready for when it is shown.
   EXPECT_TRUE(renderer_->HasTexture(far));
   EXPECT_FALSE(renderer_->HasTexture(hidden));
@@ -245,14 +252,10 @@ TEST_F(GlRender, BlendingModes) {
   };
   // Texel (200, 100, 0) with the given alpha over grey 64.
   const Case cases[] = {
-      {BlendMode::Opaque, 128, {200, 100, 0}},
-      {BlendMode::Transparency, 128, {132, 82, 32}},
-      {BlendMode::Transparency, 0, {64, 64, 64}},
-      {BlendMode::Additive, 128, {164, 114, 64}},
-      {BlendMode::AlphaTest50, 128, {200, 100, 0}},
-      {BlendMode::AlphaTest50, 120, {64, 64, 64}},
-      {BlendMode::AlphaTest100, 254, {64, 64, 64}},
-      {BlendMode::AlphaTest100, 255, {200, 100, 0}},
+      {BlendMode::Opaque, 128, {200, 100, 0}},      {BlendMode::Transparency, 128, {132, 82, 32}},
+      {BlendMode::Transparency, 0, {64, 64, 64}},   {BlendMode::Additive, 128, {164, 114, 64}},
+      {BlendMode::AlphaTest50, 128, {200, 100, 0}}, {BlendMode::AlphaTest50, 120, {64, 64, 64}},
+      {BlendMode::AlphaTest100, 254, {64, 64, 64}}, {BlendMode::AlphaTest100, 255, {200, 100, 0}},
       {BlendMode::Modulate, 128, {50, 25, 0}},
   };
   int i = 0;
@@ -266,7 +269,8 @@ TEST_F(GlRender, BlendingModes) {
   i = 0;
   for (const Case& c : cases) {
     const Rgb got = At(20 + 40 * i, 50);
-    EXPECT_TRUE(Near(got, c.expected, 2)) << "mode " << int(c.mode) << " alpha " << c.alpha << ": " << got;
+    EXPECT_TRUE(Near(got, c.expected, 2))
+        << "mode " << int(c.mode) << " alpha " << c.alpha << ": " << got;
     ++i;
   }
 }
@@ -362,8 +366,9 @@ TEST_F(GlRender, ScreenshotsHoldTheFramePixelForPixel) {
   before_.SetPenColour(0x123456);
   before_.Line(0, 479, 639, 0);
   Render();
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("tandrix_gl_shot_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const auto dir =
+      std::filesystem::temp_directory_path() /
+      ("tandrix_gl_shot_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   std::filesystem::create_directories(dir);
   for (const char* name : {"frame.bmp", "frame.png"}) {
     SCOPED_TRACE(name);
@@ -373,8 +378,9 @@ TEST_F(GlRender, ScreenshotsHoldTheFramePixelForPixel) {
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
-    const bool decoded = std::string(name).ends_with(".bmp") ? render_test::DecodeBmp(bytes, w, h, rgb)
-                                                              : render_test::DecodePng(bytes, w, h, rgb);
+    const bool decoded = std::string(name).ends_with(".bmp")
+                             ? render_test::DecodeBmp(bytes, w, h, rgb)
+                             : render_test::DecodePng(bytes, w, h, rgb);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 480);
@@ -409,7 +415,8 @@ bool Xdotool(const std::string& args) {
 class GlRenderWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!GlTestsAllowed() || !std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (render_xvfb.sh)";
+    if (!GlTestsAllowed() || !std::getenv("DISPLAY"))
+      GTEST_SKIP() << "needs an X display (render_xvfb.sh)";
     ASSERT_TRUE(Xdotool("version")) << "xdotool is missing (scripts/install-deps installs it)";
     setenv("TANDRIX_NO_MESSAGE_BOX", "1", 1);
     PlatformOptions options;  // full screen
@@ -463,13 +470,14 @@ TEST_F(GlRenderWindow, MouseMapsThroughTheLetterboxAndOnlyLeftReleasesInsideClic
   ASSERT_TRUE(Xdotool("mousemove 1279 719"));
   EXPECT_TRUE(PumpUntil([&] { return SawMove(639, 479); }));
   ASSERT_TRUE(Xdotool("mousemove 640 360"));
-  EXPECT_TRUE(PumpUntil([&] { return SawMove(320, 240); })) << "the screen's centre is the view's centre";
+  EXPECT_TRUE(PumpUntil([&] { return SawMove(320, 240); }))
+      << "the screen's centre is the view's centre";
   ASSERT_TRUE(Xdotool("mousemove 40 100"));  // in the left bar: held on the view's edge
   EXPECT_TRUE(PumpUntil([&] { return SawMove(0, 67); }));
 
-  ASSERT_TRUE(Xdotool("click 1"));  // in the bar: not a click on the view
+  ASSERT_TRUE(Xdotool("click 1"));                    // in the bar: not a click on the view
   ASSERT_TRUE(Xdotool("mousemove 400 200 click 3"));  // right button: not a click
-  ASSERT_TRUE(Xdotool("mousemove 160 0 click 1"));  // the view's top-left pixel
+  ASSERT_TRUE(Xdotool("mousemove 160 0 click 1"));    // the view's top-left pixel
   ASSERT_TRUE(PumpUntil([&] { return !Clicks().empty(); }));
   Pump(5);
   const auto clicks = Clicks();
@@ -485,7 +493,8 @@ TEST_F(GlRenderWindow, KeysReadAsWindowsCodes) {
     const char* keysym;
     int vk;
   };
-  for (const Case& c : {Case{"a", 65}, Case{"Shift_R", 161}, Case{"KP_Enter", 13}, Case{"Left", 37}, Case{"9", 57}}) {
+  for (const Case& c : {Case{"a", 65}, Case{"Shift_R", 161}, Case{"KP_Enter", 13}, Case{"Left", 37},
+                        Case{"9", 57}}) {
     SCOPED_TRACE(c.keysym);
     std::array<uint8_t, 256> keys{};
     ASSERT_TRUE(Xdotool(std::string("keydown ") + c.keysym));

@@ -11,7 +11,8 @@ using render_test::MakePicture;
 
 // Five texels (RGBA words, R low): top-left dark red, black, white, mid grey, pure green
 // with its own alpha 77.
-const std::vector<uint32_t> kTexels = {0x00000080u, 0x00000000u, 0x00FFFFFFu, 0x00808080u, 0x4D00FF00u};
+const std::vector<uint32_t> kTexels = {0x00000080u, 0x00000000u, 0x00FFFFFFu, 0x00808080u,
+                                       0x4D00FF00u};
 
 std::vector<int> Alphas(ImageAlpha rule, bool hasAlpha) {
   auto pic = MakePicture(5, 1, kTexels, hasAlpha);
@@ -30,7 +31,7 @@ TEST(RenderImageAlpha, EveryRuleSetsTheAlphaItNames) {
   };
   // Luminance of green 255 is 150 (weights .299 .587 .114); dark red 128 gives 38.
   const Case cases[] = {
-      {ImageAlpha::Default, true, {0, 0, 0, 0, 77}},          // the picture's own alpha
+      {ImageAlpha::Default, true, {0, 0, 0, 0, 77}},            // the picture's own alpha
       {ImageAlpha::Default, false, {255, 255, 255, 255, 255}},  // none of its own: opaque
       {ImageAlpha::AlphaFromIntensity, false, {42, 0, 255, 128, 85}},
       {ImageAlpha::SuperBlackTransparent, false, {255, 0, 255, 255, 255}},
@@ -42,7 +43,8 @@ TEST(RenderImageAlpha, EveryRuleSetsTheAlphaItNames) {
       {ImageAlpha::InverseLuminanceSqrt, false, {235, 255, 0, 180, 164}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Alphas(c.rule, c.hasAlpha), c.alphas) << "rule " << int(c.rule) << " hasAlpha " << c.hasAlpha;
+    EXPECT_EQ(Alphas(c.rule, c.hasAlpha), c.alphas)
+        << "rule " << int(c.rule) << " hasAlpha " << c.hasAlpha;
   }
 }
 
@@ -51,7 +53,7 @@ TEST(RenderImageAlpha, ColoursAreKeptExceptUnderAColourKeyHole) {
   std::vector<uint8_t> out;
   ApplyImageAlpha(ImageAlpha::LuminanceSqrt, *pic, out);
   ASSERT_EQ(out.size(), 20u);
-  EXPECT_EQ(out[0], 0x80);  // dark red stays dark red
+  EXPECT_EQ(out[0], 0x80);   // dark red stays dark red
   EXPECT_EQ(out[17], 0xFF);  // green stays green
   // A hole keyed by the top-left colour is black, so filtering draws no fringe of the key.
   ApplyImageAlpha(ImageAlpha::TopLeftPointColorTransparent, *pic, out);

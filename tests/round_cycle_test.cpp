@@ -30,7 +30,7 @@ struct Match : ::testing::Test {
     for (int i = 0; i < 12; ++i) {
       PlayerSetup& p = g.settings.players[i];
       p.controller = CtrlOff;
-      p.kind = Traveller;
+      p.kind = static_cast<uint8_t>(WormKind::Traveller);
       p.team = static_cast<uint8_t>(i % 4 + 1);
       p.leftKey = static_cast<uint8_t>(65 + 3 * i);
       p.rightKey = static_cast<uint8_t>(66 + 3 * i);
@@ -40,7 +40,7 @@ struct Match : ::testing::Test {
     s.speedMode = 1;
     s.constantSpeed = 9;  // fast rounds
     s.scoreLimit = 0;     // 3 rounds
-    s.startPosition = Race;
+    s.startPosition = static_cast<uint8_t>(StartPositionRule::Race);
     s.showScore = s.showGameNumber = s.showGameTime = s.showRealTime = 1;
     clock.SetFixedStep(1.0 / 50);
     clock.Enable();
@@ -51,39 +51,40 @@ struct Match : ::testing::Test {
     ASSERT_TRUE(SaveSettings(g.Path(kSettingsFileName), g.settings, error)) << error;
   }
   void Frame() {
-    uint8_t before = g.phase;
+    GamePhase before = g.phase;
     clock.BeginFrame();
     FrameStep(g, clock);
     if (g.phase != before) phases.push_back(g.phase);
   }
   // Runs until the phase is `target` (true) or the frame budget is spent (false).
-  bool RunUntil(uint8_t target, int maxFrames = 20000) {
+  bool RunUntil(GamePhase target, int maxFrames = 20000) {
     for (int i = 0; i < maxFrames && g.phase != target; ++i) Frame();
     return g.phase == target;
   }
   fs::path dir;
   Game g;
   FrameClock clock;
-  std::vector<uint8_t> phases;
+  std::vector<GamePhase> phases;
 };
 
-const std::vector<uint8_t> kOneRound = {RoundIntro, ShowThree,  ShowingThree, ShowingTwo,
-                                        ShowingOne, ShowingGo,  Playing,      RoundOver};
+const std::vector<GamePhase> kOneRound = {
+    GamePhase::RoundIntro, GamePhase::ShowThree, GamePhase::ShowingThree, GamePhase::ShowingTwo,
+    GamePhase::ShowingOne, GamePhase::ShowingGo, GamePhase::Playing,      GamePhase::RoundOver};
 
 }  // namespace
 
 TEST_F(Match, ComputerOnlyMatchRunsItsRoundsStraightToTheFinalScreen) {
   for (int s : {0, 5, 9}) g.settings.players[s].controller = CtrlCpuIq0;
-  g.settings.game.startPosition = IntoTheMiddle;
+  g.settings.game.startPosition = static_cast<uint8_t>(StartPositionRule::IntoTheMiddle);
   Save();
   StartMatch(g, 0);
   EXPECT_EQ(g.match.RoundsLeft, 3);
-  ASSERT_TRUE(RunUntil(GameOver));
-  std::vector<uint8_t> expected;
+  ASSERT_TRUE(RunUntil(GamePhase::GameOver));
+  std::vector<GamePhase> expected;
   for (int r = 0; r < 3; ++r) {
     expected.insert(expected.end(), kOneRound.begin(), kOneRound.end());
-    expected.push_back(r < 2 ? WaitReady : GameOver);
-    if (r < 2) expected.push_back(RoundStart);
+    expected.push_back(r < 2 ? GamePhase::WaitReady : GamePhase::GameOver);
+    if (r < 2) expected.push_back(GamePhase::RoundStart);
   }
   EXPECT_EQ(phases, expected);
   EXPECT_EQ(g.match.RoundsLeft, 0);
@@ -100,7 +101,7 @@ TEST_F(Match, WormsThatDieInTheSameFrameDrawTheRound) {
   g.settings.game.scoreLimit = 1;
   Save();
   StartMatch(g, 0);
-  ASSERT_TRUE(RunUntil(WaitReady));
+  ASSERT_TRUE(RunUntil(GamePhase::WaitReady));
   EXPECT_EQ(AliveCount(g), 2);  // everyone stands again for the next round
   EXPECT_EQ(g.match.RoundWins[0] + g.match.RoundWins[1], 0);
   ASSERT_NE(g.menu.MainList().FindTag(kTagResult), nullptr);
@@ -112,11 +113,11 @@ TEST_F(Match, TheLastWormStandingWinsTheRound) {
   g.settings.game.scoreLimit = 1;
   Save();
   StartMatch(g, 0);
-  ASSERT_TRUE(RunUntil(Playing));
+  ASSERT_TRUE(RunUntil(GamePhase::Playing));
   g.Worm(2).heading = 0;
   g.Worm(3).heading = 0;
   g.Worm(3).headX = 200;  // slot 3 hits the wall first
-  ASSERT_TRUE(RunUntil(WaitReady));
+  ASSERT_TRUE(RunUntil(GamePhase::WaitReady));
   EXPECT_EQ(g.match.RoundWins[2], 1);
   EXPECT_EQ(g.match.RoundWins[3], 0);
   EXPECT_EQ(g.menu.MainList().FindTag(kTagWinner)->name, ColourName(2));
@@ -128,15 +129,15 @@ TEST_F(Match, CountdownKeepsItsTimesAndSpeedRampsFromTheRoundStart) {
   gs.speedMode = 0;
   gs.fromSpeed = 9;  // 150 down to 30: the worms slow down
   gs.toSpeed = 0;
-  gs.startPosition = IntoTheMiddle;
+  gs.startPosition = static_cast<uint8_t>(StartPositionRule::IntoTheMiddle);
   Save();
   StartMatch(g, 0);
   Frame();  // RoundStart
   double roundStart = g.match.RoundStartTime;
-  ASSERT_TRUE(RunUntil(ShowThree));
+  ASSERT_TRUE(RunUntil(GamePhase::ShowThree));
   EXPECT_NEAR(g.Now - roundStart, 0.52, 0.021);  // more than 0.5 s of intro
   EXPECT_DOUBLE_EQ(g.GlobalSpeed, 15);
-  ASSERT_TRUE(RunUntil(Playing));
+  ASSERT_TRUE(RunUntil(GamePhase::Playing));
   EXPECT_NEAR(g.Now - roundStart, 0.52 + 0.6 * 3 + 0.5, 0.1);
   Frame();
   double t = g.Now - roundStart;
@@ -149,21 +150,21 @@ TEST_F(Match, APersonBecomesReadyOnlyOnAFreshPressOfTheFireKey) {
   g.settings.game.scoreLimit = 1;
   Save();
   StartMatch(g, 0);
-  ASSERT_TRUE(RunUntil(RoundIntro));
+  ASSERT_TRUE(RunUntil(GamePhase::RoundIntro));
   uint8_t fire = g.Worm(0).fireKey;
   g.input.Polled[fire] = 1;  // held from the round onwards
-  ASSERT_TRUE(RunUntil(WaitReady));
+  ASSERT_TRUE(RunUntil(GamePhase::WaitReady));
   EXPECT_EQ(g.menu.MainList().FindTag(kTagWaiting + 0)->name, "waiting");
   EXPECT_EQ(g.menu.MainList().FindTag(kTagWaiting + 1)->name, "ready");
   for (int i = 0; i < 5; ++i) Frame();
-  EXPECT_EQ(g.phase, WaitReady);
+  EXPECT_EQ(g.phase, GamePhase::WaitReady);
   g.input.Polled[fire] = 0;
   Frame();
   Frame();
   g.input.Polled[fire] = 1;
   Frame();
   Frame();
-  EXPECT_EQ(g.phase, RoundStart);
+  EXPECT_EQ(g.phase, GamePhase::RoundStart);
 }
 
 TEST_F(Match, MainMenuWordOfTheRoundOverScreenLeadsBackToTheMenu) {
@@ -171,15 +172,15 @@ TEST_F(Match, MainMenuWordOfTheRoundOverScreenLeadsBackToTheMenu) {
   g.settings.game.scoreLimit = 1;
   Save();
   StartMatch(g, 0);
-  ASSERT_TRUE(RunUntil(WaitReady));
+  ASSERT_TRUE(RunUntil(GamePhase::WaitReady));
   TMenuVrchol* word = g.menu.MainList().FindTag(kTagMessage);
   ASSERT_NE(word, nullptr);
   g.menu.MouseX = word->x + 2;
   g.menu.MouseY = word->y + 2;
   g.menu.MouseClicked = true;
-  ASSERT_TRUE(RunUntil(MainMenu, 10));
+  ASSERT_TRUE(RunUntil(GamePhase::MainMenu, 10));
   EXPECT_FALSE(g.hud.built);
-  EXPECT_EQ(phases[phases.size() - 3], BackToMenu);
+  EXPECT_EQ(phases[phases.size() - 3], GamePhase::BackToMenu);
 }
 
 TEST_F(Match, AClickDuringPlayDoesNothingLater) {
@@ -187,14 +188,14 @@ TEST_F(Match, AClickDuringPlayDoesNothingLater) {
   g.settings.game.scoreLimit = 1;
   Save();
   StartMatch(g, 0);
-  ASSERT_TRUE(RunUntil(Playing));
+  ASSERT_TRUE(RunUntil(GamePhase::Playing));
   // The pointer rests where "main_menu" will appear and the player clicks during play.
   g.menu.MouseX = 355;
   g.menu.MouseY = 355;
   g.menu.MouseClicked = true;
-  ASSERT_TRUE(RunUntil(WaitReady));
+  ASSERT_TRUE(RunUntil(GamePhase::WaitReady));
   for (int i = 0; i < 5; ++i) Frame();
-  EXPECT_EQ(g.phase, WaitReady);
+  EXPECT_EQ(g.phase, GamePhase::WaitReady);
 }
 
 TEST_F(Match, HandEditedValuesOutsideTheirTablesNeverBreakARound) {
@@ -209,7 +210,7 @@ TEST_F(Match, HandEditedValuesOutsideTheirTablesNeverBreakARound) {
   Save();
   StartMatch(g, 1);
   EXPECT_EQ(g.match.RoundsLeft, 1000);
-  ASSERT_TRUE(RunUntil(WaitReady));
-  EXPECT_EQ(g.Worm(0).kind, VirusController);
+  ASSERT_TRUE(RunUntil(GamePhase::WaitReady));
+  EXPECT_EQ(g.Worm(0).kind, WormKind::VirusController);
   EXPECT_DOUBLE_EQ(g.GlobalSpeed, 150);
 }

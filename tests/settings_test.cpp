@@ -17,15 +17,17 @@ namespace {
 class SettingsFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("tdx_settings_" + std::to_string(::getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() /
+          ("tdx_settings_" + std::to_string(::getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir);
     path = (dir / "tandrix.cfg").string();
   }
   void TearDown() override { fs::remove_all(dir); }
   void WriteBytes(const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
   fs::path dir;
   std::string path;
@@ -77,7 +79,8 @@ TEST_F(SettingsFile, MissingOrShortFileIsAnErrorNamingTheFileAndLeavesTheBlock) 
     const char* what;
     int size;  // -1: no file
     const char* expected;
-  } cases[] = {{"missing", -1, "cannot open"}, {"empty", 0, "too short (0 of 164"},
+  } cases[] = {{"missing", -1, "cannot open"},
+               {"empty", 0, "too short (0 of 164"},
                {"short", 163, "too short (163 of 164"}};
   for (const Case& c : cases) {
     fs::remove(path);

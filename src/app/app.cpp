@@ -179,7 +179,7 @@ int RunProgram(const AppOptions& options) {
       }
     }
     platform->ReadKeys(g.input.Polled);
-    uint8_t before = g.phase;
+    GamePhase before = g.phase;
     clock.BeginFrame();
     FrameStep(g, clock);
     if (options.trace && g.phase != before) TraceLine(g);
@@ -191,7 +191,7 @@ int RunProgram(const AppOptions& options) {
     renderer.Draw(g.scene, g.beforeCanvas, g.afterCanvas);
     // Loading frames prepare one texture each and need not wait for the display: only
     // about sixty of them a second are shown.
-    bool loading = g.phase == Loading || g.phase == LoadingDone;
+    bool loading = g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone;
     auto now = std::chrono::steady_clock::now();
     if (!loading || now - lastPresent >= std::chrono::milliseconds(16)) {
       platform->Present();

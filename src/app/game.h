@@ -79,7 +79,7 @@ struct Game {
   double LastFrameTime = 0;
   double FrameDelta = 0;
   double PhaseStart = 0;
-  uint8_t phase = Loading;
+  GamePhase phase = GamePhase::Loading;
   uint64_t frameNumber = 0;
   std::string AudioActivityText;  // "P"/"N" per effect channel, for --debug
 

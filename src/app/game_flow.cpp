@@ -11,39 +11,40 @@ namespace {
 
 // Phases whose code reads the mouse button; a click anywhere else is dropped at the end of
 // its frame, so it cannot act later on a screen that was not there when it was made.
-bool TakesClicks(uint8_t phase) {
-  return phase == MainMenu || phase == AboutScreen || (phase >= SetupMenu && phase <= PickTeam) ||
-         phase == WaitReady || phase == GameOver;
+bool TakesClicks(GamePhase phase) {
+  return phase == GamePhase::MainMenu || phase == GamePhase::AboutScreen ||
+         (phase >= GamePhase::SetupMenu && phase <= GamePhase::PickTeam) ||
+         phase == GamePhase::WaitReady || phase == GamePhase::GameOver;
 }
 
 }  // namespace
 
 void GameFlowStep(Game& g) {
-  const uint8_t phase = g.phase;
+  const GamePhase phase = g.phase;
   RunPhase(g);
   if (!TakesClicks(phase)) g.menu.MouseClicked = false;
 }
 
 void RunPhase(Game& g) {
   switch (g.phase) {
-    case Loading: LoadingStep(g); break;
-    case LoadingDone: LoadingDoneStep(g); break;
-    case MainMenuBuild: MainMenuBuildStep(g); break;
-    case MainMenu: MainMenuStep(g); break;
-    case AboutScreen: AboutScreenStep(g); break;
-    case SetupMenu: SetupMenuStep(g); break;
-    case RoundStart: RoundStartStep(g); break;
-    case RoundIntro: RoundIntroStep(g); break;
-    case ShowThree:
-    case ShowingThree:
-    case ShowingTwo:
-    case ShowingOne:
-    case ShowingGo: CountdownStep(g); break;
-    case Playing: PlayingStep(g); break;
-    case RoundOver: RoundOverStep(g); break;
-    case WaitReady: WaitReadyStep(g); break;
-    case GameOver: GameOverStep(g); break;
-    case BackToMenu: BackToMenuStep(g); break;
+    case GamePhase::Loading: LoadingStep(g); break;
+    case GamePhase::LoadingDone: LoadingDoneStep(g); break;
+    case GamePhase::MainMenuBuild: MainMenuBuildStep(g); break;
+    case GamePhase::MainMenu: MainMenuStep(g); break;
+    case GamePhase::AboutScreen: AboutScreenStep(g); break;
+    case GamePhase::SetupMenu: SetupMenuStep(g); break;
+    case GamePhase::RoundStart: RoundStartStep(g); break;
+    case GamePhase::RoundIntro: RoundIntroStep(g); break;
+    case GamePhase::ShowThree:
+    case GamePhase::ShowingThree:
+    case GamePhase::ShowingTwo:
+    case GamePhase::ShowingOne:
+    case GamePhase::ShowingGo: CountdownStep(g); break;
+    case GamePhase::Playing: PlayingStep(g); break;
+    case GamePhase::RoundOver: RoundOverStep(g); break;
+    case GamePhase::WaitReady: WaitReadyStep(g); break;
+    case GamePhase::GameOver: GameOverStep(g); break;
+    case GamePhase::BackToMenu: BackToMenuStep(g); break;
     default: break;  // the set-up phases come with the set-up screen; others run nothing
   }
 }
@@ -56,9 +57,9 @@ struct PreloadLibraryName {
   LibraryId id;
 };
 constexpr PreloadLibraryName kPreloadLibraries[] = {
-    {"GLML1", LibGLML1},           {"glmllogo", LibGlmllogo}, {"glmlzorbel", LibGlmlzorbel},
-    {"GLMLshots", LibGlmlshots},   {"GLMLatomic", LibGLMLatomic},
-    {"glmlrocket", LibGLMLrocket}, {"GLMLmenu", LibGLMLmenu}, {"glmlmyst", LibGLMLMyst},
+    {"GLML1", LibGLML1},         {"glmllogo", LibGlmllogo},     {"glmlzorbel", LibGlmlzorbel},
+    {"GLMLshots", LibGlmlshots}, {"GLMLatomic", LibGLMLatomic}, {"glmlrocket", LibGLMLrocket},
+    {"GLMLmenu", LibGLMLmenu},   {"glmlmyst", LibGLMLMyst},
 };
 
 void SetUpLogoMaterial(Material* m) {
@@ -75,7 +76,7 @@ void SetUpLogoMaterial(Material* m) {
 void LoadingStep(Game& g) {
   AssetTables& a = g.assets;
   if (a.PreloadLast == -1) {
-    g.phase = LoadingDone;
+    g.phase = GamePhase::LoadingDone;
     return;
   }
   if (a.PreloadIndex == 0) {
@@ -104,7 +105,7 @@ void LoadingStep(Game& g) {
     g.LogoSwapTime = g.Now + 0.6;
   }
   ++a.PreloadIndex;
-  if (a.PreloadIndex > a.PreloadLast) g.phase = LoadingDone;
+  if (a.PreloadIndex > a.PreloadLast) g.phase = GamePhase::LoadingDone;
 }
 
 void LoadingDoneStep(Game& g) {
@@ -115,7 +116,7 @@ void LoadingDoneStep(Game& g) {
   g.LogoSprite = nullptr;
   g.LogoBitmaps[0].reset();
   g.LogoBitmaps[1].reset();
-  g.phase = MainMenuBuild;
+  g.phase = GamePhase::MainMenuBuild;
   g.menu.MainList().Clear();
 }
 

@@ -14,8 +14,7 @@ int main(int argc, char** argv) {
       std::cerr << "tandrix: " << error << "\n" << tdx::UsageText();
       return 2;
     case tdx::ParseResult::Exit:
-    case tdx::ParseResult::Run:
-      break;
+    case tdx::ParseResult::Run: break;
   }
   return tdx::RunProgram(options);
 }

@@ -2,37 +2,37 @@
 
 namespace tdx {
 
-const char* PhaseName(uint8_t phase) {
+const char* PhaseName(GamePhase phase) {
   switch (phase) {
-    case RoundStart: return "RoundStart";
-    case Playing: return "Playing";
-    case RoundIntro: return "RoundIntro";
-    case BackToMenu: return "BackToMenu";
-    case RoundOver: return "RoundOver";
-    case GameOver: return "GameOver";
-    case WaitReady: return "WaitReady";
-    case MainMenuBuild: return "MainMenuBuild";
-    case MainMenu: return "MainMenu";
-    case SetupMenu: return "SetupMenu";
-    case PickController: return "PickController";
-    case PickKind: return "PickKind";
-    case CaptureLeftKey: return "CaptureLeftKey";
-    case CaptureRightKey: return "CaptureRightKey";
-    case CaptureFireKey: return "CaptureFireKey";
-    case PickStartPosition: return "PickStartPosition";
-    case PickScoreLimit: return "PickScoreLimit";
-    case PickConstantSpeed: return "PickConstantSpeed";
-    case PickFromSpeed: return "PickFromSpeed";
-    case PickToSpeed: return "PickToSpeed";
-    case PickTeam: return "PickTeam";
-    case AboutScreen: return "AboutScreen";
-    case Loading: return "Loading";
-    case LoadingDone: return "LoadingDone";
-    case ShowThree: return "ShowThree";
-    case ShowingThree: return "ShowingThree";
-    case ShowingTwo: return "ShowingTwo";
-    case ShowingOne: return "ShowingOne";
-    case ShowingGo: return "ShowingGo";
+    case GamePhase::RoundStart: return "RoundStart";
+    case GamePhase::Playing: return "Playing";
+    case GamePhase::RoundIntro: return "RoundIntro";
+    case GamePhase::BackToMenu: return "BackToMenu";
+    case GamePhase::RoundOver: return "RoundOver";
+    case GamePhase::GameOver: return "GameOver";
+    case GamePhase::WaitReady: return "WaitReady";
+    case GamePhase::MainMenuBuild: return "MainMenuBuild";
+    case GamePhase::MainMenu: return "MainMenu";
+    case GamePhase::SetupMenu: return "SetupMenu";
+    case GamePhase::PickController: return "PickController";
+    case GamePhase::PickKind: return "PickKind";
+    case GamePhase::CaptureLeftKey: return "CaptureLeftKey";
+    case GamePhase::CaptureRightKey: return "CaptureRightKey";
+    case GamePhase::CaptureFireKey: return "CaptureFireKey";
+    case GamePhase::PickStartPosition: return "PickStartPosition";
+    case GamePhase::PickScoreLimit: return "PickScoreLimit";
+    case GamePhase::PickConstantSpeed: return "PickConstantSpeed";
+    case GamePhase::PickFromSpeed: return "PickFromSpeed";
+    case GamePhase::PickToSpeed: return "PickToSpeed";
+    case GamePhase::PickTeam: return "PickTeam";
+    case GamePhase::AboutScreen: return "AboutScreen";
+    case GamePhase::Loading: return "Loading";
+    case GamePhase::LoadingDone: return "LoadingDone";
+    case GamePhase::ShowThree: return "ShowThree";
+    case GamePhase::ShowingThree: return "ShowingThree";
+    case GamePhase::ShowingTwo: return "ShowingTwo";
+    case GamePhase::ShowingOne: return "ShowingOne";
+    case GamePhase::ShowingGo: return "ShowingGo";
     default: return nullptr;
   }
 }

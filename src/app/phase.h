@@ -5,7 +5,7 @@
 
 namespace tdx {
 
-enum GamePhase : uint8_t {
+enum class GamePhase : uint8_t {
   RoundStart = 0,
   Playing = 1,
   RoundIntro = 2,
@@ -38,6 +38,6 @@ enum GamePhase : uint8_t {
 };
 
 // The phase's name as the --trace line shows it, or null for a value outside the table.
-const char* PhaseName(uint8_t phase);
+const char* PhaseName(GamePhase phase);
 
 }  // namespace tdx

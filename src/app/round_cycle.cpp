@@ -74,7 +74,7 @@ int LastAliveTeam(const Game& g) { return TeamOf(g, LastAliveSlot(g)) - 1; }
 void StartMatch(Game& g, int teamMode) {
   g.match.TeamMode = teamMode;
   g.menu.MainList().Clear();
-  g.phase = RoundStart;
+  g.phase = GamePhase::RoundStart;
   CreateBonusSprites(g);
   BuildHud(g);
   if (teamMode == 0) {
@@ -92,7 +92,7 @@ void RoundStartStep(Game& g) {
   // the settings already in memory.
   LoadSettings(g.Path(kSettingsFileName), g.settings, error);
   for (auto& p : g.settings.players) {
-    if (p.kind == KindRandom) p.kind = static_cast<uint8_t>(1 + g.Random(20));
+    if (p.kind == kKindRandomByte) p.kind = static_cast<uint8_t>(1 + g.Random(20));
   }
   m.HalfPlayerCount = ActivePlayerCount(g) / 2;
   g.gates.ErectorSoundReady = g.gates.InfernalSoundReady = g.gates.ThickSoundReady = true;
@@ -131,11 +131,11 @@ void RoundStartStep(Game& g) {
     w.turnRight = 0;
     w.alive = Takes(g, s) ? 1 : 0;
     // A kind outside 1..20 in a hand-edited file plays as the nearest kind of the table.
-    w.kind = std::clamp<uint8_t>(g.settings.players[s].kind, Traveller, VirusController);
+    w.kind = PlayedKind(g.settings.players[s].kind);
   }
   nastavsprity(g);
   ShuffleAndPlace(g);
-  g.phase = RoundIntro;
+  g.phase = GamePhase::RoundIntro;
   g.PhaseStart = g.Now;
   m.RoundStartTime = g.Now;
   g.input.PrevKeys.fill(0);
@@ -150,7 +150,7 @@ void RoundIntroStep(Game& g) {
   UpdateGameTime(g);
   g.GlobalSpeed = 15;
   if (g.Now - g.PhaseStart > 0.5) {
-    g.phase = ShowThree;
+    g.phase = GamePhase::ShowThree;
     g.PhaseStart = g.Now;
   }
   StepAliveWorms(g);
@@ -161,7 +161,7 @@ void CountdownStep(Game& g) {
   UpdateRealTime(g);
   TMenuZoznam& list = g.menu.MainList();
   double since = g.Now - g.PhaseStart;
-  auto show = [&](const char* word, int x, const char* speech, uint8_t next) {
+  auto show = [&](const char* word, int x, const char* speech, GamePhase next) {
     list.RemoveTag(kTagMessage);
     list.AddItem(g, x, 223, kTagMessage, word, false, 5.0, kOrdinaryWord);
     PlaySpeech(g, speech);
@@ -169,21 +169,21 @@ void CountdownStep(Game& g) {
     g.phase = next;
   };
   switch (g.phase) {
-    case ShowThree: show("3", 287, "s_3.mp3", ShowingThree); break;
-    case ShowingThree:
-      if (since >= 0.6) show("2", 287, "s_2.mp3", ShowingTwo);
+    case GamePhase::ShowThree: show("3", 287, "s_3.mp3", GamePhase::ShowingThree); break;
+    case GamePhase::ShowingThree:
+      if (since >= 0.6) show("2", 287, "s_2.mp3", GamePhase::ShowingTwo);
       break;
-    case ShowingTwo:
-      if (since >= 0.6) show("1", 287, "s_1.mp3", ShowingOne);
+    case GamePhase::ShowingTwo:
+      if (since >= 0.6) show("1", 287, "s_1.mp3", GamePhase::ShowingOne);
       break;
-    case ShowingOne:
-      if (since >= 0.6) show("go", 247, "s_fight.mp3", ShowingGo);
+    case GamePhase::ShowingOne:
+      if (since >= 0.6) show("go", 247, "s_fight.mp3", GamePhase::ShowingGo);
       break;
-    case ShowingGo:
+    case GamePhase::ShowingGo:
       if (since >= 0.5) {
         list.RemoveTag(kTagMessage);
         g.input.ForgetHeldKeys = true;
-        g.phase = Playing;
+        g.phase = GamePhase::Playing;
       }
       break;
     default: break;
@@ -213,7 +213,7 @@ void PlayingStep(Game& g) {
   if (!MusicChannelActive(g)) RequestRandomMusic(g);
   bool over = g.match.TeamMode == 0 ? AliveCount(g) < 2 : AliveTeamCount(g) < 2;
   if (over) {
-    g.phase = RoundOver;
+    g.phase = GamePhase::RoundOver;
     nastavsprity(g);
   }
 }
@@ -224,7 +224,7 @@ void RoundOverStep(Game& g) {
   g.menu.ClearOtherLists();
   m.RoundsLeft -= 1;
   if (m.RoundsLeft <= 0) {  // a hand-edited limit can never leave a match running forever
-    g.phase = GameOver;
+    g.phase = GamePhase::GameOver;
     if (MusicChannelActive(g)) FadeMusicOut(g, 1000);
     m.CrowdPending = true;
     m.CrowdTime = g.Now + (g.settings.game.speech ? 4.0 : 0.1);
@@ -255,7 +255,8 @@ void RoundOverStep(Game& g) {
       int team = LastAliveTeam(g);
       m.TeamWins[static_cast<size_t>(team)] += 1;
       list.AddItem(g, 196, 120, kTagWinner, "team", false, 1.2, kOrdinaryWord);
-      list.AddItem(g, 266, 124, kTagTeamNumber, std::to_string(team + 1), false, 1.2, kOrdinaryWord);
+      list.AddItem(g, 266, 124, kTagTeamNumber, std::to_string(team + 1), false, 1.2,
+                   kOrdinaryWord);
       list.AddItem(g, 291, 121, kTagTeamWon, "won_this_round", false, 1.2, kOrdinaryWord);
       UpdateScores(g);
     } else {
@@ -275,9 +276,10 @@ void RoundOverStep(Game& g) {
     }
   }
   list.AddItem(g, 205, 200, kTagBanner, "hit_the_fire_button", false, 1.5, kOrdinaryWord);
-  g.phase = WaitReady;
+  g.phase = GamePhase::WaitReady;
   g.PhaseStart = g.Now;
-  for (int s = 0; s < kPlayerSlots; ++s) m.ReadyFlags[static_cast<size_t>(s)] = IsComputer(g, s) ? 1 : 0;
+  for (int s = 0; s < kPlayerSlots; ++s)
+    m.ReadyFlags[static_cast<size_t>(s)] = IsComputer(g, s) ? 1 : 0;
   for (int s = 0; s < kPlayerSlots; ++s) {
     if (Takes(g, s)) {
       g.Worm(s).alive = 1;
@@ -293,7 +295,7 @@ void WaitReadyStep(Game& g) {
   UpdateHover(g);
   if (TakeClick(g)) {
     if (g.menu.HoverTag == kTagMessage) {
-      g.phase = BackToMenu;
+      g.phase = GamePhase::BackToMenu;
       PlaySound(g, "menuclick.mp3", 0);
       return;
     }
@@ -319,10 +321,11 @@ void WaitReadyStep(Game& g) {
     if (Takes(g, s) && !m.ReadyFlags[static_cast<size_t>(s)]) return;
   }
   for (int s = 0; s < kPlayerSlots; ++s) list.RemoveTag(kTagWaiting + s);
-  for (int tag : {kTagMessage, kTagExit, kTagBanner, kTagResult, kTagWinner, kTagTeamNumber, kTagTeamWon}) {
+  for (int tag :
+       {kTagMessage, kTagExit, kTagBanner, kTagResult, kTagWinner, kTagTeamNumber, kTagTeamWon}) {
     list.RemoveTag(tag);
   }
-  g.phase = RoundStart;
+  g.phase = GamePhase::RoundStart;
 }
 
 void GameOverStep(Game& g) {
@@ -337,7 +340,7 @@ void GameOverStep(Game& g) {
   UpdateHover(g);
   if (TakeClick(g)) {
     if (g.menu.HoverTag == kTagMessage) {
-      g.phase = BackToMenu;
+      g.phase = GamePhase::BackToMenu;
       PlaySound(g, "menuclick.mp3", 0);
     } else if (g.menu.HoverTag == kTagExit) {
       TerminateProgram(g);
@@ -349,7 +352,7 @@ void BackToMenuStep(Game& g) {
   DestroyBonusSprites(g);
   RemoveHud(g);
   for (auto& list : g.menu.lists) list.Clear();
-  g.phase = MainMenuBuild;
+  g.phase = GamePhase::MainMenuBuild;
 }
 
 }  // namespace tdx

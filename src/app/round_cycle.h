@@ -8,14 +8,14 @@ namespace tdx {
 
 struct Game;
 
-inline constexpr int kTagMessage = 20000;      // get_ready, 3, 2, 1, go; main_menu
-inline constexpr int kTagExit = 20001;         // exit_program
-inline constexpr int kTagBanner = 20010;       // hit_the_fire_button / congratulations
-inline constexpr int kTagResult = 20011;       // won_this_round / draw_game
-inline constexpr int kTagWinner = 20012;       // colour word / team
+inline constexpr int kTagMessage = 20000;  // get_ready, 3, 2, 1, go; main_menu
+inline constexpr int kTagExit = 20001;     // exit_program
+inline constexpr int kTagBanner = 20010;   // hit_the_fire_button / congratulations
+inline constexpr int kTagResult = 20011;   // won_this_round / draw_game
+inline constexpr int kTagWinner = 20012;   // colour word / team
 inline constexpr int kTagTeamNumber = 20013;
 inline constexpr int kTagTeamWon = 20014;
-inline constexpr int kTagWaiting = 30000;      // + slot
+inline constexpr int kTagWaiting = 30000;  // + slot
 
 int AliveCount(const Game& g);
 int AliveTeamCount(const Game& g);

@@ -19,21 +19,19 @@ struct LogoLetter {
   const char* rows[5];
 };
 constexpr LogoLetter kLogoFont[] = {
-    {'T', {"###", ".#.", ".#.", ".#.", ".#."}},
-    {'A', {".#.", "#.#", "###", "#.#", "#.#"}},
-    {'N', {"#.#", "###", "###", "#.#", "#.#"}},
-    {'D', {"##.", "#.#", "#.#", "#.#", "##."}},
-    {'R', {"##.", "#.#", "##.", "#.#", "#.#"}},
-    {'I', {"###", ".#.", ".#.", ".#.", "###"}},
+    {'T', {"###", ".#.", ".#.", ".#.", ".#."}}, {'A', {".#.", "#.#", "###", "#.#", "#.#"}},
+    {'N', {"#.#", "###", "###", "#.#", "#.#"}}, {'D', {"##.", "#.#", "#.#", "#.#", "##."}},
+    {'R', {"##.", "#.#", "##.", "#.#", "#.#"}}, {'I', {"###", ".#.", ".#.", ".#.", "###"}},
     {'X', {"#.#", "#.#", ".#.", "#.#", "#.#"}},
 };
 
 // Letter colours, $00BBGGRR like the worms'.
-constexpr uint32_t kLogoColours[] = {0x00FF00, 0x0080FF, 0xFFFF00, 0xFF00FF, 0x00FFFF, 0xFF8000, 0x8000FF};
+constexpr uint32_t kLogoColours[] = {0x00FF00, 0x0080FF, 0xFFFF00, 0xFF00FF,
+                                     0x00FFFF, 0xFF8000, 0x8000FF};
 
 constexpr int kLogoCell = 4;
-constexpr int kLogoWidth = 148;   // 37 cells
-constexpr int kLogoHeight = 40;   // 10 cells
+constexpr int kLogoWidth = 148;  // 37 cells
+constexpr int kLogoHeight = 40;  // 10 cells
 
 const LogoLetter* FindLetter(char c) {
   for (const auto& l : kLogoFont) {
@@ -45,7 +43,9 @@ const LogoLetter* FindLetter(char c) {
 void FillCell(Picture& p, int cx, int cy, uint32_t colour) {
   for (int y = cy * kLogoCell; y < (cy + 1) * kLogoCell && y < p.height; ++y) {
     for (int x = cx * kLogoCell; x < (cx + 1) * kLogoCell && x < p.width; ++x) {
-      uint8_t* px = &p.rgba[(static_cast<size_t>(y) * static_cast<size_t>(p.width) + static_cast<size_t>(x)) * 4];
+      uint8_t* px =
+          &p.rgba[(static_cast<size_t>(y) * static_cast<size_t>(p.width) + static_cast<size_t>(x)) *
+                  4];
       px[0] = colour & 0xFF;
       px[1] = (colour >> 8) & 0xFF;
       px[2] = (colour >> 16) & 0xFF;
@@ -100,10 +100,11 @@ bool StartUp(Game& g, const StartOptions& options) {
   g.LastFrameTime = 0;
   uint64_t seed = options.seeded
                       ? options.seed
-                      : static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+                      : static_cast<uint64_t>(
+                            std::chrono::high_resolution_clock::now().time_since_epoch().count());
   g.rng.Seed(seed);
   g.input.PrevKeys.fill(0);
-  g.phase = Loading;
+  g.phase = GamePhase::Loading;
   CreateWorms(g);
 
   g.LogoSprite = g.scene.CreateSprite();

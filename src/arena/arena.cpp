@@ -53,13 +53,15 @@ void PaintLine(ArenaGrid& a, uint8_t value, double ax, double ay, double bx, dou
     RunRange(ax, bx, lo, hi);
     for (long long x = lo; x <= hi; ++x) {
       double y = RoundEven((by - ay) * (static_cast<double>(x) - ax) / (bx - ax) + ay);
-      LinePoint(a, value, x, static_cast<long long>(std::clamp(y, -2.0 * kArenaCells, 2.0 * kArenaCells)));
+      LinePoint(a, value, x,
+                static_cast<long long>(std::clamp(y, -2.0 * kArenaCells, 2.0 * kArenaCells)));
     }
   } else {
     RunRange(ay, by, lo, hi);
     for (long long y = lo; y <= hi; ++y) {
       double x = RoundEven((bx - ax) * (static_cast<double>(y) - ay) / (by - ay) + ax);
-      LinePoint(a, value, static_cast<long long>(std::clamp(x, -2.0 * kArenaCells, 2.0 * kArenaCells)), y);
+      LinePoint(a, value,
+                static_cast<long long>(std::clamp(x, -2.0 * kArenaCells, 2.0 * kArenaCells)), y);
     }
   }
 }

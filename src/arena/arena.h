@@ -21,8 +21,12 @@ struct ArenaGrid {
   std::array<uint8_t, kArenaCells> cells;
   ArenaGrid() { Clear(); }
   void Clear() { cells.fill(EmptyCell); }
-  uint8_t& At(int x, int y) { return cells[static_cast<size_t>(y) * kArenaWidth + static_cast<size_t>(x)]; }
-  uint8_t At(int x, int y) const { return cells[static_cast<size_t>(y) * kArenaWidth + static_cast<size_t>(x)]; }
+  uint8_t& At(int x, int y) {
+    return cells[static_cast<size_t>(y) * kArenaWidth + static_cast<size_t>(x)];
+  }
+  uint8_t At(int x, int y) const {
+    return cells[static_cast<size_t>(y) * kArenaWidth + static_cast<size_t>(x)];
+  }
 };
 
 // Nearest integer with exact halves to the even one (2.5 -> 2, 3.5 -> 4). The default

@@ -85,22 +85,22 @@ StartPlace Scattered(Rng& rng, std::span<const StartPoint> earlier) {
 
 }  // namespace
 
-StartPlace ComputeStartPlace(uint8_t rule, int placeIndex, int count, Rng& rng,
+StartPlace ComputeStartPlace(StartPositionRule rule, int placeIndex, int count, Rng& rng,
                              std::span<const StartPoint> earlier) {
   if (count < 1) count = 1;
   switch (rule) {
-    case AwayFromTheMiddle: return OnEllipse(placeIndex, count, 60.8, 40.8, 180);
-    case Circle: return OnEllipse(placeIndex, count, 243.2, 163.2, 90);
-    case ProportionalRandom: return OnGrid(placeIndex, count, rng);
-    case RandomPlaces: return Scattered(rng, earlier);
-    case Race: {
+    case StartPositionRule::AwayFromTheMiddle: return OnEllipse(placeIndex, count, 60.8, 40.8, 180);
+    case StartPositionRule::Circle: return OnEllipse(placeIndex, count, 243.2, 163.2, 90);
+    case StartPositionRule::ProportionalRandom: return OnGrid(placeIndex, count, rng);
+    case StartPositionRule::RandomPlaces: return Scattered(rng, earlier);
+    case StartPositionRule::Race: {
       StartPlace p;
       p.x = 16;
       p.y = (placeIndex + 1) * 408.0 / (count + 1);
       p.heading = 0;
       return p;
     }
-    case IntoTheMiddle:
+    case StartPositionRule::IntoTheMiddle:
     default: return OnEllipse(placeIndex, count, 273.6, 183.6, 0);
   }
 }
@@ -112,8 +112,8 @@ void PlaceWorm(Game& g, TCerv& w) {
     const auto& other = g.worms[static_cast<size_t>(j)];
     if (other && other->alive) earlier.push_back({other->tailX, other->tailY});
   }
-  StartPlace p = ComputeStartPlace(g.settings.game.startPosition, w.placeIndex,
-                                   ActivePlayerCount(g), g.rng, earlier);
+  StartPlace p = ComputeStartPlace(static_cast<StartPositionRule>(g.settings.game.startPosition),
+                                   w.placeIndex, ActivePlayerCount(g), g.rng, earlier);
   w.tailX = w.headX = p.x;
   w.tailY = w.headY = p.y;
   w.heading = p.heading;
@@ -131,7 +131,8 @@ void ShuffleAndPlace(Game& g) {
     int a = g.Random(n);
     int b = g.Random(n);
     // The counts agree at round start; a mismatch only skips the swap.
-    if (a == b || a >= static_cast<int>(alive.size()) || b >= static_cast<int>(alive.size())) continue;
+    if (a == b || a >= static_cast<int>(alive.size()) || b >= static_cast<int>(alive.size()))
+      continue;
     std::swap(g.Worm(alive[static_cast<size_t>(a)]).placeIndex,
               g.Worm(alive[static_cast<size_t>(b)]).placeIndex);
   }

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "app/random.h"
+#include "menu/settings.h"
 
 namespace tdx {
 
@@ -40,9 +41,8 @@ double HeadingTowards(double fromX, double fromY, double toX, double toY);
 // act as into_the_middle), for place `placeIndex` of `count` playing worms. `earlier`
 // holds the start points of the alive worms of lower slots (the random rule keeps away
 // from them). Draws from `rng` only for the rules that need chance.
-StartPlace ComputeStartPlace(uint8_t rule, int placeIndex, int count, Rng& rng,
+StartPlace ComputeStartPlace(StartPositionRule rule, int placeIndex, int count, Rng& rng,
                              std::span<const StartPoint> earlier);
-
 
 // Gives the worm its start point as head and tail, its heading, the tail heading
 // (heading + 180, not reduced) and full energy. Reads the worm's placeIndex and slot.

@@ -94,7 +94,8 @@ void ResetWormRound(Game& g, int slot) {
   w.teleportAnimActive = 0;
   if (w.teleportSprite) w.teleportSprite->visible = false;
   for (int i = 0; i < kBulletCount; ++i) {
-    if (w.bulletSprite[static_cast<size_t>(i)]) w.bulletSprite[static_cast<size_t>(i)]->visible = false;
+    if (w.bulletSprite[static_cast<size_t>(i)])
+      w.bulletSprite[static_cast<size_t>(i)]->visible = false;
     w.bulletActive[static_cast<size_t>(i)] = 0;
   }
   w.burstActive = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "display/scene.h"
+#include "menu/settings.h"
 
 namespace tdx {
 
@@ -29,7 +30,7 @@ inline constexpr uint32_t kSlotColours[kWormCount] = {
 
 // One step of a computer player's steering plan.
 struct PlanStep {
-  uint8_t action = 0;  // 0 straight, 1 left, 2 right
+  uint8_t action = 0;   // 0 straight, 1 left, 2 right
   double duration = 0;  // seconds
 };
 
@@ -45,7 +46,7 @@ class TCerv {
   // ---- Identity and state ----
   uint8_t alive = 0;
   uint8_t slot = 0;  // the value this worm paints into the arena
-  uint8_t kind = 0;  // WormKind 0..20
+  WormKind kind = WormKind::None;
   uint32_t colour = 0;
   uint32_t dimColour = 0;
 

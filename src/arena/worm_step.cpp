@@ -24,7 +24,7 @@ bool IsCpuIq10(const Game& g, int slot) {
   return slot >= 0 && slot < kPlayerSlots && g.settings.players[slot].controller == CtrlCpuIq10;
 }
 
-void AutoTrigger(Game& g, TCerv& w, uint8_t /*ability*/, double dt) {
+void AutoTrigger(Game& g, TCerv& w, WormKind /*ability*/, double dt) {
   w.fireHeld = 1;
   w.energy -= 50 * dt;
   if (w.energy < 1) w.energy = 1;
@@ -32,8 +32,12 @@ void AutoTrigger(Game& g, TCerv& w, uint8_t /*ability*/, double dt) {
 
 namespace {
 
-bool TravellerThrough(const TCerv& w) { return w.kind == Traveller && w.fireHeld && w.energy > 1; }
-bool WarperActive(const TCerv& w) { return w.kind == Warper && w.fireHeld && w.energy > 1; }
+bool TravellerThrough(const TCerv& w) {
+  return w.kind == WormKind::Traveller && w.fireHeld && w.energy > 1;
+}
+bool WarperActive(const TCerv& w) {
+  return w.kind == WormKind::Warper && w.fireHeld && w.energy > 1;
+}
 
 // A head outside the interior 1..606 by 1..406 (after rounding) has left the arena.
 bool OutOfArena(double x, double y) {
@@ -134,7 +138,7 @@ void StepWorm(Game& g, TCerv& w, double dt) {
     w.turnLeft = w.turnRight = 0;
   }
   // 7. A pauser holding its ability stands still.
-  if (w.kind == Pauser && w.fireHeld && w.energy > 1) {
+  if (w.kind == WormKind::Pauser && w.fireHeld && w.energy > 1) {
     w.speed = 0;
     w.turnLeft = w.turnRight = 0;
   }
@@ -156,7 +160,8 @@ void StepWorm(Game& g, TCerv& w, double dt) {
   // 11. The edge.
   bool diedAtEdge = false;
   if (OutOfArena(w.nextX, w.nextY)) {
-    if (IsCpuIq10(g, w.slot) && w.kind == Warper && !w.fireHeld) AutoTrigger(g, w, Warper, dt);
+    if (IsCpuIq10(g, w.slot) && w.kind == WormKind::Warper && !w.fireHeld)
+      AutoTrigger(g, w, WormKind::Warper, dt);
     if (!WarperActive(w)) {
       KillWorm(g, w);
       diedAtEdge = true;
@@ -171,7 +176,8 @@ void StepWorm(Game& g, TCerv& w, double dt) {
     // 13. The probes, each on the position current at that moment (a takeover moves it).
     for (int p = 0; p < 5; ++p) {
       if (!ProbeHits(g.ArenaMap, p, w.nextX, w.nextY, w.heading, w.slot)) continue;
-      if (IsCpuIq10(g, w.slot) && w.kind == Traveller && !w.fireHeld) AutoTrigger(g, w, Traveller, dt);
+      if (IsCpuIq10(g, w.slot) && w.kind == WormKind::Traveller && !w.fireHeld)
+        AutoTrigger(g, w, WormKind::Traveller, dt);
       if (!TravellerThrough(w)) KillWorm(g, w);
     }
 
@@ -190,7 +196,7 @@ void StepWorm(Game& g, TCerv& w, double dt) {
 // ---------------------------------------------------------------- death
 
 void KillWorm(Game& g, TCerv& w) {
-  if (w.kind == Multiplier || w.kind == Reproducer) {
+  if (w.kind == WormKind::Multiplier || w.kind == WormKind::Reproducer) {
     for (int k = 0; k < kCloneCount; ++k) {
       size_t i = static_cast<size_t>(k);
       if (!w.cloneAlive[i]) continue;

@@ -16,7 +16,7 @@ void StepWorm(Game& g, TCerv& w, double dt);
 
 // A cpuiq10 worm switching its traveller or warper ability on by itself: fire is set
 // and 50 * dt energy is paid (never below 1).
-void AutoTrigger(Game& g, TCerv& w, uint8_t ability, double dt);
+void AutoTrigger(Game& g, TCerv& w, WormKind ability, double dt);
 
 // A fatal hit: a multiplier or reproducer with an extra head continues from the lowest
 // one; anything else dies with its marker and sound (repeated for every hit).

@@ -20,28 +20,17 @@ namespace tdx {
 
 const char* RarResultText(int result) {
   switch (result) {
-    case kRarSuccess:
-      return "ok";
-    case kRarEndArchive:
-      return "end of archive";
-    case kRarNoMemory:
-      return "out of memory";
-    case kRarBadData:
-      return "damaged data or failed checksum";
-    case kRarBadArchive:
-      return "not a RAR 5 archive";
-    case kRarUnknownFormat:
-      return "stored in a form this reader does not support";
-    case kRarOpenError:
-      return "cannot open the file";
-    case kRarReadError:
-      return "the file ends inside the member";
-    case kRarMissingPassword:
-      return "password needed";
-    case kRarBadPassword:
-      return "wrong password";
-    default:
-      return "unknown error";
+    case kRarSuccess: return "ok";
+    case kRarEndArchive: return "end of archive";
+    case kRarNoMemory: return "out of memory";
+    case kRarBadData: return "damaged data or failed checksum";
+    case kRarBadArchive: return "not a RAR 5 archive";
+    case kRarUnknownFormat: return "stored in a form this reader does not support";
+    case kRarOpenError: return "cannot open the file";
+    case kRarReadError: return "the file ends inside the member";
+    case kRarMissingPassword: return "password needed";
+    case kRarBadPassword: return "wrong password";
+    default: return "unknown error";
   }
 }
 

@@ -12,9 +12,9 @@
 
 namespace tdx {
 
-inline constexpr int kSoundSlots = 128;       // SoundStreams
-inline constexpr int kMusicSlots = 32;        // MusicStreams
-inline constexpr int kAudioTableLimit = 4096; // entries per table; the rest of a file is ignored
+inline constexpr int kSoundSlots = 128;        // SoundStreams
+inline constexpr int kMusicSlots = 32;         // MusicStreams
+inline constexpr int kAudioTableLimit = 4096;  // entries per table; the rest of a file is ignored
 inline constexpr int kEffectChannelCount = 20;
 inline constexpr int kEffectChannelRoom = 32;  // the handle table is larger than the pool
 inline constexpr int kMusicVolume = 75;        // a module plays at 75 of 100

@@ -63,8 +63,12 @@ AudioHandle FakeMixer::PlayEffect(int channel, SampleId sample, int volume, int 
   AudioHandle h = ++lastHandle_;
   sounds_[h] = s;
   channels_[channel] = h;
-  Record({.op = "play", .handle = h, .channel = channel, .volume = s.volume.volume,
-          .pan = s.pan, .name = s.name});
+  Record({.op = "play",
+          .handle = h,
+          .channel = channel,
+          .volume = s.volume.volume,
+          .pan = s.pan,
+          .name = s.name});
   return h;
 }
 
@@ -102,7 +106,9 @@ void FakeMixer::SlideVolume(AudioHandle handle, int volume, int milliseconds) {
   Sound* s = Find(handle);
   if (s == nullptr) return;
   s->volume.SlideTo(volume, milliseconds, Now());
-  Record({.op = "slide", .handle = handle, .volume = ClampVolume(volume),
+  Record({.op = "slide",
+          .handle = handle,
+          .volume = ClampVolume(volume),
           .milliseconds = milliseconds});
 }
 

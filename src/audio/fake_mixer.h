@@ -17,12 +17,12 @@ struct FakeMixerCall {
   // "free".
   std::string op{};
   AudioHandle handle = 0;
-  int channel = -1;   // "play"
-  int volume = 0;     // "play", "volume", "slide"
-  int pan = 0;        // "play"
+  int channel = -1;      // "play"
+  int volume = 0;        // "play", "volume", "slide"
+  int pan = 0;           // "play"
   int milliseconds = 0;  // "slide"
-  std::string name{};  // "sample", "play", "module", "play_module"
-  double time = 0;    // the clock when the call was made
+  std::string name{};    // "sample", "play", "module", "play_module"
+  double time = 0;       // the clock when the call was made
 };
 
 class FakeMixer final : public Mixer {
@@ -33,8 +33,8 @@ class FakeMixer final : public Mixer {
   // What the fake answers; tests change these before use.
   uint32_t version = kAudioLayerVersion;
   bool deviceAvailable = true;
-  double effectSeconds = 1.0;     // the length of every effect ...
-  double moduleSeconds = 600.0;   // ... and of every module,
+  double effectSeconds = 1.0;             // the length of every effect ...
+  double moduleSeconds = 600.0;           // ... and of every module,
   std::map<std::string, double> lengths;  // unless its name is listed here.
   // Buffers that are empty or whose text starts with "broken" do not load.
 

@@ -19,7 +19,9 @@ using AudioHandle = uint32_t;
 using SampleId = uint32_t;
 
 // Versions in one 32-bit value: major in the low word, minor in the high word.
-constexpr uint32_t MakeAudioVersion(uint32_t major, uint32_t minor) { return (minor << 16) | major; }
+constexpr uint32_t MakeAudioVersion(uint32_t major, uint32_t minor) {
+  return (minor << 16) | major;
+}
 // The layer's own version. The game refuses to play through a layer that reports another
 // one (it then runs silent), the way it would refuse a mismatched sound library.
 inline constexpr uint32_t kAudioLayerVersion = MakeAudioVersion(1, 0);

@@ -90,8 +90,7 @@ void ServiceMusic(Game& g) {
     case MusicSwitching:
       if (a.musicPlaying && a.nextEventTime < time) a.mixer->Stop(a.MusicChannel);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

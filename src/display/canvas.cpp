@@ -108,7 +108,8 @@ void Canvas::Line(int x1, int y1, int x2, int y2) {
   auto far = [](long long v, long long limit) { return v < -kMargin || v > limit + kMargin; };
   if (far(x1, kViewWidth) || far(x2, kViewWidth) || far(y1, kViewHeight) || far(y2, kViewHeight)) {
     double ax = x1, ay = y1, bx = x2, by = y2;
-    if (!ClipToBox(ax, ay, bx, by, -kMargin, -kMargin, kViewWidth + kMargin, kViewHeight + kMargin)) {
+    if (!ClipToBox(ax, ay, bx, by, -kMargin, -kMargin, kViewWidth + kMargin,
+                   kViewHeight + kMargin)) {
       return;
     }
     x1 = static_cast<int>(std::lround(ax));

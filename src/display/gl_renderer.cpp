@@ -29,7 +29,8 @@ inline uint8_t Luminance(const uint8_t* p) {
 struct SqrtTable {
   uint8_t v[256];
   SqrtTable() {
-    for (int i = 0; i < 256; ++i) v[i] = static_cast<uint8_t>(std::lround(std::sqrt(i / 255.0) * 255.0));
+    for (int i = 0; i < 256; ++i)
+      v[i] = static_cast<uint8_t>(std::lround(std::sqrt(i / 255.0) * 255.0));
   }
 };
 const SqrtTable kSqrt;
@@ -37,9 +38,10 @@ const SqrtTable kSqrt;
 }  // namespace
 
 void ApplyImageAlpha(ImageAlpha rule, const Picture& picture, std::vector<uint8_t>& rgba) {
-  const size_t count = picture.width > 0 && picture.height > 0
-                           ? static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)
-                           : 0;
+  const size_t count =
+      picture.width > 0 && picture.height > 0
+          ? static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)
+          : 0;
   if (count == 0 || picture.rgba.size() < count * 4) {
     rgba.clear();
     return;
@@ -230,7 +232,8 @@ struct GlRenderer::Impl {
   void CollectSprites(const Scene& scene);
   void CollectFires(const Scene& scene);
   void DrawBatches();
-  void PushQuad(float cx, float cy, float z, float w, float h, float rotation, const uint8_t rgba[4]);
+  void PushQuad(float cx, float cy, float z, float w, float h, float rotation,
+                const uint8_t rgba[4]);
 };
 
 bool GlRenderer::Impl::Init(GlProcLoader loader, std::string& error) {
@@ -250,15 +253,18 @@ bool GlRenderer::Impl::Init(GlProcLoader loader, std::string& error) {
     if (!f && loader) f = loader(ext);
     return f;
   };
-  genFramebuffers = reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(load("glGenFramebuffers", "glGenFramebuffersEXT"));
-  deleteFramebuffers =
-      reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(load("glDeleteFramebuffers", "glDeleteFramebuffersEXT"));
-  bindFramebuffer = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(load("glBindFramebuffer", "glBindFramebufferEXT"));
-  framebufferTexture2D =
-      reinterpret_cast<PFNGLFRAMEBUFFERTEXTURE2DPROC>(load("glFramebufferTexture2D", "glFramebufferTexture2DEXT"));
+  genFramebuffers =
+      reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(load("glGenFramebuffers", "glGenFramebuffersEXT"));
+  deleteFramebuffers = reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(
+      load("glDeleteFramebuffers", "glDeleteFramebuffersEXT"));
+  bindFramebuffer =
+      reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(load("glBindFramebuffer", "glBindFramebufferEXT"));
+  framebufferTexture2D = reinterpret_cast<PFNGLFRAMEBUFFERTEXTURE2DPROC>(
+      load("glFramebufferTexture2D", "glFramebufferTexture2DEXT"));
   checkFramebufferStatus = reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(
       load("glCheckFramebufferStatus", "glCheckFramebufferStatusEXT"));
-  generateMipmap = reinterpret_cast<PFNGLGENERATEMIPMAPPROC>(load("glGenerateMipmap", "glGenerateMipmapEXT"));
+  generateMipmap =
+      reinterpret_cast<PFNGLGENERATEMIPMAPPROC>(load("glGenerateMipmap", "glGenerateMipmapEXT"));
   if (!genFramebuffers || !deleteFramebuffers || !bindFramebuffer || !framebufferTexture2D ||
       !checkFramebufferStatus) {
     error = std::string("the OpenGL driver (") + version + ") has no framebuffer objects";
@@ -266,10 +272,12 @@ bool GlRenderer::Impl::Init(GlProcLoader loader, std::string& error) {
   }
   // Buffer objects: core since 1.5.
   genBuffers = reinterpret_cast<PFNGLGENBUFFERSPROC>(load("glGenBuffers", "glGenBuffersARB"));
-  deleteBuffers = reinterpret_cast<PFNGLDELETEBUFFERSPROC>(load("glDeleteBuffers", "glDeleteBuffersARB"));
+  deleteBuffers =
+      reinterpret_cast<PFNGLDELETEBUFFERSPROC>(load("glDeleteBuffers", "glDeleteBuffersARB"));
   bindBuffer = reinterpret_cast<PFNGLBINDBUFFERPROC>(load("glBindBuffer", "glBindBufferARB"));
   bufferData = reinterpret_cast<PFNGLBUFFERDATAPROC>(load("glBufferData", "glBufferDataARB"));
-  bufferSubData = reinterpret_cast<PFNGLBUFFERSUBDATAPROC>(load("glBufferSubData", "glBufferSubDataARB"));
+  bufferSubData =
+      reinterpret_cast<PFNGLBUFFERSUBDATAPROC>(load("glBufferSubData", "glBufferSubDataARB"));
   if (!genBuffers || !deleteBuffers || !bindBuffer || !bufferData || !bufferSubData) {
     error = std::string("the OpenGL driver (") + version + ") has no buffer objects";
     return false;
@@ -316,7 +324,8 @@ bool GlRenderer::Impl::Init(GlProcLoader loader, std::string& error) {
   bindFramebuffer(GL_FRAMEBUFFER, 0);
   if (status != GL_FRAMEBUFFER_COMPLETE) {
     char buf[96];
-    std::snprintf(buf, sizeof buf, "the 640 by 480 off-screen frame cannot be made (status 0x%04X)", status);
+    std::snprintf(buf, sizeof buf, "the 640 by 480 off-screen frame cannot be made (status 0x%04X)",
+                  status);
     error = buf;
     return false;
   }
@@ -382,7 +391,8 @@ GLuint GlRenderer::Impl::TextureOf(const Material& material) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   if (!generateMipmap) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pic.width, pic.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pic.width, pic.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               texels.data());
   if (generateMipmap) generateMipmap(GL_TEXTURE_2D);
   e.usable = glGetError() == GL_NO_ERROR;
   return e.usable ? e.id : 0;
@@ -394,8 +404,8 @@ void GlRenderer::Impl::DrawCanvas(const Canvas& canvas, int slot) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   // Pixels are R | G << 8 | B << 16 | A << 24 in a 32-bit word: the _REV packing reads
   // them the same on any byte order.
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kViewWidth, kViewHeight, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                  canvas.Data());
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kViewWidth, kViewHeight, GL_RGBA,
+                  GL_UNSIGNED_INT_8_8_8_8_REV, canvas.Data());
   glEnable(GL_TEXTURE_2D);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   glDisable(GL_ALPHA_TEST);
@@ -478,7 +488,9 @@ void GlRenderer::Impl::CollectFires(const Scene& scene) {
     }
   }
   const GLsizei count = static_cast<GLsizei>(vertices.size()) - first;
-  if (count > 0) batches.push_back(Batch{{particleTexture, BlendMode::Additive, TextureMode::Modulate}, first, count});
+  if (count > 0)
+    batches.push_back(
+        Batch{{particleTexture, BlendMode::Additive, TextureMode::Modulate}, first, count});
 }
 
 void GlRenderer::Impl::DrawBatches() {
@@ -487,21 +499,25 @@ void GlRenderer::Impl::DrawBatches() {
   bindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
   if (bytes > vertexBufferBytes) {
     vertexBufferBytes = std::max(bytes * 2, size_t{64} * 1024);
-    bufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexBufferBytes), nullptr, GL_STREAM_DRAW);
+    bufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexBufferBytes), nullptr,
+               GL_STREAM_DRAW);
   }
   bufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), vertices.data());
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
   glVertexPointer(3, GL_FLOAT, sizeof(Vertex), reinterpret_cast<const void*>(offsetof(Vertex, x)));
-  glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), reinterpret_cast<const void*>(offsetof(Vertex, u)));
-  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), reinterpret_cast<const void*>(offsetof(Vertex, rgba)));
+  glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex),
+                    reinterpret_cast<const void*>(offsetof(Vertex, u)));
+  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex),
+                 reinterpret_cast<const void*>(offsetof(Vertex, rgba)));
   glEnable(GL_TEXTURE_2D);
   // Only what changes between runs is set: each state change costs the driver far more
   // than the quads themselves.
   const Batch* prev = nullptr;
   for (const Batch& b : batches) {
-    if (!prev || prev->state.texture != b.state.texture) glBindTexture(GL_TEXTURE_2D, b.state.texture);
+    if (!prev || prev->state.texture != b.state.texture)
+      glBindTexture(GL_TEXTURE_2D, b.state.texture);
     if (!prev || prev->state.textureMode != b.state.textureMode) {
       glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, TextureEnvMode(b.state.textureMode));
     }
@@ -586,7 +602,8 @@ void GlRenderer::PresentToWindow(int drawableWidth, int drawableHeight) {
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, d.frameTexture);
   // Whole-number scales keep the pixels crisp; any other scale is smoothed.
-  const bool whole = r.w % kViewWidth == 0 && r.h % kViewHeight == 0 && r.w / kViewWidth == r.h / kViewHeight;
+  const bool whole =
+      r.w % kViewWidth == 0 && r.h % kViewHeight == 0 && r.w / kViewWidth == r.h / kViewHeight;
   const GLint filter = whole ? GL_NEAREST : GL_LINEAR;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
@@ -618,7 +635,8 @@ bool GlRenderer::ReadFrame(std::vector<uint8_t>& rgb) const {
   d.bindFramebuffer(GL_FRAMEBUFFER, 0);
   rgb.resize(bottomUp.size());
   for (int y = 0; y < kViewHeight; ++y) {
-    std::memcpy(&rgb[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(kViewHeight - 1 - y) * row], row);
+    std::memcpy(&rgb[static_cast<size_t>(y) * row],
+                &bottomUp[static_cast<size_t>(kViewHeight - 1 - y) * row], row);
   }
   return true;
 }

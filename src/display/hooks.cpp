@@ -21,7 +21,8 @@ constexpr uint32_t kLoadingDarkGreen = 0x00A000;
 // The lines of one direction of the background grid, scrolling with the clock.
 int GridOffset(double now, int speed, int spacing, int direction) {
   double v = RoundEven(speed * now);
-  long long o = std::isfinite(v) ? static_cast<long long>(std::fmod(v, static_cast<double>(spacing))) : 0;
+  long long o =
+      std::isfinite(v) ? static_cast<long long>(std::fmod(v, static_cast<double>(spacing))) : 0;
   if (o < 0) o += spacing;
   if (direction == 0) o = spacing - o - 1;
   return static_cast<int>(o);
@@ -89,7 +90,9 @@ void DrawTrails(Game& g, Canvas& c, bool dim) {
   std::array<uint32_t, 256> pixelOf{};  // 0: not drawn (a drawn pixel is never 0)
   for (int v = 0; v < kWormCount; ++v) {
     const auto& w = g.worms[static_cast<size_t>(v)];
-    if (w) pixelOf[static_cast<size_t>(v)] = ((dim ? w->dimColour : w->colour) & 0xFFFFFFu) | 0xFF000000u;
+    if (w)
+      pixelOf[static_cast<size_t>(v)] =
+          ((dim ? w->dimColour : w->colour) & 0xFFFFFFu) | 0xFF000000u;
   }
   const uint8_t* cells = g.ArenaMap.cells.data();
   for (int y = 0; y < kArenaHeight; ++y) {
@@ -110,8 +113,11 @@ void DrawTrails(Game& g, Canvas& c, bool dim) {
 
 }  // namespace
 
-bool IsMatchDrawPhase(uint8_t phase) {
-  return phase <= 3 || (phase >= 6 && phase <= 8) || (phase >= ShowThree && phase <= ShowingGo);
+bool IsMatchDrawPhase(GamePhase phase) {
+  // 3 and 5 are phase values no code sets; the match screen is still drawn for them.
+  const auto v = static_cast<uint8_t>(phase);
+  return v <= 3 || (v >= 6 && v <= 8) ||
+         (phase >= GamePhase::ShowThree && phase <= GamePhase::ShowingGo);
 }
 
 double ClampEnergy(double energy) { return energy > kStartEnergy ? kStartEnergy : energy; }
@@ -119,10 +125,10 @@ double ClampEnergy(double energy) { return energy > kStartEnergy ? kStartEnergy 
 void BeforeRender(Game& g) {
   Canvas& c = g.beforeCanvas;
   c.Begin();
-  uint8_t phase = g.phase;
+  GamePhase phase = g.phase;
   if (!IsMatchDrawPhase(phase)) return;
 
-  if (g.settings.game.backgroundEffect && phase != RoundStart) DrawBackground(g, c);
+  if (g.settings.game.backgroundEffect && phase != GamePhase::RoundStart) DrawBackground(g, c);
   DrawArenaFrame(c);
   for (int s = 0; s < kPlayerSlots; ++s) {
     const auto& w = g.worms[static_cast<size_t>(s)];
@@ -130,8 +136,10 @@ void BeforeRender(Game& g) {
   }
   // Between rounds the trails are shown dimmed; with "surprise" positions the intro and
   // countdown hide them so nobody sees where the others start.
-  bool dim = phase == RoundStart || phase == GameOver || phase == WaitReady;
-  bool countdown = phase == RoundIntro || phase == 3 || (phase >= ShowThree && phase <= ShowingGo);
+  bool dim = phase == GamePhase::RoundStart || phase == GamePhase::GameOver ||
+             phase == GamePhase::WaitReady;
+  bool countdown = phase == GamePhase::RoundIntro || static_cast<uint8_t>(phase) == 3 ||
+                   (phase >= GamePhase::ShowThree && phase <= GamePhase::ShowingGo);
   if (countdown && g.settings.game.positions == 0) return;
   // The pixels below are written as an opaque pen of width 1 would plot them.
   c.SetPenWidth(1);
@@ -153,7 +161,7 @@ void AfterRender(Game& g) {
     c.Line(x + w - 4, y + 4, x + w - 4, y + h - 3);
   }
   const AssetTables& a = g.assets;
-  if (g.phase == Loading && a.PreloadLast != -1) {
+  if (g.phase == GamePhase::Loading && a.PreloadLast != -1) {
     c.SetPenAlpha(1.0f);
     // A table of one entry is complete at its only entry (and must not divide by 0).
     int l = a.PreloadLast > 0 ? a.PreloadIndex * 89 / a.PreloadLast : 89;

@@ -3,6 +3,8 @@
 // mouse as the menus see it.
 #pragma once
 
+#include "app/phase.h"
+
 #include <cstdint>
 
 namespace tdx {
@@ -14,9 +16,9 @@ struct BackgroundGrid {
   uint32_t colour = 0x202020;  // $00BBGGRR, each channel 0..63
   int horizontalSpeed = 5;     // pixels per second
   int verticalSpeed = 5;
-  int verticalSpacing = 20;    // pixels between lines
+  int verticalSpacing = 20;  // pixels between lines
   int horizontalSpacing = 20;
-  int verticalDirection = 0;   // 0 or 1
+  int verticalDirection = 0;  // 0 or 1
   int horizontalDirection = 0;
 };
 
@@ -37,6 +39,6 @@ void MouseMove(Game& g, int x, int y);
 void MouseClick(Game& g);
 
 // Whether the before-render hook draws anything in this phase.
-bool IsMatchDrawPhase(uint8_t phase);
+bool IsMatchDrawPhase(GamePhase phase);
 
 }  // namespace tdx

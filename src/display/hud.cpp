@@ -98,7 +98,8 @@ int TeamAtRank(const Game& g, int rank) {
   return rank >= 0 && rank < static_cast<int>(order.size()) ? order[static_cast<size_t>(rank)] : -1;
 }
 
-void LayOutNumber(Game& g, const std::vector<Sprite*>& digits, long long v, float baseX, float step) {
+void LayOutNumber(Game& g, const std::vector<Sprite*>& digits, long long v, float baseX,
+                  float step) {
   if (digits.empty()) return;
   if (v < 0) v = 0;
   for (size_t i = 1; i < digits.size(); ++i) digits[i]->visible = false;
@@ -148,8 +149,8 @@ void BuildHud(Game& g) {
   if (h.scoreOn) {
     if (h.teamMode == 0) {
       for (int r = 0, n = ActivePlayerCount(g); r < n; ++r) {
-        h.markers.push_back(MakeSprite(g, ColourName(NthActivePlayer(g, r)),
-                                       190.0f + 37.0f * r, 28, 12, 12, true));
+        h.markers.push_back(
+            MakeSprite(g, ColourName(NthActivePlayer(g, r)), 190.0f + 37.0f * r, 28, 12, 12, true));
         h.scoreDigits.push_back(MakeDigits(g, 4, 24, 48));
       }
     } else {
@@ -197,10 +198,12 @@ void UpdateRealTime(Game& g) {
   std::time_t now = g.clockTime ? static_cast<std::time_t>(g.clockTime()) : std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  const int digits[4] = {local.tm_hour / 10, local.tm_hour % 10, local.tm_min / 10, local.tm_min % 10};
+  const int digits[4] = {local.tm_hour / 10, local.tm_hour % 10, local.tm_min / 10,
+                         local.tm_min % 10};
   const float xs[4] = {596, 608, 627, 639};
   for (int i = 0; i < 4; ++i) {
-    h.realTimeDigits[static_cast<size_t>(i)]->SetMaterialName(std::string(1, static_cast<char>('0' + digits[i])));
+    h.realTimeDigits[static_cast<size_t>(i)]->SetMaterialName(
+        std::string(1, static_cast<char>('0' + digits[i])));
     h.realTimeDigits[static_cast<size_t>(i)]->x = xs[i];
   }
 }

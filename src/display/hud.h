@@ -15,11 +15,11 @@ struct HudState {
   // Panels as they were when the display was built (removal frees what was made).
   bool gameNumberOn = false, gameTimeOn = false, realTimeOn = false, scoreOn = false;
   int teamMode = 0;
-  std::vector<Sprite*> roundsDigits;     // 4
-  std::vector<Sprite*> gameTimeDigits;   // 5
-  std::vector<Sprite*> realTimeDigits;   // 4
+  std::vector<Sprite*> roundsDigits;    // 4
+  std::vector<Sprite*> gameTimeDigits;  // 5
+  std::vector<Sprite*> realTimeDigits;  // 4
   Sprite* colon = nullptr;
-  std::vector<Sprite*> markers;          // players (free for all)
+  std::vector<Sprite*> markers;                   // players (free for all)
   std::vector<std::vector<Sprite*>> scoreDigits;  // 4 per player or team
   std::vector<Sprite*> teamCaptions;
   std::vector<Sprite*> teamNumbers;
@@ -44,6 +44,7 @@ void UpdateScores(Game& g);
 
 // Lays out v with its most significant digit at baseX and each further digit `step`
 // pixels right; digits beyond the group's size are dropped from the top.
-void LayOutNumber(Game& g, const std::vector<Sprite*>& digits, long long v, float baseX, float step);
+void LayOutNumber(Game& g, const std::vector<Sprite*>& digits, long long v, float baseX,
+                  float step);
 
 }  // namespace tdx

@@ -1,14 +1,14 @@
 #include "display/scene.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cmath>
-#include <strings.h>
 
 namespace tdx {
 
 const char* const kLibraryNames[kLibraryCount] = {
-    "GLML1", "glmllogo", "glmlzorbel", "glmlshots", "GLMLatomic",
-    "GLMLrocket", "GLMLmenu", "GLMLMyst", "GLMLtele", "GLMLloading"};
+    "GLML1",      "glmllogo", "glmlzorbel", "glmlshots", "GLMLatomic",
+    "GLMLrocket", "GLMLmenu", "GLMLMyst",   "GLMLtele",  "GLMLloading"};
 
 Material* MaterialLibrary::AddTextureMaterial(const std::string& name,
                                               std::shared_ptr<const Picture> picture) {

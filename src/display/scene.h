@@ -14,10 +14,24 @@ namespace tdx {
 inline constexpr int kViewWidth = 640;
 inline constexpr int kViewHeight = 480;
 
-enum class BlendMode : uint8_t { Opaque, Transparency, Additive, AlphaTest50, AlphaTest100, Modulate };
+enum class BlendMode : uint8_t {
+  Opaque,
+  Transparency,
+  Additive,
+  AlphaTest50,
+  AlphaTest100,
+  Modulate
+};
 enum class ImageAlpha : uint8_t {
-  Default, AlphaFromIntensity, SuperBlackTransparent, Luminance, LuminanceSqrt, Opaque,
-  TopLeftPointColorTransparent, InverseLuminance, InverseLuminanceSqrt
+  Default,
+  AlphaFromIntensity,
+  SuperBlackTransparent,
+  Luminance,
+  LuminanceSqrt,
+  Opaque,
+  TopLeftPointColorTransparent,
+  InverseLuminance,
+  InverseLuminanceSqrt
 };
 enum class TextureMode : uint8_t { Decal, Modulate, Blend, Replace };
 enum class Compression : uint8_t { Default, None, Standard, HighQuality, HighSpeed };
@@ -48,12 +62,30 @@ struct Material {
   // Bumped on every change so a renderer knows when to prepare the texture again.
   uint32_t revision = 0;
 
-  void SetImageAlpha(ImageAlpha v) { imageAlpha = v; ++revision; }
-  void SetTextureMode(TextureMode v) { textureMode = v; ++revision; }
-  void SetCompression(Compression v) { compression = v; ++revision; }
-  void SetBlending(BlendMode v) { blending = v; ++revision; }
-  void SetDiffuse(int component, float v) { diffuse[component] = v; ++revision; }
-  void SetEmission(int component, float v) { emission[component] = v; ++revision; }
+  void SetImageAlpha(ImageAlpha v) {
+    imageAlpha = v;
+    ++revision;
+  }
+  void SetTextureMode(TextureMode v) {
+    textureMode = v;
+    ++revision;
+  }
+  void SetCompression(Compression v) {
+    compression = v;
+    ++revision;
+  }
+  void SetBlending(BlendMode v) {
+    blending = v;
+    ++revision;
+  }
+  void SetDiffuse(int component, float v) {
+    diffuse[component] = v;
+    ++revision;
+  }
+  void SetEmission(int component, float v) {
+    emission[component] = v;
+    ++revision;
+  }
 };
 
 // A named, ordered collection of materials; names compare case-insensitively.
@@ -79,8 +111,17 @@ class MaterialLibrary {
 
 // The ten libraries the game owns, in this order.
 enum LibraryId : int {
-  LibGLML1, LibGlmllogo, LibGlmlzorbel, LibGlmlshots, LibGLMLatomic, LibGLMLrocket,
-  LibGLMLmenu, LibGLMLMyst, LibGLMLtele, LibGLMLloading, kLibraryCount
+  LibGLML1,
+  LibGlmllogo,
+  LibGlmlzorbel,
+  LibGlmlshots,
+  LibGLMLatomic,
+  LibGLMLrocket,
+  LibGLMLmenu,
+  LibGLMLMyst,
+  LibGLMLtele,
+  LibGLMLloading,
+  kLibraryCount
 };
 extern const char* const kLibraryNames[kLibraryCount];
 

@@ -186,7 +186,7 @@ void MainMenuBuildStep(Game& g) {
   first->height = 0;
   m.TickerAdvance = 5.0;
   m.TickerLast = 0;
-  g.phase = MainMenu;
+  g.phase = GamePhase::MainMenu;
 }
 
 void MainMenuStep(Game& g) {
@@ -223,13 +223,13 @@ void MainMenuStep(Game& g) {
         std::string error;
         LoadSettings(g.Path(kSettingsFileName), g.settings, error);
         BuildSetupMenu(g);
-        g.phase = SetupMenu;
+        g.phase = GamePhase::SetupMenu;
         DestroyTicker(g);
         PlaySound(g, "menuclick.mp3", 0);
         break;
       }
       case kTagAbout:
-        g.phase = AboutScreen;
+        g.phase = GamePhase::AboutScreen;
         list.mode = 2;
         list.popupTag = kTagAbout;
         list.AddSizedItem(g, 60, 26, 1, "empty", false, 1.0, kPopupWord, 520, 344);
@@ -257,7 +257,7 @@ void MainMenuStep(Game& g) {
 void AboutScreenStep(Game& g) {
   UpdateTicker(g);
   if (TakeClick(g)) {
-    g.phase = MainMenu;
+    g.phase = GamePhase::MainMenu;
     g.menu.MainList().RemovePopupItems();
     g.menu.MainList().mode = 1;
     g.menu.PopupFrameShown = false;

@@ -25,8 +25,14 @@ void SetSpriteSize(TMenuVrchol& n, double w, double h) {
 
 TMenuVrchol::TMenuVrchol(Game& g, int x_, int y_, int tag_, const std::string& name_,
                          bool selectable_, double scale_, int kind_)
-    : x(x_), y(y_), tag(tag_), scale(scale_), selectable(selectable_), kind(kind_),
-      name(name_), scene_(g.scene) {
+    : x(x_),
+      y(y_),
+      tag(tag_),
+      scale(scale_),
+      selectable(selectable_),
+      kind(kind_),
+      name(name_),
+      scene_(g.scene) {
   const MaterialLibrary& menu = g.scene.Library(LibGLMLmenu);
   sprite = g.scene.CreateSprite();
   sprite->SetMaterial(&menu, name);

@@ -45,8 +45,8 @@ class TMenuZoznam {
   int mode = 1;  // 2 while a pop-up is open: only pop-up words react
   int popupTag = 0;
 
-  TMenuVrchol* AddItem(Game& g, int x, int y, int tag, const std::string& name,
-                       bool selectable, double scale, int kind);
+  TMenuVrchol* AddItem(Game& g, int x, int y, int tag, const std::string& name, bool selectable,
+                       double scale, int kind);
   TMenuVrchol* AddSizedItem(Game& g, int x, int y, int tag, const std::string& name,
                             bool selectable, double scale, int kind, int width, int height);
   void Clear() { nodes_.clear(); }

@@ -45,7 +45,8 @@ bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string&
     ssize_t n = ::write(fd, p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      error = path + ": cannot write the settings file (" + std::strerror(errno ? errno : ENOSPC) + ")";
+      error =
+          path + ": cannot write the settings file (" + std::strerror(errno ? errno : ENOSPC) + ")";
       ::close(fd);
       ::unlink(tmp.c_str());
       return false;

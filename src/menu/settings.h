@@ -9,15 +9,38 @@ namespace tdx {
 
 enum ControllerKind : uint8_t { CtrlOff = 1, CtrlHuman = 2, CtrlCpuIq0 = 3, CtrlCpuIq10 = 4 };
 
-enum WormKind : uint8_t {
-  KindNone = 0, Traveller = 1, Speeder, Stopper, Warper, Reverser, Killer, LaserShooter,
-  Multiplier, VirusInfester, Repeller, RocketLauncher, AtomicBomber, Reproducer, Erector,
-  Teleporter, Shooter, WInfernal, WThicker, Pauser, VirusController,
-  KindRandom = 255
+enum class WormKind : uint8_t {
+  None = 0,
+  Traveller = 1,
+  Speeder,
+  Stopper,
+  Warper,
+  Reverser,
+  Killer,
+  LaserShooter,
+  Multiplier,
+  VirusInfester,
+  Repeller,
+  RocketLauncher,
+  AtomicBomber,
+  Reproducer,
+  Erector,
+  Teleporter,
+  Shooter,
+  WInfernal,
+  WThicker,
+  Pauser,
+  VirusController,
+  Random = 255
 };
 
-enum StartPositionRule : uint8_t {
-  IntoTheMiddle = 0, AwayFromTheMiddle, Circle, ProportionalRandom, RandomPlaces, Race
+enum class StartPositionRule : uint8_t {
+  IntoTheMiddle = 0,
+  AwayFromTheMiddle,
+  Circle,
+  ProportionalRandom,
+  RandomPlaces,
+  Race
 };
 
 #pragma pack(push, 1)
@@ -65,6 +88,16 @@ static_assert(sizeof(SettingsBlock) == 164);
 inline constexpr const char* kSettingsFileName = "tandrix.cfg";
 inline constexpr int kRoundLimits[6] = {3, 10, 21, 50, 100, 1000};
 inline constexpr int kSpeedTable[10] = {30, 40, 50, 60, 70, 80, 90, 100, 120, 150};
+
+// The byte a PlayerSetup holds for "a kind drawn at random every round".
+inline constexpr uint8_t kKindRandomByte = static_cast<uint8_t>(WormKind::Random);
+// The kind a stored byte plays as: a kind outside 1..20 in a hand-edited file plays as the
+// nearest kind of the table.
+inline WormKind PlayedKind(uint8_t stored) {
+  if (stored < 1) return WormKind::Traveller;
+  if (stored > 20) return WormKind::VirusController;
+  return static_cast<WormKind>(stored);
+}
 
 // A slot takes part in a match unless it is switched off.
 inline bool TakesPart(const PlayerSetup& p) { return p.controller != CtrlOff; }

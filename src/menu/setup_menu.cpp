@@ -25,12 +25,12 @@ const char* ControllerWord(uint8_t c) {
 
 const char* KindWord(uint8_t k) {
   static const char* const kWords[21] = {
-      nullptr,         "traveller",      "speeder",      "stopper",          "warper",
-      "reverser",      "killer",         "laser_shooter", "multiplier",      "virus_infester",
-      "repeller",      "rocket_launcher", "atomic_bomber", "reproducer",     "erector",
-      "teleporter",    "shooter",        "w_infernal",   "w_thicker",        "pauser",
+      nullptr,           "traveller",       "speeder",       "stopper",    "warper",
+      "reverser",        "killer",          "laser_shooter", "multiplier", "virus_infester",
+      "repeller",        "rocket_launcher", "atomic_bomber", "reproducer", "erector",
+      "teleporter",      "shooter",         "w_infernal",    "w_thicker",  "pauser",
       "virus_controller"};
-  if (k == KindRandom) return "w_random";
+  if (k == kKindRandomByte) return "w_random";
   return k <= 20 ? kWords[k] : nullptr;
 }
 
@@ -62,7 +62,8 @@ void BuildSetupMenu(Game& g) {
     list.AddItem(g, 256, top, 300 + i, KeyName(g, p.leftKey), false, 1.0, kOrdinaryWord);
     list.AddItem(g, 329, top, 400 + i, KeyName(g, p.rightKey), false, 1.0, kOrdinaryWord);
     list.AddItem(g, 402, top, 500 + i, KeyName(g, p.fireKey), false, 1.0, kOrdinaryWord);
-    if (const char* k = KindWord(p.kind)) list.AddItem(g, 476, top, 200 + i, k, false, 1.0, kOrdinaryWord);
+    if (const char* k = KindWord(p.kind))
+      list.AddItem(g, 476, top, 200 + i, k, false, 1.0, kOrdinaryWord);
   }
 }
 
@@ -70,7 +71,7 @@ void SetupMenuStep(Game& g) {
   UpdateHover(g);
   if (TakeClick(g) && g.menu.HoverTag == kTagBack) {
     g.menu.MainList().Clear();
-    g.phase = MainMenuBuild;
+    g.phase = GamePhase::MainMenuBuild;
     g.menu.MenuMusicRunning = true;
     PlaySound(g, "menuclick.mp3", 0);
   }

@@ -33,7 +33,8 @@ bool EndsWith(const std::string& path, const char* ending) {
   size_t n = std::strlen(ending);
   if (path.size() < n) return false;
   for (size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != ending[i]) return false;
+    if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != ending[i])
+      return false;
   }
   return true;
 }
@@ -53,11 +54,11 @@ std::vector<uint8_t> EncodeBmp(int width, int height, const std::vector<uint8_t>
   PutLe(out, 40, 4);              // BITMAPINFOHEADER
   PutLe(out, static_cast<uint32_t>(width), 4);
   PutLe(out, static_cast<uint32_t>(height), 4);  // positive: rows bottom to top
-  PutLe(out, 1, 2);               // planes
-  PutLe(out, 24, 2);              // bits per pixel
-  PutLe(out, 0, 4);               // BI_RGB
+  PutLe(out, 1, 2);                              // planes
+  PutLe(out, 24, 2);                             // bits per pixel
+  PutLe(out, 0, 4);                              // BI_RGB
   PutLe(out, imageSize, 4);
-  PutLe(out, 2835, 4);            // 72 dots per inch
+  PutLe(out, 2835, 4);  // 72 dots per inch
   PutLe(out, 2835, 4);
   PutLe(out, 0, 4);
   PutLe(out, 0, 4);
@@ -98,7 +99,8 @@ std::vector<uint8_t> EncodePng(int width, int height, const std::vector<uint8_t>
   }
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
   std::vector<uint8_t> packed(packedSize);
-  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK) {
+  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) !=
+      Z_OK) {
     return {};
   }
   packed.resize(packedSize);

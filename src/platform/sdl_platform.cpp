@@ -94,7 +94,9 @@ std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std:
   const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
   if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
       !(asked && *asked)) {
-    return fail("no display found (DISPLAY or WAYLAND_DISPLAY is not set, or the display cannot be opened)");
+    return fail(
+        "no display found (DISPLAY or WAYLAND_DISPLAY is not set, or the display cannot be "
+        "opened)");
   }
 
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
@@ -161,9 +163,7 @@ bool SdlPlatform::PumpEvents(std::vector<MouseEvent>& mouse) {
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
-      case SDL_QUIT:
-        open_ = false;
-        break;
+      case SDL_QUIT: open_ = false; break;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) open_ = false;
         break;
@@ -190,8 +190,7 @@ bool SdlPlatform::PumpEvents(std::vector<MouseEvent>& mouse) {
         if (WindowToView(view, e.button.x, e.button.y, m.x, m.y)) mouse.push_back(m);
         break;
       }
-      default:
-        break;
+      default: break;
     }
   }
   return open_;

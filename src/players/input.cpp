@@ -42,32 +42,33 @@ void FreshPress(Game& g, int slot, TCerv& w) {
   bool energy = w.energy > 1.0;
   w.fireHeld = 1;
   switch (w.kind) {
-    case KindNone: w.fireHeld = 0; break;
-    case Traveller:
+    case WormKind::None: w.fireHeld = 0; break;
+    case WormKind::Traveller:
       if (energy) PlaySoundByName(g, "traveller.mp3", w.nextX);
       break;
-    case Speeder:
+    case WormKind::Speeder:
       if (energy) PlaySoundByName(g, "speeder.mp3", w.nextX);
       break;
-    case Stopper:
+    case WormKind::Stopper:
       if (energy) {
         StopOthers(g, slot);
         PlaySoundByName(g, "pause.mp3", w.nextX);
       }
       break;
-    case Repeller:
+    case WormKind::Repeller:
       if (energy) PlaySoundByName(g, "repeller.mp3", w.nextX);
       break;
-    case WInfernal:
+    case WormKind::WInfernal:
       w.infernalAngle = {w.heading, w.heading};
       if (energy) {
-        SoundGate(g, g.gates.InfernalSoundReady, g.gates.InfernalSoundNext, "infernal.mp3", w.nextX);
+        SoundGate(g, g.gates.InfernalSoundReady, g.gates.InfernalSoundNext, "infernal.mp3",
+                  w.nextX);
         for (FireEffect* f : w.infernalFire) {
           if (f) f->disabled = false;
         }
       }
       break;
-    case WThicker:
+    case WormKind::WThicker:
       if (energy) {
         SoundGate(g, g.gates.ThickSoundReady, g.gates.ThickSoundNext, "thick.mp3", w.nextX);
         w.thickMode = 1;
@@ -79,14 +80,14 @@ void FreshPress(Game& g, int slot, TCerv& w) {
 
 void Hold(Game& g, int slot, TCerv& w) {
   switch (w.kind) {
-    case Traveller:
-    case Speeder:
-    case Warper:
-    case Repeller:
-    case WInfernal:
-    case WThicker:
-    case Pauser: w.fireHeld = 1; break;
-    case Stopper:
+    case WormKind::Traveller:
+    case WormKind::Speeder:
+    case WormKind::Warper:
+    case WormKind::Repeller:
+    case WormKind::WInfernal:
+    case WormKind::WThicker:
+    case WormKind::Pauser: w.fireHeld = 1; break;
+    case WormKind::Stopper:
       if (w.energy > 1.0) StopOthers(g, slot);
       w.fireHeld = 1;
       break;
@@ -95,11 +96,11 @@ void Hold(Game& g, int slot, TCerv& w) {
 }
 
 void Release(TCerv& w) {
-  if (w.kind == WInfernal) {
+  if (w.kind == WormKind::WInfernal) {
     for (FireEffect* f : w.infernalFire) {
       if (f) f->disabled = true;
     }
-  } else if (w.kind == WThicker) {
+  } else if (w.kind == WormKind::WThicker) {
     w.thickMode = 0;
   }
 }
@@ -159,7 +160,7 @@ void processkeyboard(Game& g) {
     in.PrevKeys.fill(0);
     in.ForgetHeldKeys = false;
   }
-  if (g.phase != Playing) return;
+  if (g.phase != GamePhase::Playing) return;
   for (int s = 0; s < kPlayerSlots; ++s) g.Worm(s).cpuPrevKeys = g.Worm(s).cpuKeys;
   for (int s = 0; s < kPlayerSlots; ++s) {
     if (g.Worm(s).alive && g.settings.players[s].controller > CtrlHuman) ComputerSteer(g, s);
@@ -184,7 +185,7 @@ void processkeyboard(Game& g) {
     }
   }
   if (!AnyHumanPlayer(g) && !in.Keys[VK_Escape] && in.PrevKeys[VK_Escape]) {
-    g.phase = BackToMenu;
+    g.phase = GamePhase::BackToMenu;
     nastavsprity(g);
   }
 }

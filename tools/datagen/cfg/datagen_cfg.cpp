@@ -1,7 +1,7 @@
 // Writes the shipped tandrix.cfg when there is none, so a player's set-up survives rebuilds.
+#include <sys/stat.h>
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 
 #include "default_settings.h"
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/random.h"
+#include "arena/start_positions.h"
 #include "output.h"
 #include "players/key_codes.h"
-#include "arena/start_positions.h"
 
 namespace gfx {
 namespace {
@@ -28,20 +28,13 @@ enum class Role { Menu, Off, Label, Message, Warning, Number, Ready, Credit };
 
 NeonStyle StyleOf(Role role) {
   switch (role) {
-    case Role::Menu:
-      return {Hex(0xFFFFFF), Hex(0xB8F6FF), Hex(0x00C8FF), Hex(0x0078FF)};
-    case Role::Off:
-      return {Hex(0xE4E8F4), Hex(0x9AA6C4), Hex(0x4A5A90), Hex(0x283C88)};
-    case Role::Label:
-      return {Hex(0xFFFFFF), Hex(0xC4FFD6), Hex(0x20E070), Hex(0x00B050)};
-    case Role::Message:
-      return {Hex(0xFFFFFF), Hex(0xFFCCF4), Hex(0xFF30D0), Hex(0xB000FF)};
-    case Role::Warning:
-      return {Hex(0xFFFFFF), Hex(0xFFDDB0), Hex(0xFF7A10), Hex(0xFF3000)};
-    case Role::Number:
-      return {Hex(0xFFFFFF), Hex(0xFFEFA8), Hex(0xFFB000), Hex(0xFF7000)};
-    case Role::Ready:
-      return {Hex(0xFFFFFF), Hex(0xDDFFC0), Hex(0x70F020), Hex(0x30C000)};
+    case Role::Menu: return {Hex(0xFFFFFF), Hex(0xB8F6FF), Hex(0x00C8FF), Hex(0x0078FF)};
+    case Role::Off: return {Hex(0xE4E8F4), Hex(0x9AA6C4), Hex(0x4A5A90), Hex(0x283C88)};
+    case Role::Label: return {Hex(0xFFFFFF), Hex(0xC4FFD6), Hex(0x20E070), Hex(0x00B050)};
+    case Role::Message: return {Hex(0xFFFFFF), Hex(0xFFCCF4), Hex(0xFF30D0), Hex(0xB000FF)};
+    case Role::Warning: return {Hex(0xFFFFFF), Hex(0xFFDDB0), Hex(0xFF7A10), Hex(0xFF3000)};
+    case Role::Number: return {Hex(0xFFFFFF), Hex(0xFFEFA8), Hex(0xFFB000), Hex(0xFF7000)};
+    case Role::Ready: return {Hex(0xFFFFFF), Hex(0xDDFFC0), Hex(0x70F020), Hex(0x30C000)};
     case Role::Credit:
       return {Hex(0xE8ECF8), Hex(0xB0BCD8), Hex(0x5060A0), Hex(0x303C80), 1.2, 1, 0.6};
   }
@@ -100,12 +93,13 @@ Image Word(const std::string& text, Role role, double max_w = 0, bool exact = fa
   double ink_w = t.ink_w;
   g_object_unref(t.layout);
   double sx = 1.0;
-  if (max_w > 0 && ink_w + 2 * pad > max_w) sx = std::max(exact ? 0.5 : 0.6, (max_w - 2 * pad) / ink_w);
+  if (max_w > 0 && ink_w + 2 * pad > max_w)
+    sx = std::max(exact ? 0.5 : 0.6, (max_w - 2 * pad) / ink_w);
   const int w = exact ? static_cast<int>(max_w) : static_cast<int>(std::ceil(ink_w * sx + 2 * pad));
   Image img(w, kWordHeight);
   const double x = exact ? (w - ink_w * sx) / 2 : pad;
-  DrawNeonText(img, text, kWordFont, kWordPx, x - t.ink_x * sx, CentredBaseline(kWordPx, kWordHeight), style, sx,
-               kTracking);
+  DrawNeonText(img, text, kWordFont, kWordPx, x - t.ink_x * sx,
+               CentredBaseline(kWordPx, kWordHeight), style, sx, kTracking);
   return img;
 }
 
@@ -160,8 +154,8 @@ Image Digit(char c) {
   Image probe(4, 4);
   TextShape t = MakeText(probe.cr(), text, kWordFont, kWordPx);
   const double sx = std::min(1.0, 5.6 / t.ink_w);
-  DrawNeonText(img, text, kWordFont, kWordPx, 8 - (t.ink_x + t.ink_w / 2) * sx, CentredBaseline(kWordPx, 16, -1.5),
-               StyleOf(Role::Number), sx);
+  DrawNeonText(img, text, kWordFont, kWordPx, 8 - (t.ink_x + t.ink_w / 2) * sx,
+               CentredBaseline(kWordPx, 16, -1.5), StyleOf(Role::Number), sx);
   g_object_unref(t.layout);
   return img;
 }
@@ -274,8 +268,8 @@ Image Backdrop() {
 }
 
 // Plain small text for the about screen and the credits.
-void Body(cairo_t* cr, const std::string& markup, double x, double y, double px, Rgb c, double width = 0,
-          const char* font = kBodyFont) {
+void Body(cairo_t* cr, const std::string& markup, double x, double y, double px, Rgb c,
+          double width = 0, const char* font = kBodyFont) {
   PangoLayout* l = pango_cairo_create_layout(cr);
   cairo_font_options_t* fo = cairo_font_options_create();
   cairo_font_options_set_hint_style(fo, CAIRO_HINT_STYLE_SLIGHT);
@@ -365,8 +359,8 @@ Image PoweredBy() {
   cairo_t* cr = img.cr();
   Body(cr, "POWERED BY", 4, 2, 9, Hex(0x8C9AC0), 0, kSmallFont);
   Heading(img, "SDL2 + OPENGL", 4, 28, 15, Role::Menu);
-  Body(cr, "openssl \u00b7 zlib \u00b7 cairo \u00b7 pango\nespeak-ng \u00b7 lame \u00b7 mesa", 4, 30, 8.5,
-       Hex(0x9CAAD0));
+  Body(cr, "openssl \u00b7 zlib \u00b7 cairo \u00b7 pango\nespeak-ng \u00b7 lame \u00b7 mesa", 4,
+       30, 8.5, Hex(0x9CAAD0));
   return img;
 }
 
@@ -382,8 +376,10 @@ Image StudioMark() {
       double a = i / 60.0 * 3.2 * kPi;
       double r = 13 - i / 60.0 * 9;
       double x = 20 + r * std::cos(a), y = 20 + r * std::sin(a);
-      if (i == 0) cairo_move_to(k, x, y);
-      else cairo_line_to(k, x, y);
+      if (i == 0)
+        cairo_move_to(k, x, y);
+      else
+        cairo_line_to(k, x, y);
     }
   };
   worm(glow.cr());
@@ -441,7 +437,7 @@ Image StartPreview(int rule) {
   std::vector<tdx::StartPoint> earlier;
   for (int i = 0; i < count; ++i) {
     const tdx::StartPlace s =
-        tdx::ComputeStartPlace(static_cast<uint8_t>(rule), i, count, rng, earlier);
+        tdx::ComputeStartPlace(static_cast<tdx::StartPositionRule>(rule), i, count, rng, earlier);
     earlier.push_back({s.x, s.y});
     Rgb c = Hex(kSlotColour[i]);
     double x = ax + s.x * scale, y = ay + s.y * scale;
@@ -554,47 +550,101 @@ void MakeItems(Output& out) {
 
   const std::vector<WordEntry> words = {
       // Main menu.
-      {"deathmatch", Role::Menu}, {"team_deathmatch", Role::Menu}, {"set_up", Role::Menu},
-      {"about", Role::Menu}, {"quit", Role::Menu},
-      {"select_more_players", Role::Warning}, {"select_more_teams", Role::Warning},
+      {"deathmatch", Role::Menu},
+      {"team_deathmatch", Role::Menu},
+      {"set_up", Role::Menu},
+      {"about", Role::Menu},
+      {"quit", Role::Menu},
+      {"select_more_players", Role::Warning},
+      {"select_more_teams", Role::Warning},
       // Loading screen.
-      {"loading", Role::Message}, {"please_wait", Role::Message},
+      {"loading", Role::Message},
+      {"please_wait", Role::Message},
       // Round and match messages.
-      {"get_ready", Role::Message}, {"go", Role::Message}, {"main_menu", Role::Menu},
-      {"exit_program", Role::Menu}, {"hit_the_fire_button", Role::Message},
-      {"congratulations", Role::Message}, {"won_this_round", Role::Message},
-      {"draw_game", Role::Message}, {"waiting", Role::Warning}, {"ready", Role::Ready},
+      {"get_ready", Role::Message},
+      {"go", Role::Message},
+      {"main_menu", Role::Menu},
+      {"exit_program", Role::Menu},
+      {"hit_the_fire_button", Role::Message},
+      {"congratulations", Role::Message},
+      {"won_this_round", Role::Message},
+      {"draw_game", Role::Message},
+      {"waiting", Role::Warning},
+      {"ready", Role::Ready},
       // Set-up screen: headings and labels.
-      {"back", Role::Menu}, {"player", Role::Label}, {"team", Role::Label}, {"active", Role::Menu},
-      {"left", Role::Label}, {"right", Role::Label}, {"fire", Role::Label}, {"job", Role::Menu},
-      {"bonus", Role::Label}, {"speed", Role::Label}, {"from", Role::Label}, {"to", Role::Label},
-      {"starting_position", Role::Label}, {"score_limit", Role::Label}, {"game_number", Role::Label},
-      {"game_time", Role::Label}, {"real_time", Role::Label}, {"score", Role::Label},
-      {"positions", Role::Label}, {"background_effect", Role::Label}, {"sounds", Role::Label},
-      {"speech", Role::Label}, {"music", Role::Label},
+      {"back", Role::Menu},
+      {"player", Role::Label},
+      {"team", Role::Label},
+      {"active", Role::Menu},
+      {"left", Role::Label},
+      {"right", Role::Label},
+      {"fire", Role::Label},
+      {"job", Role::Menu},
+      {"bonus", Role::Label},
+      {"speed", Role::Label},
+      {"from", Role::Label},
+      {"to", Role::Label},
+      {"starting_position", Role::Label},
+      {"score_limit", Role::Label},
+      {"game_number", Role::Label},
+      {"game_time", Role::Label},
+      {"real_time", Role::Label},
+      {"score", Role::Label},
+      {"positions", Role::Label},
+      {"background_effect", Role::Label},
+      {"sounds", Role::Label},
+      {"speech", Role::Label},
+      {"music", Role::Label},
       // Set-up values.
-      {"off", Role::Off}, {"human", Role::Menu}, {"cpuiq0", Role::Menu}, {"cpuiq10", Role::Menu},
-      {"on", Role::Menu}, {"constant", Role::Menu}, {"accelerating", Role::Menu}, {"show", Role::Menu},
-      {"hide", Role::Off}, {"surprise", Role::Menu}, {"rightleft", Role::Menu}, {"leftright", Role::Menu},
-      {"into_the_middle", Role::Menu}, {"away_from_the_middle", Role::Menu}, {"circle", Role::Menu},
-      {"proportional_random", Role::Menu}, {"random", Role::Menu}, {"race", Role::Menu},
+      {"off", Role::Off},
+      {"human", Role::Menu},
+      {"cpuiq0", Role::Menu},
+      {"cpuiq10", Role::Menu},
+      {"on", Role::Menu},
+      {"constant", Role::Menu},
+      {"accelerating", Role::Menu},
+      {"show", Role::Menu},
+      {"hide", Role::Off},
+      {"surprise", Role::Menu},
+      {"rightleft", Role::Menu},
+      {"leftright", Role::Menu},
+      {"into_the_middle", Role::Menu},
+      {"away_from_the_middle", Role::Menu},
+      {"circle", Role::Menu},
+      {"proportional_random", Role::Menu},
+      {"random", Role::Menu},
+      {"race", Role::Menu},
       {"press_a_key", Role::Message},
       // Worm kinds.
-      {"traveller", Role::Menu}, {"speeder", Role::Menu}, {"stopper", Role::Menu}, {"warper", Role::Menu},
-      {"reverser", Role::Menu}, {"killer", Role::Menu}, {"laser_shooter", Role::Menu},
-      {"multiplier", Role::Menu}, {"virus_infester", Role::Menu}, {"repeller", Role::Menu},
-      {"rocket_launcher", Role::Menu}, {"atomic_bomber", Role::Menu}, {"reproducer", Role::Menu},
-      {"erector", Role::Menu}, {"teleporter", Role::Menu}, {"shooter", Role::Menu},
-      {"w_infernal", Role::Menu}, {"w_thicker", Role::Menu}, {"pauser", Role::Menu},
-      {"virus_controller", Role::Menu}, {"w_random", Role::Menu},
+      {"traveller", Role::Menu},
+      {"speeder", Role::Menu},
+      {"stopper", Role::Menu},
+      {"warper", Role::Menu},
+      {"reverser", Role::Menu},
+      {"killer", Role::Menu},
+      {"laser_shooter", Role::Menu},
+      {"multiplier", Role::Menu},
+      {"virus_infester", Role::Menu},
+      {"repeller", Role::Menu},
+      {"rocket_launcher", Role::Menu},
+      {"atomic_bomber", Role::Menu},
+      {"reproducer", Role::Menu},
+      {"erector", Role::Menu},
+      {"teleporter", Role::Menu},
+      {"shooter", Role::Menu},
+      {"w_infernal", Role::Menu},
+      {"w_thicker", Role::Menu},
+      {"pauser", Role::Menu},
+      {"virus_controller", Role::Menu},
+      {"w_random", Role::Menu},
   };
   // "team" is also the display's team caption, stretched to 51.2 by 25.6: two to one.
   add("team", Word(CaptionOf("team"), Role::Label, 32, true));
   for (const WordEntry& w : words) word(w.name, w.role);
 
   // Score limits and speeds: numbers in the pop-ups' narrow columns.
-  for (const char* n : {"3b", "10b", "21b", "50b", "100b", "1000b", "30b", "40b", "60b", "70b", "80b",
-                        "90b", "120b", "150b"}) {
+  for (const char* n : {"3b", "10b", "21b", "50b", "100b", "1000b", "30b", "40b", "60b", "70b",
+                        "80b", "90b", "120b", "150b"}) {
     std::string s(n);
     if (!done.count(s)) add(s, Word(s.substr(0, s.size() - 1), Role::Number));
   }
@@ -607,8 +657,8 @@ void MakeItems(Output& out) {
   add("glscene", PoweredBy(), false);
   add("plonquet", StudioMark(), false);
   add("copyright", Copyright(), false);
-  const char* rules[] = {"into_the_middle", "away_from_the_middle", "circle", "proportional_random", "random",
-                         "race"};
+  const char* rules[] = {
+      "into_the_middle", "away_from_the_middle", "circle", "proportional_random", "random", "race"};
   for (int r = 0; r < 6; ++r) add(std::string(rules[r]) + "_pic", StartPreview(r), false);
 }
 

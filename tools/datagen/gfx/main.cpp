@@ -26,8 +26,8 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace gfx {
 
-void Output::AddGfx(const std::string& file, const std::string& library, const std::string& material,
-                    Image img, AlphaRule rule) {
+void Output::AddGfx(const std::string& file, const std::string& library,
+                    const std::string& material, Image img, AlphaRule rule) {
   // Dim pixels would still be drawn (opaque, or partly so by their brightness) and
   // darken what lies under the sprite: they become black, which is transparent.
   if (rule == AlphaRule::SuperBlack) CrushBlacks(img, 20);
@@ -182,11 +182,12 @@ int main(int argc, char** argv) {
     gfx::WriteTables(out);
     if (!sheet.empty()) {
       gfx::WriteContactSheet(out, sheet);
-      const std::string prefix = sheet.size() > 4 && sheet.ends_with(".png") ? sheet.substr(0, sheet.size() - 4) : sheet;
+      const std::string prefix =
+          sheet.size() > 4 && sheet.ends_with(".png") ? sheet.substr(0, sheet.size() - 4) : sheet;
       gfx::WriteMockScreens(out, prefix);
     }
-    std::printf("datagen_gfx: %d pictures, %zu menu items, %zu preload entries\n", out.files_written(),
-                out.menu_items().size(), out.preload().size());
+    std::printf("datagen_gfx: %d pictures, %zu menu items, %zu preload entries\n",
+                out.files_written(), out.menu_items().size(), out.preload().size());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "datagen_gfx: %s\n", e.what());
     return 1;

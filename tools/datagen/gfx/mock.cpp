@@ -25,7 +25,8 @@ class Screen {
   void Word(const std::string& name, double x, double y, double scale = 1.0) {
     Image* p = Find(name);
     if (!p) return;
-    Sprite(*p, x + p->width() * scale / 2, y + p->height() * scale / 2, p->width() * scale, p->height() * scale);
+    Sprite(*p, x + p->width() * scale / 2, y + p->height() * scale / 2, p->width() * scale,
+           p->height() * scale);
   }
   // A sprite: centre and size.
   void Sprite(Image& p, double cx, double cy, double w, double h) {
@@ -116,15 +117,22 @@ void WriteMockScreens(Output& out, const std::string& prefix) {
     const char* colours[12] = {"c00ff00", "cff0000", "c0000ff", "c00ffff", "cffff00", "cff00ff",
                                "c00ff80", "c0080ff", "c808080", "cff8000", "cff0080", "c8000ff"};
     const char* ctrl[4] = {"human", "cpuiq10", "cpuiq0", "off"};
-    const char* keys[12][3] = {{"left", "right", "up"},         {"a", "d", "s"},
-                               {"num_4", "num_6", "num_8"},     {"j", "l", "k"},
-                               {"left_shift", "left_ctrl", "q"}, {"backspace", "right_bracket", "enter"},
-                               {"z", "x", "c"},                 {"f1", "f2", "f3"},
-                               {"page_up", "page_down", "home"}, {"b", "n", "m"},
-                               {"semicolon", "apostrophe", "slash"}, {"num_multiply", "num_minus", "num_plus"}};
-    const char* kinds[12] = {"traveller",     "virus_controller", "laser_shooter", "rocket_launcher",
-                             "atomic_bomber", "w_random",         "proportional_random", "w_infernal",
-                             "reproducer",    "teleporter",       "virus_infester", "erector"};
+    const char* keys[12][3] = {{"left", "right", "up"},
+                               {"a", "d", "s"},
+                               {"num_4", "num_6", "num_8"},
+                               {"j", "l", "k"},
+                               {"left_shift", "left_ctrl", "q"},
+                               {"backspace", "right_bracket", "enter"},
+                               {"z", "x", "c"},
+                               {"f1", "f2", "f3"},
+                               {"page_up", "page_down", "home"},
+                               {"b", "n", "m"},
+                               {"semicolon", "apostrophe", "slash"},
+                               {"num_multiply", "num_minus", "num_plus"}};
+    const char* kinds[12] = {"traveller",           "virus_controller", "laser_shooter",
+                             "rocket_launcher",     "atomic_bomber",    "w_random",
+                             "proportional_random", "w_infernal",       "reproducer",
+                             "teleporter",          "virus_infester",   "erector"};
     for (int i = 0; i < 12; ++i) {
       s.Word(std::to_string(i + 1), 26, 101 + 16 * i);
       s.Word(std::to_string(i % 4 + 1) + "c", 84, 98 + 16 * i);

@@ -31,7 +31,8 @@ struct SheetEntry {
 
 class Output {
  public:
-  Output(std::string stage, bool keep_for_sheet) : stage_(std::move(stage)), sheet_(keep_for_sheet) {}
+  Output(std::string stage, bool keep_for_sheet)
+      : stage_(std::move(stage)), sheet_(keep_for_sheet) {}
 
   // A picture of gfx.pak, loaded as material; library is spelled as the loading screen
   // compares it (GLMLshots, glmlrocket, glmlmyst ...).

@@ -87,7 +87,8 @@ void Blur(Image& img, int radius) {
   // Three passes of a box of radius r/sqrt(3)-ish approximate a gaussian.
   int r = std::max(1, static_cast<int>(std::lround(radius / 1.7)));
   for (int pass = 0; pass < 3; ++pass) {
-    for (int y = 0; y < img.height(); ++y) BoxLine(px + static_cast<size_t>(y) * stride, img.width(), 1, r, tmp);
+    for (int y = 0; y < img.height(); ++y)
+      BoxLine(px + static_cast<size_t>(y) * stride, img.width(), 1, r, tmp);
     for (int x = 0; x < img.width(); ++x) BoxLine(px + x, img.height(), stride, r, tmp);
   }
   img.MarkDirty();
@@ -189,11 +190,11 @@ std::vector<uint8_t> EncodeBmp32(Image& img) {
   b.reserve(14 + 108 + size);
   FileHeader(b, 108, size);
   InfoCommon(b, 108, w, h, 32, 3 /* bit fields */, size);
-  Put32(b, 0x00FF0000);  // red mask
-  Put32(b, 0x0000FF00);  // green
-  Put32(b, 0x000000FF);  // blue
-  Put32(b, 0xFF000000);  // alpha
-  Put32(b, 0x73524742);  // colour space 'sRGB'
+  Put32(b, 0x00FF0000);                         // red mask
+  Put32(b, 0x0000FF00);                         // green
+  Put32(b, 0x000000FF);                         // blue
+  Put32(b, 0xFF000000);                         // alpha
+  Put32(b, 0x73524742);                         // colour space 'sRGB'
   for (int i = 0; i < 9 + 3; ++i) Put32(b, 0);  // endpoints and gamma: unused with sRGB
   const uint32_t* px = img.pixels();
   const int stride = img.stride_px();
@@ -259,7 +260,8 @@ TextShape MakeText(cairo_t* cr, const std::string& text, const char* font, doubl
   pango_font_description_free(desc);
   if (spacing != 0) {
     PangoAttrList* attrs = pango_attr_list_new();
-    pango_attr_list_insert(attrs, pango_attr_letter_spacing_new(static_cast<int>(spacing * PANGO_SCALE)));
+    pango_attr_list_insert(attrs,
+                           pango_attr_letter_spacing_new(static_cast<int>(spacing * PANGO_SCALE)));
     pango_layout_set_attributes(t.layout, attrs);
     pango_attr_list_unref(attrs);
   }

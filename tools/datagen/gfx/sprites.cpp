@@ -481,10 +481,13 @@ Rgb HeatColour(double heat) {
   struct Stop {
     double h;
     uint32_t c;
-  } stops[] = {{0, 0x4A4240}, {0.2, 0x7A3018}, {0.4, 0xC83A10}, {0.6, 0xFF8A1E}, {0.8, 0xFFD860}, {1, 0xFFFFF0}};
+  } stops[] = {{0, 0x4A4240},   {0.2, 0x7A3018}, {0.4, 0xC83A10},
+               {0.6, 0xFF8A1E}, {0.8, 0xFFD860}, {1, 0xFFFFF0}};
   heat = Clamp01(heat);
   for (int i = 1; i < 6; ++i)
-    if (heat <= stops[i].h) return Mix(Hex(stops[i - 1].c), Hex(stops[i].c), (heat - stops[i - 1].h) / (stops[i].h - stops[i - 1].h));
+    if (heat <= stops[i].h)
+      return Mix(Hex(stops[i - 1].c), Hex(stops[i].c),
+                 (heat - stops[i - 1].h) / (stops[i].h - stops[i - 1].h));
   return Hex(0xFFFFF0);
 }
 
@@ -631,7 +634,7 @@ Image Swirl(int k) {
   const double spin = t * 5 * kPi;
   for (int strand = 0; strand < 2; ++strand) {
     for (int i = 0; i < 22; ++i) {
-      double s = i / 21.0;                     // 0 top .. 1 bottom
+      double s = i / 21.0;  // 0 top .. 1 bottom
       double y = cy + (s - 0.5) * 170 * (1 - 0.55 * t);
       double radius = (34 - 22 * t) * (0.35 + 0.65 * std::sin(kPi * s));
       double a = spin + s * 3 * kPi + strand * kPi;
@@ -769,7 +772,8 @@ Image BonusPicture(const std::string& name) {
       Glow(cr, 24, 7, r[f - 1] * 0.5, Hex(0xFFFFFF), 1);
     });
   }
-  if (name.rfind("cherry", 0) == 0) return BonusTile(0x30FF80, [&](cairo_t* cr) { CherryIcon(cr, f); });
+  if (name.rfind("cherry", 0) == 0)
+    return BonusTile(0x30FF80, [&](cairo_t* cr) { CherryIcon(cr, f); });
   if (name.rfind("fire", 0) == 0)
     return BonusTile(0xFF6020, [&](cairo_t* cr) { FlameIcon(cr, 16, 26, 19, f); });
   if (name.rfind("heart", 0) == 0) {
@@ -819,9 +823,11 @@ Image BonusPicture(const std::string& name) {
     });
   }
   if (name.rfind("b_up", 0) == 0)
-    return BonusTile(0x30FF80, [&](cairo_t* cr) { Chevrons(cr, true, f == 2 ? 2 : 0, Hex(0x60FF90)); });
+    return BonusTile(0x30FF80,
+                     [&](cairo_t* cr) { Chevrons(cr, true, f == 2 ? 2 : 0, Hex(0x60FF90)); });
   if (name.rfind("b_down", 0) == 0)
-    return BonusTile(0xFFB020, [&](cairo_t* cr) { Chevrons(cr, false, f == 2 ? 2 : 0, Hex(0xFFC040)); });
+    return BonusTile(0xFFB020,
+                     [&](cairo_t* cr) { Chevrons(cr, false, f == 2 ? 2 : 0, Hex(0xFFC040)); });
   if (name.rfind("b_digger", 0) == 0) {
     return BonusTile(0xFF6020, [&](cairo_t* cr) {
       cairo_translate(cr, 16 - 35 * 0.42, 16 - 32 * 0.42);
@@ -963,7 +969,8 @@ void Wordmark(Image& img, double cx, double cy, double px) {
   Image trail(img.width(), img.height());
   cairo_t* tc = trail.cr();
   cairo_move_to(tc, x0, ty);
-  cairo_curve_to(tc, x0 + (x1 - x0) * 0.3, ty + px * 0.12, x0 + (x1 - x0) * 0.6, ty - px * 0.12, x1 - px * 0.2, ty);
+  cairo_curve_to(tc, x0 + (x1 - x0) * 0.3, ty + px * 0.12, x0 + (x1 - x0) * 0.6, ty - px * 0.12,
+                 x1 - px * 0.2, ty);
   SetRgb(tc, Hex(0x30FF60));
   cairo_set_line_width(tc, px * 0.07);
   cairo_set_line_cap(tc, CAIRO_LINE_CAP_ROUND);
@@ -1040,22 +1047,28 @@ void MakeSprites(Output& out) {
   }
 
   for (int n = 1, k = 0; n <= 99; n += 2, ++k)
-    out.AddGfx("atomic0" + Num(n, 2) + ".bmp", "GLMLatomic", Num(n, 2), Atomic(k), AlphaRule::SqrtLuminance);
+    out.AddGfx("atomic0" + Num(n, 2) + ".bmp", "GLMLatomic", Num(n, 2), Atomic(k),
+               AlphaRule::SqrtLuminance);
   for (int n = 0; n <= 24; ++n)
-    out.AddGfx("e0001_" + Num(n, 3) + ".bmp", "glmlrocket", Num(n, 3), RocketBlast(n), AlphaRule::SqrtLuminance);
+    out.AddGfx("e0001_" + Num(n, 3) + ".bmp", "glmlrocket", Num(n, 3), RocketBlast(n),
+               AlphaRule::SqrtLuminance);
   for (int n = 0; n <= 47; ++n)
-    out.AddGfx("myst" + Num(n, 2) + ".bmp", "glmlmyst", Num(n, 2), Swirl(n), AlphaRule::SqrtLuminance);
-  const char* bonus[] = {"bomb1",         "bomb2",         "bomb3",         "cherry1",      "cherry2",
-                         "fire1",         "fire2",         "fire3",         "heart1",       "heart2",
-                         "poison1",       "poison2",       "b_up_1",        "b_up_2",       "b_down_1",
-                         "b_down_2",      "b_digger_1",    "b_digger_2",    "b_digger_3",   "b_xonix_1",
-                         "b_xonix_2",     "b_xonix_3",     "b_xonix_4",     "b_no_rocket_1", "b_no_rocket_2",
-                         "b_no_rocket_3", "b_no_virus_1",  "b_no_virus_2",  "b_no_virus_3"};
-  for (const char* b : bonus) out.AddGfx(std::string(b) + ".bmp", "glmlmyst", b, BonusPicture(b), AlphaRule::Opaque);
+    out.AddGfx("myst" + Num(n, 2) + ".bmp", "glmlmyst", Num(n, 2), Swirl(n),
+               AlphaRule::SqrtLuminance);
+  const char* bonus[] = {
+      "bomb1",         "bomb2",        "bomb3",        "cherry1",       "cherry2",
+      "fire1",         "fire2",        "fire3",        "heart1",        "heart2",
+      "poison1",       "poison2",      "b_up_1",       "b_up_2",        "b_down_1",
+      "b_down_2",      "b_digger_1",   "b_digger_2",   "b_digger_3",    "b_xonix_1",
+      "b_xonix_2",     "b_xonix_3",    "b_xonix_4",    "b_no_rocket_1", "b_no_rocket_2",
+      "b_no_rocket_3", "b_no_virus_1", "b_no_virus_2", "b_no_virus_3"};
+  for (const char* b : bonus)
+    out.AddGfx(std::string(b) + ".bmp", "glmlmyst", b, BonusPicture(b), AlphaRule::Opaque);
   // The loading screen has no spelling for GLMLtele: these entries only name the
   // material, which is what the game does with an unknown library.
   for (int n = 0; n <= 23; ++n)
-    out.AddGfx("tele" + Num(n, 2) + ".bmp", "GLMLtele", "tele" + Num(n, 2), Teleport(n), AlphaRule::SqrtLuminance);
+    out.AddGfx("tele" + Num(n, 2) + ".bmp", "GLMLtele", "tele" + Num(n, 2), Teleport(n),
+               AlphaRule::SqrtLuminance);
 }
 
 }  // namespace gfx

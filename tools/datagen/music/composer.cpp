@@ -16,8 +16,32 @@ namespace {
 
 // ---- the abstract song: notes per role, one section per pattern -------------------------
 
-enum Role { kKickRole, kSnareRole, kHatRole, kCrashRole, kBassRole, kLeadRole, kArpRole, kPad0, kPad1, kPad2, kRoles };
-enum Inst { kKickI, kSnareI, kClapI, kHatClosedI, kHatOpenI, kCrashI, kBassI, kLeadI, kArpI, kPadI, kInsts };
+enum Role {
+  kKickRole,
+  kSnareRole,
+  kHatRole,
+  kCrashRole,
+  kBassRole,
+  kLeadRole,
+  kArpRole,
+  kPad0,
+  kPad1,
+  kPad2,
+  kRoles
+};
+enum Inst {
+  kKickI,
+  kSnareI,
+  kClapI,
+  kHatClosedI,
+  kHatOpenI,
+  kCrashI,
+  kBassI,
+  kLeadI,
+  kArpI,
+  kPadI,
+  kInsts
+};
 
 constexpr int kBar = 16;  // rows per bar: four beats of sixteenth notes
 constexpr int kRows = 64;
@@ -50,20 +74,13 @@ struct Part {
 
 std::array<int, 7> ScaleSteps(Scale s) {
   switch (s) {
-    case Scale::kMajor:
-      return {0, 2, 4, 5, 7, 9, 11};
-    case Scale::kMinor:
-      return {0, 2, 3, 5, 7, 8, 10};
-    case Scale::kDorian:
-      return {0, 2, 3, 5, 7, 9, 10};
-    case Scale::kMixolydian:
-      return {0, 2, 4, 5, 7, 9, 10};
-    case Scale::kPhrygian:
-      return {0, 1, 3, 5, 7, 8, 10};
-    case Scale::kHarmonicMinor:
-      return {0, 2, 3, 5, 7, 8, 11};
-    case Scale::kLydian:
-      return {0, 2, 4, 6, 7, 9, 11};
+    case Scale::kMajor: return {0, 2, 4, 5, 7, 9, 11};
+    case Scale::kMinor: return {0, 2, 3, 5, 7, 8, 10};
+    case Scale::kDorian: return {0, 2, 3, 5, 7, 9, 10};
+    case Scale::kMixolydian: return {0, 2, 4, 5, 7, 9, 10};
+    case Scale::kPhrygian: return {0, 1, 3, 5, 7, 8, 10};
+    case Scale::kHarmonicMinor: return {0, 2, 3, 5, 7, 8, 11};
+    case Scale::kLydian: return {0, 2, 4, 6, 7, 9, 11};
   }
   return {0, 2, 4, 5, 7, 9, 11};
 }
@@ -96,7 +113,9 @@ class Harmony {
     return c;
   }
   int Rel(int midi) const { return ((midi - key_) % 12 + 12) % 12; }
-  bool InScale(int midi) const { return std::find(steps_.begin(), steps_.end(), Rel(midi)) != steps_.end(); }
+  bool InScale(int midi) const {
+    return std::find(steps_.begin(), steps_.end(), Rel(midi)) != steps_.end();
+  }
   // Moves by scale steps (a note outside the scale first falls onto the one below).
   int Step(int midi, int steps) const {
     while (!InScale(midi)) --midi;
@@ -145,16 +164,14 @@ const std::vector<std::vector<int>>& Rhythms(Mood mood) {
   static const std::vector<std::vector<int>> kEnergetic = {
       {0, 3, 6, 8, 11, 14},        {0, 2, 4, 7, 10, 12}, {0, 6, 8, 10, 12, 14}, {0, 3, 6, 10, 12},
       {0, 2, 3, 6, 8, 10, 11, 14}, {0, 4, 6, 8, 12, 14}, {0, 3, 6, 8, 10, 12},  {0, 2, 6, 8, 12}};
-  static const std::vector<std::vector<int>> kCalm = {{0, 8}, {0, 6, 8, 12}, {0, 4, 8, 12}, {0, 8, 12}, {0, 6, 12}};
+  static const std::vector<std::vector<int>> kCalm = {
+      {0, 8}, {0, 6, 8, 12}, {0, 4, 8, 12}, {0, 8, 12}, {0, 6, 12}};
   static const std::vector<std::vector<int>> kTriumph = {
       {0, 3, 4, 8, 12}, {0, 6, 8, 12}, {0, 4, 6, 8, 12}, {0, 8, 10, 12}, {0, 3, 6, 8}};
   switch (mood) {
-    case Mood::kCalm:
-      return kCalm;
-    case Mood::kTriumphant:
-      return kTriumph;
-    case Mood::kEnergetic:
-      break;
+    case Mood::kCalm: return kCalm;
+    case Mood::kTriumphant: return kTriumph;
+    case Mood::kEnergetic: break;
   }
   return kEnergetic;
 }
@@ -162,7 +179,8 @@ const std::vector<std::vector<int>>& Rhythms(Mood mood) {
 Motif MakeMotif(Mood mood, Rng& rng) {
   const auto& lib = Rhythms(mood);
   const auto& a = lib[static_cast<size_t>(rng.Below(static_cast<int>(lib.size())))];
-  const auto& b = rng.Chance(0.5) ? a : lib[static_cast<size_t>(rng.Below(static_cast<int>(lib.size())))];
+  const auto& b =
+      rng.Chance(0.5) ? a : lib[static_cast<size_t>(rng.Below(static_cast<int>(lib.size())))];
   std::vector<int> onsets;
   for (int s : a) onsets.push_back(s);
   // The second bar answers the first and breathes: its last note or two are dropped.
@@ -190,8 +208,8 @@ struct LeadRange {
 
 // Four bars of melody: the motif on bars 0-1, again on bars 2-3 from the third chord,
 // ending on a long chord tone.
-void Phrase(const Motif& motif, const Harmony& h, const std::array<Chord, 4>& chords, LeadRange range, int shift,
-            int vol, Inst inst, std::vector<Ev>& out) {
+void Phrase(const Motif& motif, const Harmony& h, const std::array<Chord, 4>& chords,
+            LeadRange range, int shift, int vol, Inst inst, std::vector<Ev>& out) {
   for (int half = 0; half < 2; ++half) {
     const Chord& anchor = chords[static_cast<size_t>(half * 2)];
     int start = h.NearestChordTone(range.centre + shift, anchor);
@@ -220,18 +238,22 @@ void Phrase(const Motif& motif, const Harmony& h, const std::array<Chord, 4>& ch
 
 // ---- accompaniment -------------------------------------------------------------------
 
-void BassBar(Bass style, const Harmony& h, const Chord& c, const Chord& next, int bar, int lo, Rng& rng,
-             std::vector<Ev>& out) {
+void BassBar(Bass style, const Harmony& h, const Chord& c, const Chord& next, int bar, int lo,
+             Rng& rng, std::vector<Ev>& out) {
   int root = h.RootIn(c, lo);
   int fifth = root + c.fifth;
   int b = bar * kBar;
-  auto add = [&](int step, int midi, int len, int vol) { out.push_back({b + step, midi, len, vol, kBassI}); };
+  auto add = [&](int step, int midi, int len, int vol) {
+    out.push_back({b + step, midi, len, vol, kBassI});
+  };
   switch (style) {
     case Bass::kDrive:
-      for (int s = 0; s < kBar; s += 2) add(s, s == 14 && rng.Chance(0.4) ? root + 12 : root, 2, s % 4 ? 50 : 60);
+      for (int s = 0; s < kBar; s += 2)
+        add(s, s == 14 && rng.Chance(0.4) ? root + 12 : root, 2, s % 4 ? 50 : 60);
       break;
     case Bass::kOctave:
-      for (int s = 0; s < kBar; s += 2) add(s, (s / 2) % 2 ? root + 12 : root, 2, (s / 2) % 2 ? 52 : 60);
+      for (int s = 0; s < kBar; s += 2)
+        add(s, (s / 2) % 2 ? root + 12 : root, 2, (s / 2) % 2 ? 52 : 60);
       break;
     case Bass::kSyncopated: {
       static constexpr std::array<int, 6> kSteps = {0, 3, 6, 8, 10, 13};
@@ -320,7 +342,8 @@ DrumBar Groove(Drums style, bool fill, Rng& rng) {
   if (fill) {
     // A snare run over the last half bar, rising in volume, leads into the next part.
     auto cut = [](std::vector<std::pair<int, int>>& v, int from) {
-      v.erase(std::remove_if(v.begin(), v.end(), [&](auto& e) { return e.first >= from; }), v.end());
+      v.erase(std::remove_if(v.begin(), v.end(), [&](auto& e) { return e.first >= from; }),
+              v.end());
     };
     int from = style == Drums::kSoft ? 12 : 8;
     cut(d.snare, from);
@@ -328,7 +351,8 @@ DrumBar Groove(Drums style, bool fill, Rng& rng) {
     cut(d.hatClosed, from);
     cut(d.hatOpen, from);
     cut(d.kick, from + 1);
-    for (int s = from; s < kBar; ++s) d.snare.push_back({s, 20 + (s - from) * (style == Drums::kSoft ? 5 : 5)});
+    for (int s = from; s < kBar; ++s)
+      d.snare.push_back({s, 20 + (s - from) * (style == Drums::kSoft ? 5 : 5)});
   }
   return d;
 }
@@ -346,7 +370,8 @@ void AddDrums(const DrumBar& d, int bar, Section& sec, bool hatsOnly = false, bo
 }
 
 // Triads that move as little as possible from one chord to the next.
-std::array<int, 3> Voicing(const Harmony& h, const Chord& c, const std::array<int, 3>& prev, int lo, int hi) {
+std::array<int, 3> Voicing(const Harmony& h, const Chord& c, const std::array<int, 3>& prev, int lo,
+                           int hi) {
   std::array<int, 3> best = prev;
   int bestCost = 1 << 30;
   int root = h.RootIn(c, lo);
@@ -369,8 +394,8 @@ std::array<int, 3> Voicing(const Harmony& h, const Chord& c, const std::array<in
   return best;
 }
 
-void PadBars(const Harmony& h, const std::array<Chord, 4>& chords, int firstBar, int bars, int vol, Section& sec,
-             std::array<int, 3>& voicing) {
+void PadBars(const Harmony& h, const std::array<Chord, 4>& chords, int firstBar, int bars, int vol,
+             Section& sec, std::array<int, 3>& voicing) {
   for (int bar = firstBar; bar < firstBar + bars; ++bar) {
     const Chord& c = chords[static_cast<size_t>(bar)];
     voicing = Voicing(h, c, voicing, 53, 76);
@@ -379,8 +404,8 @@ void PadBars(const Harmony& h, const std::array<Chord, 4>& chords, int firstBar,
   }
 }
 
-void ArpBars(const Harmony& h, const std::array<Chord, 4>& chords, int firstBar, int bars, bool calm, int vol,
-             Section& sec) {
+void ArpBars(const Harmony& h, const std::array<Chord, 4>& chords, int firstBar, int bars,
+             bool calm, int vol, Section& sec) {
   static constexpr std::array<int, 8> kUpDown = {0, 1, 2, 3, 2, 1, 0, 1};
   for (int bar = firstBar; bar < firstBar + bars; ++bar) {
     const Chord& c = chords[static_cast<size_t>(bar)];
@@ -389,8 +414,8 @@ void ArpBars(const Harmony& h, const std::array<Chord, 4>& chords, int firstBar,
     int every = calm ? 2 : 1;
     for (int s = 0; s < kBar; s += every) {
       int idx = kUpDown[static_cast<size_t>((s / every) % 8)];
-      sec.tracks[kArpRole].push_back(
-          {bar * kBar + s, tones[static_cast<size_t>(idx)], calm ? 4 : 1, s % 4 == 0 ? vol : vol - 6, kArpI});
+      sec.tracks[kArpRole].push_back({bar * kBar + s, tones[static_cast<size_t>(idx)], calm ? 4 : 1,
+                                      s % 4 == 0 ? vol : vol - 6, kArpI});
     }
   }
 }
@@ -419,8 +444,8 @@ class Composer {
     Rng rng(plan_.seed * 131 + static_cast<uint64_t>(part.kind) * 7 + (part.fill ? 3 : 0));
     auto drums = [&](int bar, bool fill) { return Groove(plan_.drums, fill, rng); };
     auto bass = [&](Bass style, int bar) {
-      BassBar(style, h_, chords[static_cast<size_t>(bar)], chords[static_cast<size_t>((bar + 1) % 4)], bar, bassLo, rng,
-              sec.tracks[kBassRole]);
+      BassBar(style, h_, chords[static_cast<size_t>(bar)],
+              chords[static_cast<size_t>((bar + 1) % 4)], bar, bassLo, rng, sec.tracks[kBassRole]);
     };
     const int leadVol = calm ? 40 : 46;
     switch (part.kind) {
@@ -436,7 +461,8 @@ class Composer {
         if (calm) {
           for (int bar = 0; bar < 4; ++bar) bass(Bass::kLong, bar);
           // The second time round, the melody of the middle part is heard softly first.
-          if (part.fill) Phrase(motifC_, h_, chords, range_, 0, leadVol - 8, kLeadI, sec.tracks[kLeadRole]);
+          if (part.fill)
+            Phrase(motifC_, h_, chords, range_, 0, leadVol - 8, kLeadI, sec.tracks[kLeadRole]);
         }
         break;
       case Kind::kVerse:
@@ -470,7 +496,8 @@ class Composer {
       case Kind::kBridge:
         sec.tracks[kCrashRole].push_back({0, 60, 0, 36, kCrashI});
         for (int bar = 0; bar < 4; ++bar) {
-          AddDrums(Groove(calm ? Drums::kSoft : Drums::kHalf, part.fill && bar == 3, rng), bar, sec);
+          AddDrums(Groove(calm ? Drums::kSoft : Drums::kHalf, part.fill && bar == 3, rng), bar,
+                   sec);
           bass(plan_.bass == Bass::kLong ? Bass::kLong : Bass::kSyncopated, bar);
         }
         PadBars(h_, chords, 0, 4, 26, sec, voicing);
@@ -491,9 +518,7 @@ class Composer {
         sec.tracks[kCrashRole].push_back({0, 60, 0, 44, kCrashI});
         break;
       }
-      case Kind::kFanfare:
-        Fanfare(sec);
-        break;
+      case Kind::kFanfare: Fanfare(sec); break;
     }
     return sec;
   }
@@ -530,14 +555,17 @@ class Composer {
       Chord c = h_.ChordOf(hit.chord);
       voicing = Voicing(h_, c, voicing, 55, 76);
       for (size_t i = 0; i < 3; ++i)
-        sec.tracks[kPad0 + i].push_back({hit.row, voicing[i], hit.len, 34, kPadI, c.third, c.fifth});
-      sec.tracks[kLeadRole].push_back(
-          {hit.row, voicing[2] + 12 > range_.hi ? voicing[2] : voicing[2] + 12, hit.len, 50, kLeadI});
+        sec.tracks[kPad0 + i].push_back(
+            {hit.row, voicing[i], hit.len, 34, kPadI, c.third, c.fifth});
+      sec.tracks[kLeadRole].push_back({hit.row,
+                                       voicing[2] + 12 > range_.hi ? voicing[2] : voicing[2] + 12,
+                                       hit.len, 50, kLeadI});
       sec.tracks[kBassRole].push_back({hit.row, h_.RootIn(c, 28), hit.len, 60, kBassI});
       sec.tracks[kKickRole].push_back({hit.row, 60, 0, hit.len >= 8 ? 64 : 50, kKickI});
     }
     // A rising snare roll under the flat six and seven.
-    for (int s = 32; s < 48; ++s) sec.tracks[kSnareRole].push_back({s, 60, 0, 16 + (s - 32) * 3, kSnareI});
+    for (int s = 32; s < 48; ++s)
+      sec.tracks[kSnareRole].push_back({s, 60, 0, 16 + (s - 32) * 3, kSnareI});
     sec.tracks[kCrashRole].push_back({0, 60, 0, 40, kCrashI});
     sec.tracks[kCrashRole].push_back({48, 60, 0, 48, kCrashI});
   }
@@ -557,8 +585,9 @@ std::vector<Part> Structure(const SongPlan& plan, double patternSeconds) {
   std::vector<std::vector<Part>> extra;
   switch (plan.mood) {
     case Mood::kCalm:
-      parts = {{K::kIntro, false}, {K::kIntro, true},  {K::kVerse, false}, {K::kVerse, true},   {K::kChorus, false},
-               {K::kChorus, true}, {K::kBreak, false}, {K::kVerse, false}, {K::kChorus, false}, {K::kChorus, true}};
+      parts = {{K::kIntro, false},  {K::kIntro, true},  {K::kVerse, false}, {K::kVerse, true},
+               {K::kChorus, false}, {K::kChorus, true}, {K::kBreak, false}, {K::kVerse, false},
+               {K::kChorus, false}, {K::kChorus, true}};
       extra = {{{K::kVerse, false}, {K::kVerse, true}}, {{K::kBreak, false}, {K::kChorus, true}}};
       break;
     case Mood::kTriumphant:
@@ -567,9 +596,10 @@ std::vector<Part> Structure(const SongPlan& plan, double patternSeconds) {
       extra = {{{K::kVerse, false}, {K::kVerse, true}}, {{K::kBridge, false}, {K::kBridge, true}}};
       break;
     case Mood::kEnergetic:
-      parts = {{K::kIntro, true},  {K::kVerse, false},  {K::kVerse, true},   {K::kChorus, false}, {K::kChorus, true},
-               {K::kVerse, false}, {K::kVerse, true},   {K::kChorus, false}, {K::kChorus, true},  {K::kBreak, false},
-               {K::kBreak, true},  {K::kBridge, false}, {K::kBridge, true},  {K::kChorus, false}, {K::kChorus, true}};
+      parts = {{K::kIntro, true},  {K::kVerse, false},  {K::kVerse, true}, {K::kChorus, false},
+               {K::kChorus, true}, {K::kVerse, false},  {K::kVerse, true}, {K::kChorus, false},
+               {K::kChorus, true}, {K::kBreak, false},  {K::kBreak, true}, {K::kBridge, false},
+               {K::kBridge, true}, {K::kChorus, false}, {K::kChorus, true}};
       extra = {{{K::kVerse, false}, {K::kVerse, true}},
                {{K::kChorus, false}, {K::kChorus, true}},
                {{K::kBridge, false}, {K::kBridge, true}},
@@ -594,14 +624,10 @@ std::vector<Part> Structure(const SongPlan& plan, double patternSeconds) {
 
 LoopShape LeadSpec(Lead lead) {
   switch (lead) {
-    case Lead::kSaw:
-      return {Wave::kSaw, 3, 5000, 1, 0, 0.5};
-    case Lead::kSquare:
-      return {Wave::kPulse25, 2, 6000, 1, 0, 0.5};
-    case Lead::kSoft:
-      return {Wave::kTriangle, 2, 3000, 1, 0.3, 0.5};
-    case Lead::kBrass:
-      return {Wave::kSaw, 2, 2200, 1, 0, 0.5};
+    case Lead::kSaw: return {Wave::kSaw, 3, 5000, 1, 0, 0.5};
+    case Lead::kSquare: return {Wave::kPulse25, 2, 6000, 1, 0, 0.5};
+    case Lead::kSoft: return {Wave::kTriangle, 2, 3000, 1, 0.3, 0.5};
+    case Lead::kBrass: return {Wave::kSaw, 2, 2200, 1, 0, 0.5};
   }
   return {};
 }
@@ -617,12 +643,14 @@ std::vector<Voice> MakeVoices(const SongPlan& p, bool mod) {
   const int toneRate = mod ? static_cast<int>(std::lround(kModMelodicRate)) : 22050;
   // Pitches the loops are built at: near the middle of each part's range (for 4-channel
   // modules, one octave above what ProTracker's C-1 must play).
-  const double bassRoot = mod ? 36 : 40, leadRoot = mod ? 60 : 72, arpRoot = mod ? 60 : 72, padRoot = mod ? 60 : 64;
+  const double bassRoot = mod ? 36 : 40, leadRoot = mod ? 60 : 72, arpRoot = mod ? 60 : 72,
+               padRoot = mod ? 60 : 64;
   uint64_t s = p.seed * 1000;
   std::vector<Voice> v(kInsts);
   bool calm = p.mood == Mood::kCalm;
   v[kKickI] = Kick(drumRate, calm ? 120 : 165, calm ? 45 : 48, calm ? 0.14 : 0.17, s + 1);
-  v[kSnareI] = Snare(drumRate, p.mood == Mood::kTriumphant ? 200 : 180, p.drums == Drums::kMarch ? 0.8 : 0.5, s + 2);
+  v[kSnareI] = Snare(drumRate, p.mood == Mood::kTriumphant ? 200 : 180,
+                     p.drums == Drums::kMarch ? 0.8 : 0.5, s + 2);
   v[kClapI] = Clap(drumRate, s + 3);
   v[kHatClosedI] = HiHat(drumRate, 0.03, s + 4);
   v[kHatOpenI] = HiHat(drumRate, 0.16, s + 5);
@@ -633,9 +661,10 @@ std::vector<Voice> MakeVoices(const SongPlan& p, bool mod) {
     v[kArpI] = Bell("bell", toneRate, arpRoot, mod ? 0.8 : 1.4, 1.6);
   else
     v[kArpI] = LoopVoice("arp", toneRate, arpRoot, {Wave::kSquare, 1, 3500, 1, 0, 0.25}, s + 9);
-  v[kPadI] = LoopVoice(
-      "pad", toneRate, padRoot,
-      {calm || p.mood == Mood::kTriumphant ? Wave::kVocal : Wave::kSaw, 4, 1800, 2, 0, mod ? 0.5 : 1.0}, s + 10);
+  v[kPadI] = LoopVoice("pad", toneRate, padRoot,
+                       {calm || p.mood == Mood::kTriumphant ? Wave::kVocal : Wave::kSaw, 4, 1800, 2,
+                        0, mod ? 0.5 : 1.0},
+                       s + 10);
   return v;
 }
 
@@ -648,28 +677,17 @@ uint8_t InstVolume(Inst i, bool mod) {
   if (mod && i == kPadI) return 30;
   if (mod) return static_cast<uint8_t>(InstVolume(i, false) * 3 / 4);
   switch (i) {
-    case kKickI:
-      return 64;
-    case kSnareI:
-      return 56;
-    case kClapI:
-      return 52;
-    case kHatClosedI:
-      return 40;
-    case kHatOpenI:
-      return 36;
-    case kCrashI:
-      return 40;
-    case kBassI:
-      return 50;
-    case kLeadI:
-      return 44;
-    case kArpI:
-      return 30;
-    case kPadI:
-      return 26;
-    case kInsts:
-      break;
+    case kKickI: return 64;
+    case kSnareI: return 56;
+    case kClapI: return 52;
+    case kHatClosedI: return 40;
+    case kHatOpenI: return 36;
+    case kCrashI: return 40;
+    case kBassI: return 50;
+    case kLeadI: return 44;
+    case kArpI: return 30;
+    case kPadI: return 26;
+    case kInsts: break;
   }
   return 48;
 }
@@ -716,10 +734,10 @@ tracker::XmInstrument XmInstrumentFor(Inst i, const Voice& v) {
       ins.volume.sustain = 3;
       ins.fadeout = 500;
       break;
-    default:
-      break;  // drums: one-shot samples, no envelope
+    default: break;  // drums: one-shot samples, no envelope
   }
-  static constexpr std::array<uint8_t, kInsts> kPan = {128, 120, 136, 156, 160, 150, 128, 128, 100, 128};
+  static constexpr std::array<uint8_t, kInsts> kPan = {128, 120, 136, 156, 160,
+                                                       150, 128, 128, 100, 128};
   ins.samples[0].panning = kPan[static_cast<size_t>(i)];
   return ins;
 }
@@ -763,7 +781,8 @@ int ModNoteIndex(int midi, int base) {
   return idx;
 }
 
-tracker::ModPattern ToModPattern(const Section& sec, const ModKit& kit, bool chipChords, bool setTempo, int bpm) {
+tracker::ModPattern ToModPattern(const Section& sec, const ModKit& kit, bool chipChords,
+                                 bool setTempo, int bpm) {
   tracker::ModPattern p;
   auto put = [&](int row, int ch, const Ev& e, uint8_t effect, uint8_t param) {
     tracker::ModCell& c = p.At(row, ch);
@@ -871,7 +890,8 @@ ComposedModule Compose(const SongPlan& plan) {
     m.order = order;
     for (const Section& s : sections) m.patterns.push_back(ToXmPattern(s));
     for (int i = 0; i < kInsts; ++i)
-      m.instruments.push_back(XmInstrumentFor(static_cast<Inst>(i), voices[static_cast<size_t>(i)]));
+      m.instruments.push_back(
+          XmInstrumentFor(static_cast<Inst>(i), voices[static_cast<size_t>(i)]));
     out.bytes = tracker::WriteXm(m);
     out.channels = kXmChannels;
   } else {
@@ -880,7 +900,8 @@ ComposedModule Compose(const SongPlan& plan) {
     ModKit kit;
     for (int i = 0; i < kInsts; ++i) {
       int base = 0;
-      m.samples.push_back(ToModSample(voices[static_cast<size_t>(i)], InstVolume(static_cast<Inst>(i), true), base));
+      m.samples.push_back(ToModSample(voices[static_cast<size_t>(i)],
+                                      InstVolume(static_cast<Inst>(i), true), base));
       kit.base[static_cast<size_t>(i)] = base;
     }
     m.order = order;

@@ -40,32 +40,20 @@ std::array<Osc, 6> MetalBank() {
 
 double HarmonicAmp(Wave w, int h, double hz) {
   switch (w) {
-    case Wave::kSaw:
-      return 1.0 / h;
-    case Wave::kSquare:
-      return h % 2 ? 1.0 / h : 0.0;
-    case Wave::kPulse25:
-      return std::sin(kPi * h * 0.25) / h;
-    case Wave::kTriangle:
-      return h % 2 ? ((h / 2) % 2 ? -1.0 : 1.0) / (double(h) * h) : 0.0;
-    case Wave::kSine:
-      return h == 1 ? 1.0 : 0.0;
+    case Wave::kSaw: return 1.0 / h;
+    case Wave::kSquare: return h % 2 ? 1.0 / h : 0.0;
+    case Wave::kPulse25: return std::sin(kPi * h * 0.25) / h;
+    case Wave::kTriangle: return h % 2 ? ((h / 2) % 2 ? -1.0 : 1.0) / (double(h) * h) : 0.0;
+    case Wave::kSine: return h == 1 ? 1.0 : 0.0;
     case Wave::kOrgan: {
       switch (h) {
-        case 1:
-          return 1.0;
-        case 2:
-          return 0.7;
-        case 3:
-          return 0.45;
-        case 4:
-          return 0.3;
-        case 6:
-          return 0.15;
-        case 8:
-          return 0.12;
-        default:
-          return 0.0;
+        case 1: return 1.0;
+        case 2: return 0.7;
+        case 3: return 0.45;
+        case 4: return 0.3;
+        case 6: return 0.15;
+        case 8: return 0.12;
+        default: return 0.0;
       }
     }
     case Wave::kVocal: {
@@ -106,10 +94,12 @@ Voice Snare(int rate, double toneHz, double snap, uint64_t seed) {
   bp.BandPass(3500, 0.6, rate);
   hp.HighPass(1800, 0.7, rate);
   Voice v = OneShot("snare", rate, 0.34, [&](double t) {
-    double tone = a.Next(toneHz * (1 + 0.3 * std::exp(-t / 0.01)), rate) * std::exp(-t / 0.055) * 0.6 +
-                  b.Next(toneHz * 1.83, rate) * std::exp(-t / 0.035) * 0.3;
+    double tone =
+        a.Next(toneHz * (1 + 0.3 * std::exp(-t / 0.01)), rate) * std::exp(-t / 0.055) * 0.6 +
+        b.Next(toneHz * 1.83, rate) * std::exp(-t / 0.035) * 0.3;
     double w = nz.White();
-    double rattle = (bp.Process(w) * 0.8 + hp.Process(w) * 0.5) * AttackDecay(t, 0.001, 0.06 + 0.09 * snap);
+    double rattle =
+        (bp.Process(w) * 0.8 + hp.Process(w) * 0.5) * AttackDecay(t, 0.001, 0.06 + 0.09 * snap);
     return std::tanh((tone + rattle * 1.4) * 1.3) * AttackRelease(t, 0, 0.34, 0.03);
   });
   NormalizeMono(v.pcm, 0.98);
@@ -122,7 +112,8 @@ Voice Clap(int rate, uint64_t seed) {
   bp.BandPass(1300, 1.1, rate);
   Voice v = OneShot("clap", rate, 0.32, [&](double t) {
     double env = 0;
-    for (double at : {0.0, 0.011, 0.023}) env = std::max(env, t >= at ? std::exp(-(t - at) / 0.004) : 0.0);
+    for (double at : {0.0, 0.011, 0.023})
+      env = std::max(env, t >= at ? std::exp(-(t - at) / 0.004) : 0.0);
     env = std::max(env, t >= 0.034 ? std::exp(-(t - 0.034) / 0.085) * 0.8 : 0.0);
     return bp.Process(nz.White()) * env * AttackRelease(t, 0, 0.32, 0.03);
   });
@@ -163,7 +154,8 @@ Voice Crash(int rate, uint64_t seed) {
   return v;
 }
 
-Voice LoopVoice(const std::string& name, int rate, double rootMidi, const LoopShape& shape, uint64_t seed) {
+Voice LoopVoice(const std::string& name, int rate, double rootMidi, const LoopShape& shape,
+                uint64_t seed) {
   // The loop holds whole cycles of every layer, so it repeats without a seam; the layers
   // differ by one cycle per loop and so beat once per loop.
   size_t length = Samples(shape.seconds, rate) & ~size_t(1);  // even, as MOD loops need
@@ -207,7 +199,8 @@ Voice Bell(const std::string& name, int rate, double rootMidi, double seconds, d
   Voice v = OneShot(name, rate, seconds, [&](double t) {
     double index = brightness * std::exp(-t / 0.45);
     double x = std::sin(kTwoPi * f * t + index * std::sin(kTwoPi * f * t));
-    double tine = 7.0 * f < 0.45 * rate ? std::sin(kTwoPi * 7.0 * f * t) * std::exp(-t / 0.025) * 0.25 : 0.0;
+    double tine =
+        7.0 * f < 0.45 * rate ? std::sin(kTwoPi * 7.0 * f * t) * std::exp(-t / 0.025) * 0.25 : 0.0;
     return (x + tine) * AttackDecay(t, 0.002, seconds * 0.35) * AttackRelease(t, 0, seconds, 0.1);
   });
   NormalizeMono(v.pcm, 0.98);
@@ -220,7 +213,8 @@ tracker::XmSample ToXmSample(const Voice& v, uint8_t volume) {
   s.name = v.name;
   s.sixteenBit = true;
   s.data.reserve(v.pcm.size());
-  for (float x : v.pcm) s.data.push_back(static_cast<int16_t>(std::clamp(std::lround(x * 32767.0), -32768L, 32767L)));
+  for (float x : v.pcm)
+    s.data.push_back(static_cast<int16_t>(std::clamp(std::lround(x * 32767.0), -32768L, 32767L)));
   if (v.loopLength > 0) {
     s.loop = tracker::Loop::kForward;
     s.loopStart = static_cast<uint32_t>(v.loopStart);
@@ -240,7 +234,8 @@ tracker::ModSample ToModSample(const Voice& v, uint8_t volume, int& baseMidi) {
   s.name = v.name;
   s.volume = volume;
   s.data.reserve(v.pcm.size() + 2);
-  for (float x : v.pcm) s.data.push_back(static_cast<int8_t>(std::clamp(std::lround(x * 127.0), -128L, 127L)));
+  for (float x : v.pcm)
+    s.data.push_back(static_cast<int8_t>(std::clamp(std::lround(x * 127.0), -128L, 127L)));
   if (v.loopLength > 0) {
     s.loopStart = static_cast<uint32_t>(v.loopStart);
     s.loopLength = static_cast<uint32_t>(v.loopLength);

@@ -37,7 +37,8 @@ struct LoopShape {
   double subLevel = 0;     // extra fundamental for weight
   double seconds = 0.5;    // loop length; layers beat once per loop
 };
-Voice LoopVoice(const std::string& name, int rate, double rootMidi, const LoopShape& shape, uint64_t seed);
+Voice LoopVoice(const std::string& name, int rate, double rootMidi, const LoopShape& shape,
+                uint64_t seed);
 // An FM electric piano / bell, decaying, not looped.
 Voice Bell(const std::string& name, int rate, double rootMidi, double seconds, double brightness);
 

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
     // The music table: slot, file name, fade-in, fade-out and play time (seconds from
     // the start to the start of the fade-out, so the fade ends before the module does).
     std::string table;
-    std::printf("%-12s %4s %5s %6s %8s %8s %6s %6s %5s\n", "module", "chan", "pats", "orders", "seconds", "bytes",
-                "fadein", "fadeout", "play");
+    std::printf("%-12s %4s %5s %6s %8s %8s %6s %6s %5s\n", "module", "chan", "pats", "orders",
+                "seconds", "bytes", "fadein", "fadeout", "play");
     int slot = 0;
     for (const SongPlan& plan : Songs()) {
       ComposedModule m = Compose(plan);
@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
       if (play < 1) throw std::runtime_error(plan.file + " is too short for its fade-out");
       table += std::to_string(slot) + "\n" + plan.file + "\n" + std::to_string(plan.fadeIn) + "\n" +
                std::to_string(plan.fadeOut) + "\n" + std::to_string(play) + "\n";
-      std::printf("%-12s %4d %5d %6d %8.1f %8zu %6d %7d %5d\n", plan.file.c_str(), m.channels, m.patterns, m.orders,
-                  m.seconds, m.bytes.size(), plan.fadeIn, plan.fadeOut, play);
+      std::printf("%-12s %4d %5d %6d %8.1f %8zu %6d %7d %5d\n", plan.file.c_str(), m.channels,
+                  m.patterns, m.orders, m.seconds, m.bytes.size(), plan.fadeIn, plan.fadeOut, play);
       ++slot;
     }
     WriteFile(stage / "dat" / "music.dat", table.data(), table.size());

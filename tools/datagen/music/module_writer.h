@@ -24,15 +24,20 @@ struct XmCell {
   uint8_t volume = 0;      // volume column: 0 none, 0x10..0x50 set volume 0..64, others effects
   uint8_t effect = 0;
   uint8_t param = 0;
-  bool Empty() const { return note == 0 && instrument == 0 && volume == 0 && effect == 0 && param == 0; }
+  bool Empty() const {
+    return note == 0 && instrument == 0 && volume == 0 && effect == 0 && param == 0;
+  }
 };
 
 struct XmPattern {
   int rows = 64;
   std::vector<XmCell> cells;  // rows x channels, row-major
   XmPattern() = default;
-  XmPattern(int rowCount, int channels) : rows(rowCount), cells(static_cast<size_t>(rowCount * channels)) {}
-  XmCell& At(int row, int channel, int channels) { return cells.at(static_cast<size_t>(row * channels + channel)); }
+  XmPattern(int rowCount, int channels)
+      : rows(rowCount), cells(static_cast<size_t>(rowCount * channels)) {}
+  XmCell& At(int row, int channel, int channels) {
+    return cells.at(static_cast<size_t>(row * channels + channel));
+  }
 };
 
 enum class Loop : uint8_t { kNone = 0, kForward = 1, kPingPong = 2 };
@@ -95,8 +100,10 @@ inline void PutBe16(std::vector<uint8_t>& out, unsigned v) {
   Put8(out, v & 0xFF);
 }
 // A fixed-width text field, padded; longer text is an error, not silently cut.
-inline void PutText(std::vector<uint8_t>& out, const std::string& s, size_t width, const char* field, uint8_t pad = 0) {
-  if (s.size() > width) Fail(std::string(field) + " \"" + s + "\" is longer than " + std::to_string(width));
+inline void PutText(std::vector<uint8_t>& out, const std::string& s, size_t width,
+                    const char* field, uint8_t pad = 0) {
+  if (s.size() > width)
+    Fail(std::string(field) + " \"" + s + "\" is longer than " + std::to_string(width));
   for (size_t i = 0; i < width; ++i) Put8(out, i < s.size() ? static_cast<uint8_t>(s[i]) : pad);
 }
 inline void PutEnvelope(std::vector<uint8_t>& out, const XmEnvelope& e, const std::string& who) {
@@ -104,7 +111,8 @@ inline void PutEnvelope(std::vector<uint8_t>& out, const XmEnvelope& e, const st
   for (size_t i = 0; i < 12; ++i) {
     auto p = i < e.points.size() ? e.points[i] : std::pair<uint16_t, uint16_t>{0, 0};
     if (p.second > 64) Fail(who + ": envelope value above 64");
-    if (i > 0 && i < e.points.size() && p.first <= e.points[i - 1].first) Fail(who + ": envelope ticks must rise");
+    if (i > 0 && i < e.points.size() && p.first <= e.points[i - 1].first)
+      Fail(who + ": envelope ticks must rise");
     PutLe16(out, p.first);
     PutLe16(out, p.second);
   }
@@ -126,8 +134,9 @@ inline uint8_t PointIndex(int i, const XmEnvelope& e, const std::string& who) {
 inline std::vector<uint8_t> PackXmPattern(const XmPattern& p) {
   std::vector<uint8_t> out;
   for (const XmCell& c : p.cells) {
-    uint8_t mask = static_cast<uint8_t>((c.note ? 1 : 0) | (c.instrument ? 2 : 0) | (c.volume ? 4 : 0) |
-                                        (c.effect ? 8 : 0) | (c.param ? 16 : 0));
+    uint8_t mask =
+        static_cast<uint8_t>((c.note ? 1 : 0) | (c.instrument ? 2 : 0) | (c.volume ? 4 : 0) |
+                             (c.effect ? 8 : 0) | (c.param ? 16 : 0));
     if (mask == 0x1F) {
       for (uint8_t b : {c.note, c.instrument, c.volume, c.effect, c.param}) out.push_back(b);
       continue;
@@ -147,7 +156,8 @@ inline std::vector<uint8_t> WriteXm(const XmModule& m) {
   if (m.channels < 2 || m.channels > 32) Fail("XM channel count must be 2..32");
   if (m.order.empty() || m.order.size() > 256) Fail("XM order list must have 1..256 entries");
   if (m.patterns.empty() || m.patterns.size() > 256) Fail("XM pattern count must be 1..256");
-  if (m.instruments.empty() || m.instruments.size() > 128) Fail("XM instrument count must be 1..128");
+  if (m.instruments.empty() || m.instruments.size() > 128)
+    Fail("XM instrument count must be 1..128");
   if (m.speed < 1 || m.speed > 31) Fail("XM speed must be 1..31");
   if (m.bpm < 32 || m.bpm > 255) Fail("XM BPM must be 32..255");
   if (m.restart >= m.order.size()) Fail("XM restart position outside the order list");
@@ -175,13 +185,15 @@ inline std::vector<uint8_t> WriteXm(const XmModule& m) {
 
   for (size_t pi = 0; pi < m.patterns.size(); ++pi) {
     const XmPattern& p = m.patterns[pi];
-    if (p.rows < 1 || p.rows > 256) Fail("XM pattern " + std::to_string(pi) + " must have 1..256 rows");
+    if (p.rows < 1 || p.rows > 256)
+      Fail("XM pattern " + std::to_string(pi) + " must have 1..256 rows");
     if (p.cells.size() != static_cast<size_t>(p.rows * m.channels))
       Fail("XM pattern " + std::to_string(pi) + " has the wrong number of cells");
     for (const XmCell& c : p.cells) {
       if (c.note > kXmKeyOff) Fail("XM pattern " + std::to_string(pi) + ": note above 97");
       if (c.instrument > m.instruments.size())
-        Fail("XM pattern " + std::to_string(pi) + ": instrument " + std::to_string(c.instrument) + " does not exist");
+        Fail("XM pattern " + std::to_string(pi) + ": instrument " + std::to_string(c.instrument) +
+             " does not exist");
     }
     std::vector<uint8_t> packed = PackXmPattern(p);
     PutLe32(out, 9);  // pattern header length
@@ -227,7 +239,8 @@ inline std::vector<uint8_t> WriteXm(const XmModule& m) {
       const uint32_t bytesPer = s.sixteenBit ? 2 : 1;
       const uint32_t frames = static_cast<uint32_t>(s.data.size());
       if (s.volume > 64) Fail(who + ": sample volume above 64");
-      if (s.loop != Loop::kNone && (s.loopLength == 0 || uint64_t(s.loopStart) + s.loopLength > frames))
+      if (s.loop != Loop::kNone &&
+          (s.loopLength == 0 || uint64_t(s.loopStart) + s.loopLength > frames))
         Fail(who + ": sample loop outside the sample");
       if (!s.sixteenBit)
         for (int16_t v : s.data)
@@ -247,7 +260,8 @@ inline std::vector<uint8_t> WriteXm(const XmModule& m) {
     for (const XmSample& s : ins.samples) {
       int16_t prev = 0;
       for (int16_t v : s.data) {
-        int16_t delta = static_cast<int16_t>(static_cast<uint16_t>(v) - static_cast<uint16_t>(prev));
+        int16_t delta =
+            static_cast<int16_t>(static_cast<uint16_t>(v) - static_cast<uint16_t>(prev));
         if (s.sixteenBit)
           PutLe16(out, static_cast<uint16_t>(delta));
         else
@@ -266,9 +280,10 @@ constexpr int kModRows = 64;
 
 // ProTracker's periods at finetune 0, for C-1 .. B-3 (note index 0..35).
 inline uint16_t ModPeriod(int noteIndex) {
-  static constexpr std::array<uint16_t, 36> kPeriods = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,  //
-                                                        428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,  //
-                                                        214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+  static constexpr std::array<uint16_t, 36> kPeriods = {
+      856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,  //
+      428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,  //
+      214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
   if (noteIndex < 0 || noteIndex >= 36) detail::Fail("MOD note index must be 0..35");
   return kPeriods[static_cast<size_t>(noteIndex)];
 }
@@ -282,7 +297,9 @@ struct ModCell {
 
 struct ModPattern {
   std::array<ModCell, kModRows * kModChannels> cells{};
-  ModCell& At(int row, int channel) { return cells.at(static_cast<size_t>(row * kModChannels + channel)); }
+  ModCell& At(int row, int channel) {
+    return cells.at(static_cast<size_t>(row * kModChannels + channel));
+  }
 };
 
 struct ModSample {
@@ -320,7 +337,8 @@ inline std::vector<uint8_t> WriteMod(const ModModule& m) {
   for (size_t i = 0; i < 31; ++i) {
     ModSample s = i < m.samples.size() ? m.samples[i] : ModSample{};
     const std::string who = "MOD sample " + std::to_string(i + 1);
-    if (s.data.size() % 2 || s.data.size() > 131070) Fail(who + ": length must be even and at most 131070");
+    if (s.data.size() % 2 || s.data.size() > 131070)
+      Fail(who + ": length must be even and at most 131070");
     if (s.finetune < -8 || s.finetune > 7) Fail(who + ": finetune must be -8..7");
     if (s.volume > 64) Fail(who + ": volume above 64");
     if (s.loopStart % 2 || s.loopLength % 2 || uint64_t(s.loopStart) + s.loopLength > s.data.size())
@@ -339,8 +357,10 @@ inline std::vector<uint8_t> WriteMod(const ModModule& m) {
   for (size_t pi = 0; pi < m.patterns.size(); ++pi) {
     for (const ModCell& c : m.patterns[pi].cells) {
       if (c.sample > 31 || (c.sample > m.samples.size()))
-        Fail("MOD pattern " + std::to_string(pi) + ": sample " + std::to_string(c.sample) + " does not exist");
-      if (c.period > 0xFFF || c.effect > 15) Fail("MOD pattern " + std::to_string(pi) + ": bad period or effect");
+        Fail("MOD pattern " + std::to_string(pi) + ": sample " + std::to_string(c.sample) +
+             " does not exist");
+      if (c.period > 0xFFF || c.effect > 15)
+        Fail("MOD pattern " + std::to_string(pi) + ": bad period or effect");
       Put8(out, (c.sample & 0xF0) | (c.period >> 8));
       Put8(out, c.period & 0xFF);
       Put8(out, static_cast<unsigned>((c.sample & 0x0F) << 4) | c.effect);

@@ -26,12 +26,8 @@ double Osc::Next(double hz, int rate) {
   double t = phase_;
   double out = 0.0;
   switch (shape_) {
-    case kSine:
-      out = std::sin(kTwoPi * t);
-      break;
-    case kSaw:
-      out = 2.0 * t - 1.0 - PolyBlep(t, dt);
-      break;
+    case kSine: out = std::sin(kTwoPi * t); break;
+    case kSaw: out = 2.0 * t - 1.0 - PolyBlep(t, dt); break;
     case kSquare: {
       out = t < width_ ? 1.0 : -1.0;
       out += PolyBlep(t, dt);
@@ -100,8 +96,9 @@ void Biquad::LowShelf(double hz, double gainDb, int rate) {
   double w = kTwoPi * std::clamp(hz, 5.0, rate * 0.49) / rate;
   double c = std::cos(w), alpha = std::sin(w) / 2.0 * std::sqrt(2.0);
   double sa = 2 * std::sqrt(a) * alpha;
-  Set(a * ((a + 1) - (a - 1) * c + sa), 2 * a * ((a - 1) - (a + 1) * c), a * ((a + 1) - (a - 1) * c - sa),
-      (a + 1) + (a - 1) * c + sa, -2 * ((a - 1) + (a + 1) * c), (a + 1) + (a - 1) * c - sa);
+  Set(a * ((a + 1) - (a - 1) * c + sa), 2 * a * ((a - 1) - (a + 1) * c),
+      a * ((a + 1) - (a - 1) * c - sa), (a + 1) + (a - 1) * c + sa, -2 * ((a - 1) + (a + 1) * c),
+      (a + 1) + (a - 1) * c - sa);
 }
 
 void Biquad::HighShelf(double hz, double gainDb, int rate) {
@@ -109,8 +106,9 @@ void Biquad::HighShelf(double hz, double gainDb, int rate) {
   double w = kTwoPi * std::clamp(hz, 5.0, rate * 0.49) / rate;
   double c = std::cos(w), alpha = std::sin(w) / 2.0 * std::sqrt(2.0);
   double sa = 2 * std::sqrt(a) * alpha;
-  Set(a * ((a + 1) + (a - 1) * c + sa), -2 * a * ((a - 1) + (a + 1) * c), a * ((a + 1) + (a - 1) * c - sa),
-      (a + 1) - (a - 1) * c + sa, 2 * ((a - 1) - (a + 1) * c), (a + 1) - (a - 1) * c - sa);
+  Set(a * ((a + 1) + (a - 1) * c + sa), -2 * a * ((a - 1) + (a + 1) * c),
+      a * ((a + 1) + (a - 1) * c - sa), (a + 1) - (a - 1) * c + sa, 2 * ((a - 1) - (a + 1) * c),
+      (a + 1) - (a - 1) * c - sa);
 }
 
 void Biquad::AllPass(double hz, double q, int rate) {
@@ -153,7 +151,8 @@ void Fade(Stereo& s, double inSeconds, double outSeconds) {
 
 double Peak(const Stereo& s) {
   double p = 0;
-  for (size_t i = 0; i < s.size(); ++i) p = std::max({p, double(std::fabs(s.l[i])), double(std::fabs(s.r[i]))});
+  for (size_t i = 0; i < s.size(); ++i)
+    p = std::max({p, double(std::fabs(s.l[i])), double(std::fabs(s.r[i]))});
   return p;
 }
 
@@ -192,7 +191,8 @@ void Trim(Mono& m, double threshold, double padStart, double padEnd) {
   m = Mono(m.begin() + static_cast<std::ptrdiff_t>(a), m.begin() + static_cast<std::ptrdiff_t>(b));
 }
 
-void Compress(Stereo& s, double thresholdDb, double ratio, double attackMs, double releaseMs, double makeupDb) {
+void Compress(Stereo& s, double thresholdDb, double ratio, double attackMs, double releaseMs,
+              double makeupDb) {
   double att = std::exp(-1.0 / (attackMs * 0.001 * kRate));
   double rel = std::exp(-1.0 / (releaseMs * 0.001 * kRate));
   double env = 0.0, makeup = DbToGain(makeupDb);

@@ -43,7 +43,9 @@ class Rng {
   double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
   double Bipolar() { return Unit() * 2.0 - 1.0; }
   double Range(double a, double b) { return a + (b - a) * Unit(); }
-  int Below(int n) { return n <= 0 ? 0 : static_cast<int>((Next() >> 11) % static_cast<uint64_t>(n)); }
+  int Below(int n) {
+    return n <= 0 ? 0 : static_cast<int>((Next() >> 11) % static_cast<uint64_t>(n));
+  }
   bool Chance(double p) { return Unit() < p; }
 
  private:
@@ -138,7 +140,9 @@ inline double AttackRelease(double t, double attack, double length, double relea
   return a * r;
 }
 // Exponential glide from a to b with time constant tau.
-inline double Glide(double t, double a, double b, double tau) { return b + (a - b) * std::exp(-t / tau); }
+inline double Glide(double t, double a, double b, double tau) {
+  return b + (a - b) * std::exp(-t / tau);
+}
 // Geometric sweep from a to b over `length` seconds (held after).
 inline double Sweep(double t, double a, double b, double length) {
   double u = t <= 0 ? 0 : (t >= length ? 1 : t / length);
@@ -162,7 +166,8 @@ void Saturate(Mono& m, double drive);
 void Trim(Mono& m, double threshold, double padStart, double padEnd);
 
 // Feed-forward compressor on the stereo-linked level (threshold in dBFS).
-void Compress(Stereo& s, double thresholdDb, double ratio, double attackMs, double releaseMs, double makeupDb);
+void Compress(Stereo& s, double thresholdDb, double ratio, double attackMs, double releaseMs,
+              double makeupDb);
 // Stereo feedback echo; `pingPong` alternates the repeats between the sides.
 void Echo(Stereo& s, double delaySeconds, double feedback, double wet, bool pingPong, double tail);
 // Chorus: two modulated delayed copies, one each side.

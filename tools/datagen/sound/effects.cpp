@@ -19,14 +19,15 @@ Stereo Centre(const Mono& m) { return Pan(m, 0.0); }
 // ---- shared building blocks ----------------------------------------------------------
 
 // A short percussive tone: oscillator with a pitch glide and an exponential decay.
-Mono Blip(Osc::Shape shape, double fromHz, double toHz, double glideTau, double length, double decayTau,
-          double cutoff = 8000) {
+Mono Blip(Osc::Shape shape, double fromHz, double toHz, double glideTau, double length,
+          double decayTau, double cutoff = 8000) {
   Osc o(shape, 0.0, 0.3);
   Biquad lp;
   lp.LowPass(cutoff, 0.707);
   return Render(length, [&](double t) {
     double f = Glide(t, fromHz, toHz, glideTau);
-    return lp.Process(o.Next(f)) * AttackDecay(t, 0.002, decayTau) * AttackRelease(t, 0, length, 0.01);
+    return lp.Process(o.Next(f)) * AttackDecay(t, 0.002, decayTau) *
+           AttackRelease(t, 0, length, 0.01);
   });
 }
 
@@ -61,9 +62,10 @@ Stereo MakeBlast(const Blast& b) {
       double body = lp2.Process(lp.Process(w)) * AttackDecay(t, 0.003, b.bodyTau);
       // The rumble swells and breathes with a slow random amplitude wobble.
       am = am * 0.9995 + slow.White() * 0.0005 * 40;
-      double rumble =
-          rumbleLp.Process(nz.Brown()) * AttackDecay(t, 0.06, b.rumbleTau) * (1.0 + 0.5 * am) * b.rumble * 3.0;
-      double th = thump.Next(Glide(t, b.thumpFrom, b.thumpTo, 0.09)) * AttackDecay(t, 0.001, b.thumpTau) * b.thump;
+      double rumble = rumbleLp.Process(nz.Brown()) * AttackDecay(t, 0.06, b.rumbleTau) *
+                      (1.0 + 0.5 * am) * b.rumble * 3.0;
+      double th = thump.Next(Glide(t, b.thumpFrom, b.thumpTo, 0.09)) *
+                  AttackDecay(t, 0.001, b.thumpTau) * b.thump;
       double x = crack + body * 1.6 + rumble + th;
       return std::tanh(x * b.drive) / b.drive * AttackRelease(t, 0, b.length, b.length * 0.25);
     });
@@ -94,7 +96,8 @@ Stereo Key() {
   Noise nz(12);
   Biquad wood;
   wood.BandPass(1900, 6);
-  Mono m = Render(0.03, [&](double t) { return wood.Process(nz.White()) * std::exp(-t / 0.004) * 3.0; });
+  Mono m =
+      Render(0.03, [&](double t) { return wood.Process(nz.White()) * std::exp(-t / 0.004) * 3.0; });
   Mono chirp = Blip(Osc::kSquare, 880, 1760, 0.02, 0.09, 0.03, 5000);
   Mix(m, chirp, 0.35, Samples(0.025));
   return Centre(m);
@@ -156,7 +159,8 @@ Stereo Crowd() {
     Noise nz(9000 + c);
     Biquad bp;
     bp.BandPass(rng.Range(900, 2400), 1.4);
-    Mono clap = Render(0.05, [&](double t) { return bp.Process(nz.White()) * std::exp(-t / 0.009); });
+    Mono clap =
+        Render(0.05, [&](double t) { return bp.Process(nz.White()) * std::exp(-t / 0.009); });
     Mix(out, Pan(clap, rng.Bipolar()), rng.Range(0.15, 0.45), Samples(t0));
   }
   // Whistles gliding up and down.
@@ -286,7 +290,8 @@ Stereo Viruses() {
   for (size_t i = 0; i < out.size(); ++i) {
     double t = double(i) / kRate;
     res.BandPass(350 + 250 * std::sin(kTwoPi * 9 * t) + 150 * std::sin(kTwoPi * 3.3 * t), 7);
-    float bub = static_cast<float>(res.Process(nz.White()) * AttackRelease(t, 0.05, len, 0.3) * 1.2);
+    float bub =
+        static_cast<float>(res.Process(nz.White()) * AttackRelease(t, 0.05, len, 0.3) * 1.2);
     out.l[i] += bub;
     out.r[i] += bub;
   }
@@ -341,7 +346,8 @@ Stereo Erekcia() {
   Biquad lp;
   lp.LowPass(6000, 0.8);
   Mono m = Render(len, [&](double t) {
-    double rise = lp.Process(saw.Next(Sweep(t, 300, 1300, 0.08))) * AttackRelease(t, 0.003, 0.09, 0.03) * 0.5;
+    double rise =
+        lp.Process(saw.Next(Sweep(t, 300, 1300, 0.08))) * AttackRelease(t, 0.003, 0.09, 0.03) * 0.5;
     double ring = (p1.Next(1300) + 0.6 * p2.Next(1300 * 2.76) + 0.35 * p3.Next(1300 * 5.4)) *
                   AttackDecay(t - 0.06, 0.002, 0.05) * 0.35;
     return rise + ring;
@@ -427,8 +433,8 @@ Stereo Speeder() {
     double u = t / len;
     double f = Sweep(t, 85, 280, len * 0.85);
     lp.LowPass(500 + 3500 * u, 2.5);
-    double engine =
-        lp.Process(saw.Next(f) * 0.7 + sub.Next(f * 0.5) * 0.4) * (0.85 + 0.15 * std::sin(kTwoPi * f * 0.25 * t));
+    double engine = lp.Process(saw.Next(f) * 0.7 + sub.Next(f * 0.5) * 0.4) *
+                    (0.85 + 0.15 * std::sin(kTwoPi * f * 0.25 * t));
     bp.BandPass(1200 + 3000 * u, 1.5);
     double air = bp.Process(nz.White()) * u * 0.8;
     return (engine + air) * AttackRelease(t, 0.02, len, 0.1);
@@ -446,8 +452,10 @@ Stereo Pause() {
     double u = std::min(1.0, t / 0.5);
     slow = 1.0 - u * u;
     lp.LowPass(400 + 3000 * slow, 0.9);
-    double chord = lp.Process(c1.Next(440 * slow) + c2.Next(554.4 * slow) + c3.Next(659.3 * slow)) * 0.3 * slow;
-    double ice = (b1.Next(2637) + 0.6 * b2.Next(3520) + 0.4 * b3.Next(5274)) * AttackDecay(t - 0.35, 0.003, 0.18) * 0.3;
+    double chord = lp.Process(c1.Next(440 * slow) + c2.Next(554.4 * slow) + c3.Next(659.3 * slow)) *
+                   0.3 * slow;
+    double ice = (b1.Next(2637) + 0.6 * b2.Next(3520) + 0.4 * b3.Next(5274)) *
+                 AttackDecay(t - 0.35, 0.003, 0.18) * 0.3;
     return chord + ice;
   });
   Stereo s = Centre(m);
@@ -463,7 +471,8 @@ Stereo Repeller() {
   Biquad bp;
   Mono m = Render(len, [&](double t) {
     double f = Glide(t, 190, 55, 0.08);
-    double x = body.Next(f) * AttackDecay(t, 0.004, 0.14) + harm.Next(f * 2) * AttackDecay(t, 0.004, 0.05) * 0.3;
+    double x = body.Next(f) * AttackDecay(t, 0.004, 0.14) +
+               harm.Next(f * 2) * AttackDecay(t, 0.004, 0.05) * 0.3;
     bp.BandPass(Sweep(t, 400, 1800, 0.25), 1.2);
     double whoosh = bp.Process(nz.White()) * AttackDecay(t, 0.03, 0.12) * 1.2;
     return std::tanh((x + whoosh) * 1.4);
@@ -551,7 +560,8 @@ Stereo Death() {
     double crunch = lp.Process(nz.White()) * AttackDecay(t, 0.001, 0.09) * 1.6;
     double f = Sweep(t, 380, 38, len * 0.9);
     wah.LowPass(300 + 2200 * (0.5 + 0.5 * std::sin(kTwoPi * 6 * t)) * (1 - u), 5);
-    double groan = wah.Process(saw.Next(f) + saw2.Next(f * 1.02)) * AttackRelease(t, 0.02, len, 0.35) * 0.6;
+    double groan =
+        wah.Process(saw.Next(f) + saw2.Next(f * 1.02)) * AttackRelease(t, 0.02, len, 0.35) * 0.6;
     double th = thump.Next(Glide(t, 120, 45, 0.05)) * AttackDecay(t, 0.001, 0.08);
     return std::tanh((crunch + groan + th) * 2.0) * 0.8;
   });
@@ -603,7 +613,9 @@ Stereo Srdce() {
   }
   for (double at : {0.0, 0.16}) {
     Osc beat(Osc::kSine);
-    Mono b = Render(0.12, [&](double t) { return beat.Next(Glide(t, 90, 50, 0.03)) * AttackDecay(t, 0.003, 0.04); });
+    Mono b = Render(0.12, [&](double t) {
+      return beat.Next(Glide(t, 90, 50, 0.03)) * AttackDecay(t, 0.003, 0.04);
+    });
     Mix(m, b, 0.9, Samples(at));
   }
   Stereo s = Centre(m);
@@ -659,9 +671,11 @@ Stereo Digger() {
   Mono m = Render(len, [&](double t) {
     double rev = Glide(t, 45, 75, 0.15);
     lp.LowPass(900, 1.5);
-    double motor = lp.Process(saw.Next(rev) + saw2.Next(rev * 2.01) * 0.5) * (0.6 + 0.4 * piston.Next(rev / 3));
+    double motor = lp.Process(saw.Next(rev) + saw2.Next(rev * 2.01) * 0.5) *
+                   (0.6 + 0.4 * piston.Next(rev / 3));
     grind.BandPass(800 + 300 * std::sin(kTwoPi * 13 * t), 2.5);
-    double gr = grind.Process(nz.White()) * (0.6 + 0.4 * std::fabs(std::sin(kTwoPi * 17 * t))) * 1.2;
+    double gr =
+        grind.Process(nz.White()) * (0.6 + 0.4 * std::fabs(std::sin(kTwoPi * 17 * t))) * 1.2;
     return std::tanh((motor + gr) * 1.6) * AttackRelease(t, 0.05, len, 0.2);
   });
   return Centre(m);
@@ -677,7 +691,8 @@ Stereo Xonix() {
     bp.BandPass(1300 + 60 * k, 5);
     Osc th(Osc::kSine);
     Mono clack = Render(0.06, [&](double t) {
-      return bp.Process(nz.White()) * std::exp(-t / 0.008) * 2.5 + th.Next(160) * std::exp(-t / 0.015) * 0.5;
+      return bp.Process(nz.White()) * std::exp(-t / 0.008) * 2.5 +
+             th.Next(160) * std::exp(-t / 0.015) * 0.5;
     });
     Mix(m, clack, 0.8, Samples(0.045 * k));
   }
@@ -705,9 +720,10 @@ Stereo BombEaten() {
   Mono m = Render(len, [&](double t) {
     double gf = t < 0.08 ? Sweep(t, 320, 110, 0.08) : Sweep(t - 0.08, 110, 240, 0.06);
     double g = gulp.Next(gf) * AttackRelease(t, 0.005, 0.16, 0.03) * 0.9;
-    double fizz =
-        hp.Process(nz.White()) * (0.6 + 0.4 * std::sin(kTwoPi * 23 * t)) * AttackRelease(t - 0.15, 0.02, 0.6, 0.2);
-    double omen = lp.Process(low.Next(MidiToHz(38))) * AttackRelease(t - 0.12, 0.05, 0.63, 0.25) * 0.7;
+    double fizz = hp.Process(nz.White()) * (0.6 + 0.4 * std::sin(kTwoPi * 23 * t)) *
+                  AttackRelease(t - 0.15, 0.02, 0.6, 0.2);
+    double omen =
+        lp.Process(low.Next(MidiToHz(38))) * AttackRelease(t - 0.12, 0.05, 0.63, 0.25) * 0.7;
     return g + fizz * 0.5 + omen;
   });
   return Centre(m);

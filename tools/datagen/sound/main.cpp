@@ -57,19 +57,22 @@ int main(int argc, char** argv) {
     fs::create_directories(dat);
 
     std::vector<Written> written;
-    for (const EffectRecipe& e : Effects()) written.push_back(Encode(snd, e.file, e.make(), e.peak, true));
+    for (const EffectRecipe& e : Effects())
+      written.push_back(Encode(snd, e.file, e.make(), e.peak, true));
     // Announcements peak at -1 dBFS: they must be heard over the play.
     for (const AnnouncementLine& s : Announcements())
       written.push_back(Encode(snd, s.file, SpeakAnnouncement(s), 0.89, false));
 
     // The sound table: a slot line and a file-name line per sound, each sound its own slot.
     std::string table;
-    for (size_t i = 0; i < written.size(); ++i) table += std::to_string(i) + "\n" + written[i].file + "\n";
+    for (size_t i = 0; i < written.size(); ++i)
+      table += std::to_string(i) + "\n" + written[i].file + "\n";
     WriteFile(dat / "sounds.dat", table.data(), table.size());
 
     std::printf("%-18s %8s %8s %8s %8s\n", "sound", "seconds", "peak", "rms", "bytes");
     for (const Written& w : written)
-      std::printf("%-18s %8.3f %8.3f %8.3f %8zu\n", w.file.c_str(), w.seconds, w.peak, w.rms, w.bytes);
+      std::printf("%-18s %8.3f %8.3f %8.3f %8zu\n", w.file.c_str(), w.seconds, w.peak, w.rms,
+                  w.bytes);
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "datagen_sound: %s\n", e.what());

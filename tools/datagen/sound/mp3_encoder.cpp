@@ -28,8 +28,8 @@ std::vector<uint8_t> EncodeMp3(const Stereo& pcm, int kbps) {
   std::vector<uint8_t> buf(static_cast<size_t>(1.25 * kChunk + 7200));
   for (size_t pos = 0; pos < pcm.size(); pos += kChunk) {
     int n = static_cast<int>(std::min<size_t>(kChunk, pcm.size() - pos));
-    int got = lame_encode_buffer_ieee_float(gf, pcm.l.data() + pos, pcm.r.data() + pos, n, buf.data(),
-                                            static_cast<int>(buf.size()));
+    int got = lame_encode_buffer_ieee_float(gf, pcm.l.data() + pos, pcm.r.data() + pos, n,
+                                            buf.data(), static_cast<int>(buf.size()));
     if (got < 0) throw std::runtime_error("LAME failed while encoding");
     out.insert(out.end(), buf.begin(), buf.begin() + got);
   }

@@ -28,9 +28,11 @@ int StartEspeak() {
   if (rate > 0) return rate;
   // DONT_EXIT: a missing voice data folder must be our error message, not espeak's exit().
   rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
-  if (rate <= 0) throw std::runtime_error("espeak-ng could not start (is espeak-ng-data installed?)");
+  if (rate <= 0)
+    throw std::runtime_error("espeak-ng could not start (is espeak-ng-data installed?)");
   espeak_SetSynthCallback(Capture);
-  if (espeak_SetVoiceByName(kVoice) != EE_OK) throw std::runtime_error(std::string("espeak-ng has no voice ") + kVoice);
+  if (espeak_SetVoiceByName(kVoice) != EE_OK)
+    throw std::runtime_error(std::string("espeak-ng has no voice ") + kVoice);
   return rate;
 }
 
@@ -42,11 +44,12 @@ Mono Speak(const std::string& text, int wordsPerMinute, int& rate) {
   espeak_SetParameter(espeakVOLUME, 100, 0);
   std::vector<short> pcm;
   g_capture = &pcm;
-  espeak_ERROR err =
-      espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+  espeak_ERROR err = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
+                                  espeakCHARS_UTF8, nullptr, nullptr);
   if (err == EE_OK) err = espeak_Synchronize();
   g_capture = nullptr;
-  if (err != EE_OK || pcm.empty()) throw std::runtime_error("espeak-ng could not speak \"" + text + "\"");
+  if (err != EE_OK || pcm.empty())
+    throw std::runtime_error("espeak-ng could not speak \"" + text + "\"");
   Mono m(pcm.size());
   for (size_t i = 0; i < pcm.size(); ++i) m[i] = static_cast<float>(pcm[i] / 32768.0);
   return m;
@@ -81,7 +84,8 @@ Stereo SpeakAnnouncement(const AnnouncementLine& line) {
   chest.Peak(160, 0.9, 4.0);
   presence.Peak(2800, 1.2, 4.0);
   air.HighShelf(7000, 2.0);
-  for (float& x : voice) x = static_cast<float>(air.Process(presence.Process(chest.Process(hp.Process(x)))));
+  for (float& x : voice)
+    x = static_cast<float>(air.Process(presence.Process(chest.Process(hp.Process(x)))));
   // A little drive, as if through a big PA.
   Mono driven = voice;
   double peak = 1e-9;
