@@ -20,7 +20,7 @@ static void BM_PlayingFrameTwelveWorms(benchmark::State& state) {
   fs::create_directories(dir);
   Game g;
   g.workDir = dir.string();
-  g.rng.Seed(1);
+  g.matchRng.Seed(1);
   CreateWorms(g);
   for (int i = 0; i < 12; ++i) {
     PlayerSetup& p = g.settings.players[i];

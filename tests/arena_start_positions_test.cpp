@@ -164,7 +164,7 @@ TEST_F(ShuffleTest, EveryPlayingWormGetsItsOwnPlaceAsHeadAndTail) {
 TEST_F(ShuffleTest, TwelveScatteredWormsAlwaysGetPlaces) {
   int crowded = 0;
   for (uint64_t seed = 1; seed <= 40; ++seed) {
-    g.rng.Seed(seed);
+    g.matchRng.Seed(seed);
     StartRound({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, StartPositionRule::RandomPlaces);
     for (int s = 0; s < kPlayerSlots; ++s) {
       const TCerv& w = g.Worm(s);

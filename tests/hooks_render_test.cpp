@@ -157,7 +157,7 @@ TEST_F(HooksTest, BackgroundGridScrollsByDirection) {
 }
 
 TEST_F(HooksTest, RandomiseBackgroundDrawsInItsOrder) {
-  Rng replay = g.rng;
+  Rng replay = g.matchRng;
   RandomiseBackground(g);
   const BackgroundGrid& b = g.BackgroundLines;
   uint32_t r = static_cast<uint32_t>(replay.Random(64));

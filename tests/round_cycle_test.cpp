@@ -25,7 +25,7 @@ struct Match : ::testing::Test {
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir);
     g.workDir = dir.string();
-    g.rng.Seed(7);
+    g.matchRng.Seed(7);
     CreateWorms(g);
     for (int i = 0; i < 12; ++i) {
       PlayerSetup& p = g.settings.players[i];

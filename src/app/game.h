@@ -59,7 +59,13 @@ struct Game {
   Scene scene;
   Canvas beforeCanvas;  // the before-render hook draws here (under the sprites)
   Canvas afterCanvas;   // the after-render hook draws here (over everything)
-  Rng rng;
+  // Two generators, both seeded once per run: the match's decides everything that happens
+  // in the arena (start places, random kinds, computer players, and every chance of the
+  // weapons and bonuses); the look's decides only what is seen or heard (music choice,
+  // background). Keeping them apart lets a seeded match play the same with or without a
+  // sound device, and a replay reproduce it.
+  Rng matchRng;
+  Rng lookRng;
   std::array<std::unique_ptr<TCerv>, kWormCount> worms;
   AssetTables assets;
   AudioState audio;
@@ -101,7 +107,9 @@ struct Game {
   // The wall clock for the HUD (tests pin it).
   std::function<long long()> clockTime;
 
-  int Random(int n) { return rng.Random(n); }
+  // A uniform integer 0 .. n - 1 for the match; LookRandom for presentation only.
+  int Random(int n) { return matchRng.Random(n); }
+  int LookRandom(int n) { return lookRng.Random(n); }
   TCerv& Worm(int slot) { return *worms[static_cast<size_t>(slot)]; }
   std::string Path(const std::string& relative) const { return workDir + "/" + relative; }
 };

@@ -102,7 +102,8 @@ bool StartUp(Game& g, const StartOptions& options) {
                       ? options.seed
                       : static_cast<uint64_t>(
                             std::chrono::high_resolution_clock::now().time_since_epoch().count());
-  g.rng.Seed(seed);
+  g.matchRng.Seed(seed);
+  g.lookRng.Seed(seed ^ 0x5DEECE66Dull);
   g.input.PrevKeys.fill(0);
   g.phase = GamePhase::Loading;
   CreateWorms(g);

@@ -113,7 +113,7 @@ void PlaceWorm(Game& g, TCerv& w) {
     if (other && other->alive) earlier.push_back({other->tailX, other->tailY});
   }
   StartPlace p = ComputeStartPlace(static_cast<StartPositionRule>(g.settings.game.startPosition),
-                                   w.placeIndex, ActivePlayerCount(g), g.rng, earlier);
+                                   w.placeIndex, ActivePlayerCount(g), g.matchRng, earlier);
   w.tailX = w.headX = p.x;
   w.tailY = w.headY = p.y;
   w.heading = p.heading;

@@ -55,8 +55,8 @@ void RequestMusic(Game& g, const std::string& moduleFileName) {
 }
 
 void RequestRandomMusic(Game& g) {
-  // Drawn even when nothing will play, so a seeded run goes the same with or without sound.
-  int r = g.Random(18);
+  // The look's generator: how often a song is chosen depends on the sound device.
+  int r = g.LookRandom(18);
   RequestMusic(g, kPlayList[r]);
 }
 

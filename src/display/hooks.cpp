@@ -174,16 +174,16 @@ void AfterRender(Game& g) {
 
 void RandomiseBackground(Game& g) {
   BackgroundGrid& b = g.BackgroundLines;
-  uint32_t red = static_cast<uint32_t>(g.Random(64));
-  uint32_t green = static_cast<uint32_t>(g.Random(64));
-  uint32_t blue = static_cast<uint32_t>(g.Random(64));
+  uint32_t red = static_cast<uint32_t>(g.LookRandom(64));
+  uint32_t green = static_cast<uint32_t>(g.LookRandom(64));
+  uint32_t blue = static_cast<uint32_t>(g.LookRandom(64));
   b.colour = red | (green << 8) | (blue << 16);
-  b.horizontalSpeed = g.Random(160) + 5;
-  b.verticalSpeed = g.Random(120) + 5;
-  b.verticalSpacing = g.Random(100) + 20;
-  b.horizontalSpacing = g.Random(80) + 20;
-  b.verticalDirection = g.Random(2);
-  b.horizontalDirection = g.Random(2);
+  b.horizontalSpeed = g.LookRandom(160) + 5;
+  b.verticalSpeed = g.LookRandom(120) + 5;
+  b.verticalSpacing = g.LookRandom(100) + 20;
+  b.horizontalSpacing = g.LookRandom(80) + 20;
+  b.verticalDirection = g.LookRandom(2);
+  b.horizontalDirection = g.LookRandom(2);
 }
 
 void MouseMove(Game& g, int x, int y) {
