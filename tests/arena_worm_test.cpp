@@ -205,6 +205,44 @@ TEST(ArenaGrid, ErectorLineWritesThreeFlatIndicesPerPoint) {
   EXPECT_EQ(PaintedCells(a, 5), (CellSet{{0, 0}, {0, 1}, {607, 0}}));
 }
 
+TEST(ArenaGrid, BurnSquareEmptiesTheRoundedBlockInsideTheGridOnly) {
+  struct Case {
+    const char* name;
+    double x, y, halfW, halfH;
+    int wantX0, wantX1, wantY0, wantY1;  // -1: nothing burnt
+  } cases[] = {
+      {"11 by 11 block", 100, 100, 5, 5, 95, 105, 95, 105},
+      {"halves round to even", 10.5, 20.5, 4, 4, 6, 14, 16, 24},
+      {"cut at the top-left corner", 1, 2, 5, 5, 0, 6, 0, 7},
+      {"cut at the bottom-right corner", 606, 406, 4, 4, 602, 607, 402, 407},
+      {"wholly outside", -50, 200, 5, 5, -1, -1, -1, -1},
+      {"far off", 1e300, -1e300, 5, 5, -1, -1, -1, -1},
+      {"not a number", std::nan(""), 10, 5, 5, -1, -1, -1, -1},
+  };
+  for (const Case& c : cases) {
+    ArenaGrid a;
+    a.cells.fill(3);
+    BurnSquare(a, c.x, c.y, c.halfW, c.halfH);
+    int burnt = 0, x0 = 9999, x1 = -1, y0 = 9999, y1 = -1;
+    for (int y = 0; y < kArenaHeight; ++y) {
+      for (int x = 0; x < kArenaWidth; ++x) {
+        if (a.At(x, y) != EmptyCell) continue;
+        ++burnt;
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+      }
+    }
+    if (c.wantX0 < 0) {
+      EXPECT_EQ(burnt, 0) << c.name;
+      continue;
+    }
+    EXPECT_EQ(burnt, (c.wantX1 - c.wantX0 + 1) * (c.wantY1 - c.wantY0 + 1)) << c.name;
+    EXPECT_EQ(x0, c.wantX0) << c.name;
+    EXPECT_EQ(x1, c.wantX1) << c.name;
+    EXPECT_EQ(y0, c.wantY0) << c.name;
+    EXPECT_EQ(y1, c.wantY1) << c.name;
+  }
+}
+
 TEST_F(WormTest, ErectorLineRunsFromTheNextHeadToTheStartPoint) {
   TCerv& w = Start(2, 10.0, 10.0, 0);
   w.nextX = 13.0;

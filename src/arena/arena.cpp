@@ -66,4 +66,21 @@ void PaintLine(ArenaGrid& a, uint8_t value, double ax, double ay, double bx, dou
   }
 }
 
+void BurnSquare(ArenaGrid& a, double px, double py, double halfW, double halfH) {
+  // Clamped to the grid before the conversion, so a far-off or NaN point burns nothing.
+  auto range = [](double lo, double hi, int size, int& from, int& to) {
+    double l = RoundEven(lo), h = RoundEven(hi);
+    if (!(l <= h) || h < 0 || l > size - 1) return false;
+    from = l < 0 ? 0 : static_cast<int>(l);
+    to = h > size - 1 ? size - 1 : static_cast<int>(h);
+    return true;
+  };
+  int x0, x1, y0, y1;
+  if (!range(px - halfW, px + halfW, kArenaWidth, x0, x1)) return;
+  if (!range(py - halfH, py + halfH, kArenaHeight, y0, y1)) return;
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) a.At(x, y) = EmptyCell;
+  }
+}
+
 }  // namespace tdx

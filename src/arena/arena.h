@@ -62,6 +62,11 @@ inline void Stamp(ArenaGrid& a, uint8_t value, double px, double py) {
   a.At(c.x, c.y) = value;
 }
 
+// Burns a block of the arena back to empty: every cell from round(px - halfW) to
+// round(px + halfW) and from round(py - halfH) to round(py + halfH) that lies inside the
+// grid. Fireballs, bullets, rockets and fire balls all burn this way.
+void BurnSquare(ArenaGrid& a, double px, double py, double halfW, double halfH);
+
 // Drags the pen from (x0, y0) to (x1, y1) at half-unit steps, so a move of any length
 // leaves a gap-free trail; a short move only stamps its end.
 void PaintMove(ArenaGrid& a, uint8_t value, double x0, double y0, double x1, double y1);
