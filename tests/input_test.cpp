@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/game.h"
+#include "app/round_cycle.h"
 #include "arena/worm.h"
 #include "players/input.h"
 #include "players/key_names.h"
@@ -26,11 +27,12 @@ struct InputGame : ::testing::Test {
     w.energy = 81;
     return w;
   }
-  // One frame of polling with exactly these keys down.
+  // One frame of polling with exactly these keys down, then, in play, what the controls do.
   void Frame(std::initializer_list<uint8_t> down) {
     g.input.Polled.fill(0);
     for (uint8_t k : down) g.input.Polled[k] = 1;
     processkeyboard(g);
+    if (g.phase == GamePhase::Playing) PlayControls(g);
   }
   Game g;
 };

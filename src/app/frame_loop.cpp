@@ -3,6 +3,7 @@
 #include "app/frame_clock.h"
 #include "app/game.h"
 #include "app/game_flow.h"
+#include "app/round_cycle.h"
 #include "audio/sound.h"
 #include "players/input.h"
 
@@ -13,6 +14,7 @@ void FrameStep(Game& g, const FrameClock& clock) {
   g.FrameDelta = g.Now - g.LastFrameTime;  // not clamped: a slow frame moves everything further
   GameFlowStep(g);
   processkeyboard(g);
+  if (g.phase == GamePhase::Playing) PlayControls(g);
   g.AudioActivityText = AudioActivityText(g);
   ServiceMusic(g);
   g.LastFrameTime = clock.Current();

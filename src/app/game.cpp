@@ -5,4 +5,14 @@ namespace tdx {
 Game::Game() = default;
 Game::~Game() = default;
 
+bool Game::LoadSetup(std::string& error) {
+  if (setupStore) return setupStore->Load(settings, error);
+  return LoadSettings(Path(kSettingsFileName), settings, error);
+}
+
+bool Game::SaveSetup(std::string& error) {
+  if (setupStore) return setupStore->Save(settings, error);
+  return SaveSettings(Path(kSettingsFileName), settings, error);
+}
+
 }  // namespace tdx

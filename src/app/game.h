@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/phase.h"
 #include "app/random.h"
@@ -34,9 +35,18 @@ struct SoundGates {
   double ThickSoundNext = 0;
 };
 
+// One scored round: what --trace prints and what a replay is checked against.
+struct ScoredRound {
+  int round = 0;    // 1 for the match's first
+  int winner = -1;  // slot 0..11, or team 1..4 in team play; -1 a draw
+  uint64_t digest = 0;
+  uint64_t frame = 0;
+};
+
 // The match: set when a match starts from the main menu, counted round by round.
 struct MatchState {
-  int TeamMode = 0;  // 0 deathmatch, 1 team deathmatch
+  std::vector<ScoredRound> Scored;  // this match's rounds so far, in order
+  int TeamMode = 0;                 // 0 deathmatch, 1 team deathmatch
   int RoundsLeft = 0;
   std::array<int, 12> RoundWins{};
   std::array<int, 4> TeamWins{};
@@ -108,6 +118,11 @@ struct Game {
   std::function<long long()> clockTime;
 
   // A uniform integer 0 .. n - 1 for the match; LookRandom for presentation only.
+  // tandrix.cfg, read into or saved from `settings`, or what stands in for it.
+  bool LoadSetup(std::string& error);
+  bool SaveSetup(std::string& error);
+  SettingsStore* setupStore = nullptr;  // not owned; null: the file in workDir
+
   int Random(int n) { return matchRng.Random(n); }
   int LookRandom(int n) { return lookRng.Random(n); }
   TCerv& Worm(int slot) { return *worms[static_cast<size_t>(slot)]; }

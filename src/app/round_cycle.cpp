@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/digest.h"
 #include "app/game.h"
 #include "app/game_flow.h"
 #include "arena/start_positions.h"
@@ -12,7 +13,9 @@
 #include "bonus/bonus_places.h"
 #include "display/hooks.h"
 #include "display/hud.h"
+#include "players/input.h"
 #include "weapons/projectiles.h"
+#include "weapons/worm_kinds.h"
 
 namespace tdx {
 
@@ -71,8 +74,23 @@ int LastAliveSlot(const Game& g) {
 
 int LastAliveTeam(const Game& g) { return TeamOf(g, LastAliveSlot(g)) - 1; }
 
+namespace {
+
+// Notes the scored round for the trace, the recording and the replay check.
+void NoteScoredRound(Game& g, int winner) {
+  ScoredRound r;
+  r.round = static_cast<int>(g.match.Scored.size()) + 1;
+  r.winner = winner;
+  r.digest = RoundDigest(g);
+  r.frame = g.frameNumber;
+  g.match.Scored.push_back(r);
+}
+
+}  // namespace
+
 void StartMatch(Game& g, int teamMode) {
   g.match.TeamMode = teamMode;
+  g.match.Scored.clear();
   g.menu.MainList().Clear();
   g.phase = GamePhase::RoundStart;
   CreateBonusSprites(g);
@@ -90,7 +108,7 @@ void RoundStartStep(Game& g) {
   std::string error;
   // The file is the single source of truth; if it went missing mid-match, play on with
   // the settings already in memory.
-  LoadSettings(g.Path(kSettingsFileName), g.settings, error);
+  g.LoadSetup(error);
   for (auto& p : g.settings.players) {
     if (p.kind == kKindRandomByte) p.kind = static_cast<uint8_t>(1 + g.Random(20));
   }
@@ -101,38 +119,10 @@ void RoundStartStep(Game& g) {
   m.BonusSlotCount = ActivePlayerCount(g);
   if (g.settings.game.backgroundEffect) RandomiseBackground(g);
   g.menu.MainList().AddItem(g, 215, 235, kTagMessage, "get_ready", false, 2.5, kOrdinaryWord);
-  for (int s = 0; s < kPlayerSlots; ++s) {
-    TCerv& w = g.Worm(s);
-    const PlayerSetup& p = g.settings.players[s];
-    w.leftKey = p.leftKey;
-    w.rightKey = p.rightKey;
-    w.fireKey = p.fireKey;
-  }
   g.GlobalSpeed = 50;
   for (int s = 0; s < kPlayerSlots; ++s) ResetWormRound(g, s);
   g.menu.ClearOtherLists();
   g.ArenaMap.Clear();
-  for (int s = 0; s < kPlayerSlots; ++s) {
-    TCerv& w = g.Worm(s);
-    w.fireHeld = 0;
-    w.fireballActive = 0;
-    w.laserActive = 0;
-    w.rocketActive = 0;
-    w.atomicActive = 0;
-    w.speedBonusActive = 0;
-    w.tailCloneUsed = 0;
-    w.cloneAlive.fill(0);
-    w.virusActive.fill(0);
-  }
-  for (int s = 0; s < kPlayerSlots; ++s) {
-    TCerv& w = g.Worm(s);
-    w.alive = 0;
-    w.turnLeft = 0;
-    w.turnRight = 0;
-    w.alive = Takes(g, s) ? 1 : 0;
-    // A kind outside 1..20 in a hand-edited file plays as the nearest kind of the table.
-    w.kind = PlayedKind(g.settings.players[s].kind);
-  }
   nastavsprity(g);
   ShuffleAndPlace(g);
   g.phase = GamePhase::RoundIntro;
@@ -218,6 +208,17 @@ void PlayingStep(Game& g) {
   }
 }
 
+void PlayControls(Game& g) {
+  ApplyControls(g);
+  // Escape, let go, leaves a match of computer players only; with a person playing it
+  // does nothing.
+  const InputState& in = g.input;
+  if (!AnyHumanPlayer(g) && !in.Keys[VK_Escape] && in.PrevKeys[VK_Escape]) {
+    g.phase = GamePhase::BackToMenu;
+    nastavsprity(g);
+  }
+}
+
 void RoundOverStep(Game& g) {
   MatchState& m = g.match;
   TMenuZoznam& list = g.menu.MainList();
@@ -232,17 +233,24 @@ void RoundOverStep(Game& g) {
     list.AddItem(g, 380, 370, kTagMessage, "main_menu", true, 1.1, kOrdinaryWord);
     list.AddItem(g, 380, 390, kTagExit, "exit_program", true, 1.1, kOrdinaryWord);
     list.AddItem(g, 230, 100, kTagBanner, "congratulations", false, 1.3, kOrdinaryWord);
+    int winner = -1;
     if (m.TeamMode == 0) {
-      if (AliveCount(g) == 1) m.RoundWins[static_cast<size_t>(LastAliveSlot(g))] += 1;
+      if (AliveCount(g) == 1) {
+        winner = LastAliveSlot(g);
+        m.RoundWins[static_cast<size_t>(winner)] += 1;
+      }
     } else if (AliveTeamCount(g) == 1) {
       m.TeamWins[static_cast<size_t>(LastAliveTeam(g))] += 1;
+      winner = LastAliveTeam(g) + 1;
     }
+    NoteScoredRound(g, winner);
     return;
   }
   RequestMusic(g, kWinnerModule);
+  int winner = -1;
   if (m.TeamMode == 0) {
     if (AliveCount(g) == 1) {
-      int winner = LastAliveSlot(g);
+      winner = LastAliveSlot(g);
       m.RoundWins[static_cast<size_t>(winner)] += 1;
       list.AddItem(g, 225, 117, kTagWinner, ColourName(winner), false, 1.4, kOrdinaryWord);
       list.AddItem(g, 260, 120, kTagResult, "won_this_round", false, 1.2, kOrdinaryWord);
@@ -254,6 +262,7 @@ void RoundOverStep(Game& g) {
     if (AliveTeamCount(g) == 1) {
       int team = LastAliveTeam(g);
       m.TeamWins[static_cast<size_t>(team)] += 1;
+      winner = team + 1;
       list.AddItem(g, 196, 120, kTagWinner, "team", false, 1.2, kOrdinaryWord);
       list.AddItem(g, 266, 124, kTagTeamNumber, std::to_string(team + 1), false, 1.2,
                    kOrdinaryWord);
@@ -263,6 +272,7 @@ void RoundOverStep(Game& g) {
       list.AddItem(g, 265, 120, kTagResult, "draw_game", false, 1.2, kOrdinaryWord);
     }
   }
+  NoteScoredRound(g, winner);
   list.AddItem(g, 350, 350, kTagMessage, "main_menu", true, 1.1, kOrdinaryWord);
   list.AddItem(g, 350, 370, kTagExit, "exit_program", true, 1.1, kOrdinaryWord);
   for (int s = 0; s < kPlayerSlots; ++s) {
@@ -283,7 +293,7 @@ void RoundOverStep(Game& g) {
   for (int s = 0; s < kPlayerSlots; ++s) {
     if (Takes(g, s)) {
       g.Worm(s).alive = 1;
-      g.Worm(s).energy = 81;
+      g.Worm(s).energy = kStartEnergy;  // full bars on the waiting screen
     }
   }
 }
@@ -306,8 +316,7 @@ void WaitReadyStep(Game& g) {
   }
   for (int s = 0; s < kPlayerSlots; ++s) {
     if (!IsHuman(g, s) || m.ReadyFlags[static_cast<size_t>(s)]) continue;
-    uint8_t key = g.Worm(s).fireKey;
-    if (key != 0 && !g.input.PrevKeys[key] && g.input.Keys[key]) {
+    if (g.input.controls[static_cast<size_t>(s)].Pressed(kControlFire)) {
       m.ReadyFlags[static_cast<size_t>(s)] = 1;
       PlaySound(g, "key.mp3", 0);
       list.RemoveTag(kTagWaiting + s);

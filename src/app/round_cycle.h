@@ -31,6 +31,8 @@ void RoundStartStep(Game& g);
 void RoundIntroStep(Game& g);
 void CountdownStep(Game& g);
 void PlayingStep(Game& g);
+// In play, after the controls were read: what they do (steering, abilities), and Escape.
+void PlayControls(Game& g);
 void RoundOverStep(Game& g);
 void WaitReadyStep(Game& g);
 void GameOverStep(Game& g);

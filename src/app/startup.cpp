@@ -135,7 +135,7 @@ bool StartUp(Game& g, const StartOptions& options) {
   m.MouseClicked = false;
 
   std::string error;
-  if (!LoadSettings(g.Path(kSettingsFileName), g.settings, error)) {
+  if (!g.LoadSetup(error)) {
     g.fatalError = error;
     return false;
   }

@@ -4,6 +4,7 @@
 
 #include "app/game.h"
 #include "arena/arena.h"
+#include "weapons/worm_kinds.h"
 
 namespace tdx {
 
@@ -105,6 +106,7 @@ void ResetWormRound(Game& g, int slot) {
   // timers of its own.
   w.cpuKeys.fill(0);
   w.cpuPrevKeys.fill(0);
+  if (slot < kPlayerSlots) g.input.controls[static_cast<size_t>(slot)] = Controls{};
   double s = g.GlobalSpeed > 0 ? g.GlobalSpeed : 50;  // the round starts at 50
   int span = static_cast<int>(RoundEven(1000 / s));
   w.cpuTurnChanged = g.Now;
@@ -118,6 +120,33 @@ void ResetWormRound(Game& g, int slot) {
   w.cpuRepelBusy = 0;
   w.cpuHold = 0;
   w.planState = 0;
+
+  // Nothing of the last round flies on, and nothing is held.
+  w.fireHeld = 0;
+  w.fireballActive = 0;
+  w.laserActive = 0;
+  w.rocketActive = 0;
+  w.atomicActive = 0;
+  w.speedBonusActive = 0;
+  w.tailCloneUsed = 0;
+  w.cloneAlive.fill(0);
+  w.virusActive.fill(0);
+  w.turnLeft = 0;
+  w.turnRight = 0;
+
+  // Who plays this round, with which keys, and as what.
+  if (slot < kPlayerSlots) {
+    const PlayerSetup& p = g.settings.players[slot];
+    w.leftKey = p.leftKey;
+    w.rightKey = p.rightKey;
+    w.fireKey = p.fireKey;
+    w.alive = TakesPart(p) ? 1 : 0;
+    w.kind = PlayedKind(p.kind);
+  } else {
+    w.alive = 0;
+  }
+  const WormKindRules& rules = RulesOf(w.kind);
+  if (rules.roundReset) rules.roundReset(g, w);
 }
 
 }  // namespace tdx

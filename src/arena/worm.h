@@ -179,8 +179,12 @@ void SetDimColours(Game& g);
 // Start-up: the thirteen worms with their two fires, slot colours and dim colours.
 void CreateWorms(Game& g);
 
-// The per-round reset of one player slot: immunities, teleport and bullets hidden, burst
-// stopped, and the computer player's keys, timers and plan flags. Reads g.GlobalSpeed.
+// The one round reset of a worm's round fields, at every round start: immunities,
+// teleport and bullets hidden, burst stopped, the computer player's controls, timers and
+// plan flags, every shot, bonus and extra head of the last round gone, the slot alive
+// if it takes part, its kind for this round (a random kind already drawn into the
+// settings), then the kind's own reset. Reads g.GlobalSpeed and draws two numbers from
+// the match generator.
 void ResetWormRound(Game& g, int slot);
 
 }  // namespace tdx

@@ -7,7 +7,7 @@
 #include "arena/arena.h"
 #include "audio/sound.h"
 #include "menu/settings.h"
-#include "weapons/abilities.h"
+#include "weapons/worm_kinds.h"
 
 namespace tdx {
 
@@ -24,20 +24,14 @@ bool IsCpuIq10(const Game& g, int slot) {
   return slot >= 0 && slot < kPlayerSlots && g.settings.players[slot].controller == CtrlCpuIq10;
 }
 
-void AutoTrigger(Game& g, TCerv& w, WormKind /*ability*/, double dt) {
+void AutoTrigger(Game& g, TCerv& w, CpuSelfTrigger when, double dt) {
+  if (w.fireHeld || !IsCpuIq10(g, w.slot) || RulesOf(w.kind).cpuSelfTrigger != when) return;
   w.fireHeld = 1;
   w.energy -= 50 * dt;
   if (w.energy < 1) w.energy = 1;
 }
 
 namespace {
-
-bool TravellerThrough(const TCerv& w) {
-  return w.kind == WormKind::Traveller && w.fireHeld && w.energy > 1;
-}
-bool WarperActive(const TCerv& w) {
-  return w.kind == WormKind::Warper && w.fireHeld && w.energy > 1;
-}
 
 // A head outside the interior 1..606 by 1..406 (after rounding) has left the arena.
 bool OutOfArena(double x, double y) {
@@ -97,13 +91,13 @@ void StepClones(Game& g, TCerv& w) {
   for (int k = 0; k < kCloneCount; ++k) {
     size_t i = static_cast<size_t>(k);
     if (!w.cloneAlive[i]) continue;
-    if (OutOfArena(w.cloneX[i], w.cloneY[i]) && !WarperActive(w)) {
+    if (OutOfArena(w.cloneX[i], w.cloneY[i]) && !WrapsAtEdges(w)) {
       KillClone(w, k);  // gone without a sound and without its last piece
       continue;
     }
     for (int p = 0; p < 5; ++p) {
       if (ProbeHits(g.ArenaMap, p, w.cloneX[i], w.cloneY[i], w.cloneHeading[i], w.slot) &&
-          !TravellerThrough(w)) {
+          !PassesTrails(w)) {
         KillClone(w, k);
       }
     }
@@ -129,8 +123,9 @@ void StepWorm(Game& g, TCerv& w, double dt) {
 
   // 3.-5. The ability.
   w.atomicLaunchedNow = 0;
-  if (w.fireHeld) AbilityAction(g, w, dt);
-  ContinuousEffects(g, w, dt);
+  const WormKindRules& rules = RulesOf(w.kind);
+  if (w.fireHeld && rules.action) rules.action(g, w, dt);
+  if (rules.continuous) rules.continuous(g, w, dt);
 
   // 6. Frozen by somebody else's stopper.
   if (w.stopped && w.stoppedBy != w.slot) {
@@ -138,7 +133,7 @@ void StepWorm(Game& g, TCerv& w, double dt) {
     w.turnLeft = w.turnRight = 0;
   }
   // 7. A pauser holding its ability stands still.
-  if (w.kind == WormKind::Pauser && w.fireHeld && w.energy > 1) {
+  if (StandsStill(w)) {
     w.speed = 0;
     w.turnLeft = w.turnRight = 0;
   }
@@ -160,9 +155,8 @@ void StepWorm(Game& g, TCerv& w, double dt) {
   // 11. The edge.
   bool diedAtEdge = false;
   if (OutOfArena(w.nextX, w.nextY)) {
-    if (IsCpuIq10(g, w.slot) && w.kind == WormKind::Warper && !w.fireHeld)
-      AutoTrigger(g, w, WormKind::Warper, dt);
-    if (!WarperActive(w)) {
+    AutoTrigger(g, w, CpuSelfTrigger::AtEdge, dt);
+    if (!WrapsAtEdges(w)) {
       KillWorm(g, w);
       diedAtEdge = true;
     }
@@ -171,14 +165,13 @@ void StepWorm(Game& g, TCerv& w, double dt) {
   if (!diedAtEdge) {
     // 12. A warper jumps to the far side one unit before the edge; head and next jump
     // together, so no trail is drawn across the arena.
-    if (WarperActive(w)) WarpIfAtEdge(g, w);
+    if (WrapsAtEdges(w)) WarpIfAtEdge(g, w);
 
     // 13. The probes, each on the position current at that moment (a takeover moves it).
     for (int p = 0; p < 5; ++p) {
       if (!ProbeHits(g.ArenaMap, p, w.nextX, w.nextY, w.heading, w.slot)) continue;
-      if (IsCpuIq10(g, w.slot) && w.kind == WormKind::Traveller && !w.fireHeld)
-        AutoTrigger(g, w, WormKind::Traveller, dt);
-      if (!TravellerThrough(w)) KillWorm(g, w);
+      AutoTrigger(g, w, CpuSelfTrigger::OnTrailHit, dt);
+      if (!PassesTrails(w)) KillWorm(g, w);
     }
 
     // 14. The trail; a worm that died keeps its head one move short of the obstacle.

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "arena/worm.h"
+#include "weapons/worm_kinds.h"
 
 namespace tdx {
 
@@ -14,9 +15,10 @@ struct Game;
 // and trail, in that order. dt is the unclamped frame delta.
 void StepWorm(Game& g, TCerv& w, double dt);
 
-// A cpuiq10 worm switching its traveller or warper ability on by itself: fire is set
-// and 50 * dt energy is paid (never below 1).
-void AutoTrigger(Game& g, TCerv& w, WormKind ability, double dt);
+// A cpuiq10 worm switching its ability on by itself when its kind says so for `when`
+// (a traveller about to hit a trail, a warper at the edge): fire is set and 50 * dt
+// energy is paid (never below 1). Does nothing if fire is already held.
+void AutoTrigger(Game& g, TCerv& w, CpuSelfTrigger when, double dt);
 
 // A fatal hit: a multiplier or reproducer with an extra head continues from the lowest
 // one; anything else dies with its marker and sound (repeated for every hit).

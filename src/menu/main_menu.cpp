@@ -221,7 +221,7 @@ void MainMenuStep(Game& g) {
       }
       case kTagSetUp: {
         std::string error;
-        LoadSettings(g.Path(kSettingsFileName), g.settings, error);
+        g.LoadSetup(error);
         BuildSetupMenu(g);
         g.phase = GamePhase::SetupMenu;
         DestroyTicker(g);

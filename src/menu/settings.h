@@ -113,6 +113,15 @@ bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& erro
 // never leaves a short tandrix.cfg behind.
 bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string& error);
 
+// Where the game reads and writes its set-up while it runs. The file in the game folder
+// unless something stands in for it: a replay gives the recorded set-up and writes nothing.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  virtual bool Load(SettingsBlock& out, std::string& error) = 0;
+  virtual bool Save(const SettingsBlock& in, std::string& error) = 0;
+};
+
 // Hand-edited files may hold values outside the tables; these give the nearest value the
 // tables can take, for reading only (the block itself is never corrected).
 int ClampedRoundLimit(uint8_t scoreLimitIndex);

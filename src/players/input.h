@@ -1,4 +1,5 @@
-// The keyboard as the game sees it: 256 virtual-key states, this frame's and the last.
+// The keyboard as the game sees it (256 virtual-key states, this frame's and the last) and
+// the one controls record per player that everything in play reads.
 #pragma once
 
 #include <array>
@@ -10,21 +11,37 @@
 
 namespace tdx {
 
+inline constexpr int kControlLeft = 0, kControlRight = 1, kControlFire = 2;
+
+// A player's three controls this frame and the frame before, whoever gave them: the keys of
+// a person, the computer player, or a recording played back through the keys.
+struct Controls {
+  std::array<bool, 3> now{};
+  std::array<bool, 3> before{};
+  bool Pressed(int c) const { return now[c] && !before[c]; }
+  bool Held(int c) const { return now[c] && before[c]; }
+  bool Released(int c) const { return !now[c] && before[c]; }
+};
+
 struct InputState {
   std::array<uint8_t, 256> Keys{};      // live states as polled (nonzero = down)
   std::array<uint8_t, 256> PrevKeys{};  // the states of the frame before
   std::array<uint8_t, 256> Polled{};    // what the platform reported, taken by the next poll
   bool ForgetHeldKeys = false;
   std::vector<KeyNameEntry> KeyNameTable;
+  // Filled once a frame by processkeyboard, slots 0..11.
+  std::array<Controls, 12> controls{};
 };
 
 struct Game;
 
-// Once a frame in every phase: the key snapshot, the poll, and in play the worms' controls.
+// Once a frame in every phase: the key snapshot, the poll, and the players' controls
+// records (in play the computer players choose theirs here). It only reads: what the
+// controls do happens in the game's own step (ApplyControls).
 void processkeyboard(Game& g);
 
 bool KeyDown(const Game& g, uint8_t code);
-// Control 0 left, 1 right, 2 fire: the live key of a person, the planner's choice of a computer.
+// Control 0 left, 1 right, 2 fire, as the slot's controls record holds them.
 bool ControlNow(const Game& g, int slot, int control);
 bool ControlBefore(const Game& g, int slot, int control);
 bool AnyHumanPlayer(const Game& g);

@@ -1,0 +1,178 @@
+#include "weapons/worm_kinds.h"
+
+#include <array>
+
+#include "app/game.h"
+#include "audio/sound.h"
+#include "weapons/abilities.h"
+
+namespace tdx {
+
+namespace {
+
+// Stops every other alive worm (in team play only the other teams') for this frame.
+void StopOthers(Game& g, int stopper) {
+  int team = TeamNumber(g.settings.players[stopper]);
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    TCerv& w = g.Worm(s);
+    if (s == stopper || !w.alive) continue;
+    if (g.match.TeamMode != 0 && TeamNumber(g.settings.players[s]) == team) continue;
+    w.stopped = 1;
+    w.stoppedBy = static_cast<uint8_t>(stopper);
+  }
+}
+
+// Keeps a repeating ability sound from playing on every quick press.
+void SoundGate(Game& g, bool& ready, double& next, const char* sound, double x) {
+  if (ready) {
+    PlaySoundByName(g, sound, x);
+    next = g.Now + 0.3;
+    ready = false;
+  } else if (next < g.Now) {
+    ready = true;
+  }
+}
+
+bool HasEnergy(const TCerv& w) { return w.energy > 1.0; }
+
+void SetInfernalFires(TCerv& w, bool on) {
+  for (FireEffect* f : w.infernalFire) {
+    if (f) f->disabled = !on;
+  }
+}
+
+// ---- traveller: crosses trails while held
+void TravellerPress(Game& g, int, TCerv& w) {
+  if (HasEnergy(w)) PlaySoundByName(g, "traveller.mp3", w.nextX);
+}
+
+// ---- speeder
+void SpeederPress(Game& g, int, TCerv& w) {
+  if (HasEnergy(w)) PlaySoundByName(g, "speeder.mp3", w.nextX);
+}
+
+// ---- stopper: freezes the others while held
+void StopperPress(Game& g, int slot, TCerv& w) {
+  if (!HasEnergy(w)) return;
+  StopOthers(g, slot);
+  PlaySoundByName(g, "pause.mp3", w.nextX);
+}
+void StopperHold(Game& g, int slot, TCerv& w) {
+  if (HasEnergy(w)) StopOthers(g, slot);
+}
+
+// ---- repeller
+void RepellerPress(Game& g, int, TCerv& w) {
+  if (HasEnergy(w)) PlaySoundByName(g, "repeller.mp3", w.nextX);
+}
+
+// ---- w_infernal: two fires circle the head while held
+void InfernalPress(Game& g, int, TCerv& w) {
+  w.infernalAngle = {w.heading, w.heading};
+  if (!HasEnergy(w)) return;
+  SoundGate(g, g.gates.InfernalSoundReady, g.gates.InfernalSoundNext, "infernal.mp3", w.nextX);
+  SetInfernalFires(w, true);
+}
+void InfernalRelease(Game&, TCerv& w) { SetInfernalFires(w, false); }
+void InfernalRoundReset(Game&, TCerv& w) { SetInfernalFires(w, false); }
+
+// ---- w_thicker: the blob grows while held and shrinks after
+void ThickerPress(Game& g, int, TCerv& w) {
+  if (!HasEnergy(w)) return;
+  SoundGate(g, g.gates.ThickSoundReady, g.gates.ThickSoundNext, "thick.mp3", w.nextX);
+  w.thickMode = 1;
+}
+void ThickerRelease(Game&, TCerv& w) { w.thickMode = 0; }
+
+std::array<WormKindRules, 21> BuildTable() {
+  std::array<WormKindRules, 21> t{};
+  auto at = [&t](WormKind k) -> WormKindRules& { return t[static_cast<size_t>(k)]; };
+  for (auto& r : t) {
+    r.action = AbilityAction;
+    r.continuous = ContinuousEffects;
+  }
+  at(WormKind::None).control = FireControl::None;
+
+  WormKindRules& traveller = at(WormKind::Traveller);
+  traveller.control = FireControl::Held;
+  traveller.press = TravellerPress;
+  traveller.passesTrails = true;
+  traveller.cpuSelfTrigger = CpuSelfTrigger::OnTrailHit;
+
+  WormKindRules& speeder = at(WormKind::Speeder);
+  speeder.control = FireControl::Held;
+  speeder.press = SpeederPress;
+
+  WormKindRules& stopper = at(WormKind::Stopper);
+  stopper.control = FireControl::Held;
+  stopper.press = StopperPress;
+  stopper.hold = StopperHold;
+
+  WormKindRules& warper = at(WormKind::Warper);
+  warper.control = FireControl::Held;
+  warper.wrapsAtEdges = true;
+  warper.cpuSelfTrigger = CpuSelfTrigger::AtEdge;
+
+  WormKindRules& repeller = at(WormKind::Repeller);
+  repeller.control = FireControl::Held;
+  repeller.press = RepellerPress;
+
+  WormKindRules& infernal = at(WormKind::WInfernal);
+  infernal.control = FireControl::Held;
+  infernal.press = InfernalPress;
+  infernal.release = InfernalRelease;
+  infernal.roundReset = InfernalRoundReset;
+
+  WormKindRules& thicker = at(WormKind::WThicker);
+  thicker.control = FireControl::Held;
+  thicker.press = ThickerPress;
+  thicker.release = ThickerRelease;
+
+  WormKindRules& pauser = at(WormKind::Pauser);
+  pauser.control = FireControl::Held;
+  pauser.standsStill = true;
+  return t;
+}
+
+const std::array<WormKindRules, 21> kRules = BuildTable();
+
+}  // namespace
+
+const WormKindRules& RulesOf(WormKind kind) {
+  auto i = static_cast<size_t>(kind);
+  return kRules[i < kRules.size() ? i : 0];
+}
+
+bool AbilityOn(const TCerv& w) { return w.fireHeld && w.energy > 1; }
+bool PassesTrails(const TCerv& w) { return RulesOf(w.kind).passesTrails && AbilityOn(w); }
+bool WrapsAtEdges(const TCerv& w) { return RulesOf(w.kind).wrapsAtEdges && AbilityOn(w); }
+bool StandsStill(const TCerv& w) { return RulesOf(w.kind).standsStill && AbilityOn(w); }
+
+void ApplyControls(Game& g) {
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if (g.Worm(s).alive) g.Worm(s).stopped = 0;
+  }
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    TCerv& w = g.Worm(s);
+    if (!w.alive) continue;
+    const Controls& c = g.input.controls[static_cast<size_t>(s)];
+    bool left = c.now[kControlLeft], right = c.now[kControlRight];
+    w.turnLeft = left && !right;  // both together steer straight
+    w.turnRight = right && !left;
+    w.fireHeld = 0;
+    const WormKindRules& r = RulesOf(w.kind);
+    if (r.control == FireControl::None) continue;
+    if (c.Pressed(kControlFire)) {
+      w.fireHeld = 1;
+      if (r.press) r.press(g, s, w);
+    } else if (c.Held(kControlFire)) {
+      if (r.control != FireControl::Held) continue;  // one-shot kinds act on the press only
+      w.fireHeld = 1;
+      if (r.hold) r.hold(g, s, w);
+    } else if (c.Released(kControlFire)) {
+      if (r.release) r.release(g, w);
+    }
+  }
+}
+
+}  // namespace tdx
