@@ -2,14 +2,17 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "app/frame_clock.h"
 #include "app/frame_loop.h"
 #include "app/game.h"
+#include "app/replay.h"
 #include "app/startup.h"
 #include "display/hooks.h"
 #include "display/renderer.h"
@@ -19,11 +22,16 @@ namespace tdx {
 
 namespace {
 
-bool ParseInt(const std::string& s, long long& out) {
-  if (s.empty()) return false;
+// Whole numbers on the command line are plain decimal digits: no sign, no spaces, and
+// nothing beyond what 64 bits hold.
+bool ParseCount(const std::string& s, unsigned long long& out) {
+  if (s.empty() || s.size() > 20) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
   errno = 0;
   char* end = nullptr;
-  long long v = std::strtoll(s.c_str(), &end, 10);
+  unsigned long long v = std::strtoull(s.c_str(), &end, 10);
   if (errno != 0 || *end != '\0') return false;
   out = v;
   return true;
@@ -38,6 +46,9 @@ bool ParseDouble(const std::string& s, double& out) {
   out = v;
   return true;
 }
+
+// Input quoted back in a message, cut so that a long argument cannot flood it.
+std::string Quoted(const std::string& s) { return s.size() <= 60 ? s : s.substr(0, 60) + "..."; }
 
 void TraceLine(const Game& g) {
   const char* name = PhaseName(g.phase);
@@ -57,8 +68,13 @@ std::string UsageText() {
          "  --fixed-dt S       advance the clock by exactly S seconds each frame\n"
          "  --seed N           seed the random generator with N\n"
          "  --screenshot FILE  save the last rendered frame (.bmp or .png)\n"
-         "  --trace            print a line for every change of game phase\n"
+         "  --trace            print a line for every change of game phase and\n"
+         "                     round=N winner=W digest=HEX for every scored round\n"
          "  --debug            print the effect-channel activity every frame\n"
+         "  --start MODE       begin a deathmatch or team_deathmatch at once; with\n"
+         "                     --headless the program ends at the final screen\n"
+         "  --record FILE      record the run (seed, set-up, every frame's input)\n"
+         "  --replay FILE      play a recording back and check its round digests\n"
          "  --help             show this help\n"
          "  --version          show the version\n";
 }
@@ -89,40 +105,85 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
     } else if (a == "--version") {
       o.version = true;
     } else if (a == "--frames") {
-      long long n;
+      unsigned long long n;
       if (!value(v)) return ParseResult::Usage;
-      if (!ParseInt(v, n) || n < 0) {
-        error = "--frames needs a whole number of frames, not '" + v + "'";
+      if (!ParseCount(v, n) || n > static_cast<unsigned long long>(LLONG_MAX)) {
+        error = "--frames needs a whole number of frames, not '" + Quoted(v) + "'";
         return ParseResult::Usage;
       }
-      o.frames = n;
+      o.frames = static_cast<long long>(n);
     } else if (a == "--fixed-dt") {
       double d;
       if (!value(v)) return ParseResult::Usage;
       if (!ParseDouble(v, d) || !(d > 0) || d > 10) {
-        error = "--fixed-dt needs seconds above 0 and at most 10, not '" + v + "'";
+        error = "--fixed-dt needs seconds above 0 and at most 10, not '" + Quoted(v) + "'";
         return ParseResult::Usage;
       }
       o.fixedDt = d;
     } else if (a == "--seed") {
-      long long n;
+      unsigned long long n;
       if (!value(v)) return ParseResult::Usage;
-      if (!ParseInt(v, n)) {
-        error = "--seed needs a whole number, not '" + v + "'";
+      if (!ParseCount(v, n)) {
+        error =
+            "--seed needs a whole number from 0 to 18446744073709551615, not '" + Quoted(v) + "'";
         return ParseResult::Usage;
       }
       o.seeded = true;
-      o.seed = static_cast<unsigned long long>(n);
-    } else if (a == "--screenshot") {
+      o.seed = n;
+    } else if (a == "--screenshot" || a == "--record" || a == "--replay") {
       if (!value(v)) return ParseResult::Usage;
-      o.screenshot = v;
+      if (v.empty()) {
+        error = a + " needs a file name";
+        return ParseResult::Usage;
+      }
+      (a == "--screenshot" ? o.screenshot : a == "--record" ? o.record : o.replay) = v;
+    } else if (a == "--start") {
+      if (!value(v)) return ParseResult::Usage;
+      if (v != "deathmatch" && v != "team_deathmatch") {
+        error = "--start needs deathmatch or team_deathmatch, not '" + Quoted(v) + "'";
+        return ParseResult::Usage;
+      }
+      o.start = v == "deathmatch" ? 1 : 2;
     } else {
-      error = "unknown option '" + a + "'";
+      error = "unknown option '" + Quoted(a) + "'";
       return ParseResult::Usage;
     }
   }
+  if (!o.replay.empty() && (o.seeded || o.start != 0 || o.fixedDt > 0 || !o.record.empty())) {
+    // A recording brings its own seed, start, clock and input.
+    error = "--replay cannot be combined with --seed, --start, --fixed-dt or --record";
+    return ParseResult::Usage;
+  }
   return (o.help || o.version) ? ParseResult::Exit : ParseResult::Run;
 }
+
+namespace {
+
+// Every match played is kept in replays/ (the newest kReplaysKept). A folder that cannot
+// be written is said once; the game plays on.
+class ReplayKeeper {
+ public:
+  explicit ReplayKeeper(std::string workDir) : workDir_(std::move(workDir)) {}
+  void Keep(const Replay& r) {
+    std::error_code ec;
+    std::filesystem::create_directories(workDir_ + "/" + kReplayFolder, ec);
+    std::string error;
+    if (ec) {
+      error = workDir_ + "/" + kReplayFolder + ": cannot create (" + ec.message() + ")";
+    } else if (SaveReplay(NewReplayPath(workDir_), r, error)) {
+      PruneReplays(workDir_);
+      return;
+    }
+    if (!warned_) std::cerr << "tandrix: matches are not kept: " << error << "\n";
+    warned_ = true;
+  }
+
+ private:
+  std::string workDir_;
+  bool warned_ = false;
+};
+
+}  // namespace
 
 int RunProgram(const AppOptions& options) {
   if (options.help) {
@@ -135,6 +196,13 @@ int RunProgram(const AppOptions& options) {
   }
 
   std::string error;
+  const bool replaying = !options.replay.empty();
+  Replay replay;
+  if (replaying && !LoadReplay(options.replay, replay, error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    return 1;
+  }
+
   PlatformOptions po;
   po.windowed = options.windowed;
   po.headless = options.headless;
@@ -151,18 +219,33 @@ int RunProgram(const AppOptions& options) {
   if (options.fixedDt > 0) clock.SetFixedStep(options.fixedDt);
   StartOptions so;
   so.headless = options.headless;
-  so.seeded = options.seeded;
-  so.seed = options.seed;
+  so.seeded = true;
+  so.seed = replaying ? replay.seed
+            : options.seeded
+                ? options.seed
+                : static_cast<uint64_t>(
+                      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  const uint8_t start = replaying ? replay.start : static_cast<uint8_t>(options.start);
+
+  // A replay reads its set-up from the recording; otherwise every run is recorded, for
+  // --record and for replays/.
+  auto sessionOwner =
+      std::make_unique<Session>(g, clock, so.seed, start, replaying ? &replay : nullptr);
+  Session& session = *sessionOwner;
+  ReplayKeeper keeper(g.workDir);
+
   if (!StartUp(g, so)) {
     std::cerr << "tandrix: " << g.fatalError << "\n";
     platform->ShowError("Tandrix", g.fatalError);
     ShutDown(g);
     return 1;
   }
+  g.menu.StartRequest = start;
   clock.Enable();
   if (options.trace) TraceLine(g);
 
   std::vector<MouseEvent> mouse;
+  std::array<uint8_t, 256> keys{};
   Renderer& renderer = platform->GetRenderer();
   long long frames = 0;
   bool drewFrame = false;
@@ -170,21 +253,24 @@ int RunProgram(const AppOptions& options) {
   while (!g.quitRequested && (options.frames < 0 || frames < options.frames)) {
     mouse.clear();
     if (!platform->PumpEvents(mouse)) break;  // the window was closed
-    for (const MouseEvent& e : mouse) {
-      if (e.kind == MouseEvent::Move) {
-        MouseMove(g, e.x, e.y);
-      } else {
-        MouseMove(g, e.x, e.y);
-        MouseClick(g);
-      }
-    }
-    platform->ReadKeys(g.input.Polled);
+    if (!session.HasFrame()) break;           // the recording is played out
+    if (!session.Replaying()) platform->ReadKeys(keys);
     GamePhase before = g.phase;
-    clock.BeginFrame();
-    FrameStep(g, clock);
+    bool same = session.Frame(mouse, &keys);
+    ++frames;
     if (options.trace && g.phase != before) TraceLine(g);
     if (options.debug) std::cout << g.AudioActivityText << "\n";
+    if (options.trace) {
+      for (const ScoredRound& r : session.ScoredNow()) std::cout << ScoredRoundLine(r) << "\n";
+      std::cout.flush();
+    }
+    if (!same) break;
+    if (session.MatchEnded() && !session.Replaying()) keeper.Keep(session.Recording());
     if (g.quitRequested) break;
+    // A match asked for on the command line runs as a batch job when headless.
+    if (options.headless && start != 0 && g.phase == GamePhase::GameOver) break;
+    if (options.headless) continue;  // nobody sees the canvases or the fires
+
     g.scene.TickFires(g.FrameDelta);
     BeforeRender(g);
     AfterRender(g);
@@ -198,11 +284,25 @@ int RunProgram(const AppOptions& options) {
       lastPresent = now;
     }
     drewFrame = true;
-    ++frames;
   }
   clock.Disable();
+  if (session.MatchRunning() && !session.Replaying()) keeper.Keep(session.Recording());
 
   int code = 0;
+  if (!g.fatalError.empty()) {
+    std::cerr << "tandrix: " << g.fatalError << "\n";
+    code = 1;
+  }
+  // A replay cut short with --frames is checked only as far as it went.
+  if (session.Replaying() &&
+      (options.frames < 0 ? !session.Finish() : !session.ReplayError().empty())) {
+    std::cerr << "tandrix: " << options.replay << ": " << session.ReplayError() << "\n";
+    code = 1;
+  }
+  if (!options.record.empty() && !SaveReplay(options.record, session.Recording(), error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    code = 1;
+  }
   if (!options.screenshot.empty()) {
     if (!drewFrame || !renderer.SaveScreenshot(options.screenshot, error)) {
       if (!drewFrame) error = options.screenshot + ": no frame was drawn";
@@ -211,6 +311,7 @@ int RunProgram(const AppOptions& options) {
     }
   }
   ShutDown(g);
+  sessionOwner.reset();
   game.reset();
   platform.reset();
   return code;

@@ -16,6 +16,9 @@ struct AppOptions {
   bool seeded = false;
   unsigned long long seed = 0;
   std::string screenshot;
+  int start = 0;  // 1 --start deathmatch, 2 --start team_deathmatch
+  std::string record;
+  std::string replay;
   bool help = false;
   bool version = false;
 };

@@ -20,8 +20,18 @@ class FrameClock {
   // Called once before each frame's handler.
   void BeginFrame() {
     if (Fixed()) fixedNow_ += fixedStep_;
+    reads_ = 0;
+  }
+  // A replayed frame: the first reading gives `now`, every later one `end`, as the
+  // recorded frame's clock did.
+  void BeginReplayedFrame(double now, double end) {
+    replayed_ = true;
+    replayNow_ = now;
+    replayEnd_ = end;
+    reads_ = 0;
   }
   double Current() const {
+    if (replayed_) return reads_++ == 0 ? replayNow_ : replayEnd_;
     if (Fixed()) return fixedNow_;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   }
@@ -30,6 +40,9 @@ class FrameClock {
   bool enabled_ = false;
   double fixedStep_ = 0;
   double fixedNow_ = 0;
+  bool replayed_ = false;
+  double replayNow_ = 0, replayEnd_ = 0;
+  mutable int reads_ = 0;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

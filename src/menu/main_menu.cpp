@@ -189,6 +189,17 @@ void MainMenuBuildStep(Game& g) {
   g.phase = GamePhase::MainMenu;
 }
 
+bool TryStartMatch(Game& g, bool team) {
+  if ((team ? TeamCount(g) : ActivePlayerCount(g)) < 2) {
+    g.menu.MainList().ShowTag(team ? kTagMoreTeams : kTagMorePlayers);
+    return false;
+  }
+  StartMatch(g, team ? 1 : 0);
+  DestroyTicker(g);
+  PlaySound(g, "menuclick.mp3", 0);
+  return true;
+}
+
 void MainMenuStep(Game& g) {
   MenuState& m = g.menu;
   TMenuZoznam& list = m.MainList();
@@ -203,22 +214,24 @@ void MainMenuStep(Game& g) {
   list.HideTag(kTagMorePlayers);
   list.HideTag(kTagMoreTeams);
   UpdateTicker(g);
+  if (m.StartRequest != 0) {
+    bool team = m.StartRequest == 2;
+    m.StartRequest = 0;
+    if (!TryStartMatch(g, team)) {
+      g.fatalError = std::string(team ? "team_deathmatch" : "deathmatch") + " needs at least two " +
+                     (team ? "teams" : "players") + " taking part; " +
+                     std::string(kSettingsFileName) + " has " +
+                     std::to_string(team ? TeamCount(g) : ActivePlayerCount(g));
+      g.quitRequested = true;
+    }
+    return;
+  }
   m.LastHoverTag = m.HoverTag;
   UpdateHover(g);
   if (TakeClick(g)) {
     switch (m.HoverTag) {
       case kTagDeathmatch:
-      case kTagTeamDeathmatch: {
-        bool team = m.HoverTag == kTagTeamDeathmatch;
-        if ((team ? TeamCount(g) : ActivePlayerCount(g)) >= 2) {
-          StartMatch(g, team ? 1 : 0);
-          DestroyTicker(g);
-          PlaySound(g, "menuclick.mp3", 0);
-        } else {
-          list.ShowTag(team ? kTagMoreTeams : kTagMorePlayers);
-        }
-        break;
-      }
+      case kTagTeamDeathmatch: TryStartMatch(g, m.HoverTag == kTagTeamDeathmatch); break;
       case kTagSetUp: {
         std::string error;
         g.LoadSetup(error);

@@ -19,6 +19,9 @@ std::string BuildTickerText();
 
 void MainMenuBuildStep(Game& g);
 void MainMenuStep(Game& g);
+// The deathmatch words: starts the match when at least two players (teams) take part,
+// otherwise shows the warning and returns false.
+bool TryStartMatch(Game& g, bool team);
 void AboutScreenStep(Game& g);
 
 void UpdateTicker(Game& g);

@@ -86,6 +86,9 @@ struct MenuState {
   }
 
   // Main menu state.
+  // A match asked for on the command line, started on the first main-menu frame as if its
+  // word had been clicked: 0 none, 1 deathmatch, 2 team deathmatch.
+  int StartRequest = 0;
   bool FirstMenuFrame = true;
   bool WelcomePending = true;
   double WelcomeTime = 0;
