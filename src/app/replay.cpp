@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -474,17 +475,19 @@ std::string NewReplayPath(const std::string& workDir) {
   localtime_r(&t, &tm);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
-  // Numbered within the second, so the names sort in the order the matches were played.
-  std::string base = workDir + "/" + kReplayFolder + "/match-" + stamp + "-";
+  // Numbered within the second, past any number already used, so the names sort in the
+  // order the matches were played even after the oldest were pruned.
+  std::string folder = workDir + "/" + kReplayFolder;
+  std::string prefix = std::string("match-") + stamp + "-";
+  int last = 0;
   std::error_code ec;
-  std::string path;
-  for (int n = 1; n < 1000; ++n) {
-    char number[8];
-    std::snprintf(number, sizeof number, "%03d", n);
-    path = base + number + ".tdxr";
-    if (!fs::exists(path, ec)) break;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) == 0) last = std::max(last, std::atoi(name.c_str() + prefix.size()));
   }
-  return path;
+  char number[16];
+  std::snprintf(number, sizeof number, "%03d", last + 1);
+  return folder + "/" + prefix + number + ".tdxr";
 }
 
 void PruneReplays(const std::string& workDir) {
