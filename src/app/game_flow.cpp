@@ -33,6 +33,17 @@ void RunPhase(Game& g) {
     case GamePhase::MainMenu: MainMenuStep(g); break;
     case GamePhase::AboutScreen: AboutScreenStep(g); break;
     case GamePhase::SetupMenu: SetupMenuStep(g); break;
+    case GamePhase::PickController:
+    case GamePhase::PickKind:
+    case GamePhase::PickStartPosition:
+    case GamePhase::PickScoreLimit:
+    case GamePhase::PickConstantSpeed:
+    case GamePhase::PickFromSpeed:
+    case GamePhase::PickToSpeed:
+    case GamePhase::PickTeam: SetupPickStep(g); break;
+    case GamePhase::CaptureLeftKey:
+    case GamePhase::CaptureRightKey:
+    case GamePhase::CaptureFireKey: KeyCaptureStep(g); break;
     case GamePhase::RoundStart: RoundStartStep(g); break;
     case GamePhase::RoundIntro: RoundIntroStep(g); break;
     case GamePhase::ShowThree:
@@ -45,7 +56,7 @@ void RunPhase(Game& g) {
     case GamePhase::WaitReady: WaitReadyStep(g); break;
     case GamePhase::GameOver: GameOverStep(g); break;
     case GamePhase::BackToMenu: BackToMenuStep(g); break;
-    default: break;  // the set-up phases come with the set-up screen; others run nothing
+    default: break;  // a phase outside the table runs nothing
   }
 }
 

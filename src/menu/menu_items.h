@@ -95,6 +95,12 @@ struct MenuState {
   bool MenuMusicRunning = false;
   int LastHoverTag = 0;
 
+  // Set-up screen state, from opening a pop-up to closing it.
+  bool PickAllPlayers = false;      // opened from "active" or "job": the choice sets all 12
+  Sprite* PreviewSprite = nullptr;  // the start-position picture beside its pop-up
+  // A save of tandrix.cfg failed and was told; reset by the next save that works.
+  bool SetupSaveFailed = false;
+
   // The ticker along the bottom of the main menu.
   std::array<Sprite*, 81> TickerSprites{};
   std::array<bool, 81> TickerInUse{};

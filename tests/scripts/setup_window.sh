@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# The set-up screen in a real window under Xvfb, driven with xdotool like a player would:
+# make player 3 human, bind its three keys by pressing them, choose its kind from the
+# pop-up, switch bonus off, change the score limit, go back and start a deathmatch. Player
+# 3's worm must turn with its new left key, and tandrix.cfg must differ from the file the
+# game started with in exactly the bytes that were changed on screen.
+set -uo pipefail
+
+: "${TANDRIX_BINARY:?set by ctest: the tandrix binary}"
+: "${TANDRIX_GAME_DATA:?set by ctest: the generated game folder}"
+export LC_ALL=C
+
+if [ -z "${TANDRIX_IN_XVFB:-}" ]; then
+  for tool in xvfb-run xdotool python3; do
+    command -v "$tool" >/dev/null || { echo "setup_window: $tool is missing" >&2; exit 1; }
+  done
+  [ -f "$TANDRIX_GAME_DATA/pak/gfx.pak" ] || { echo "setup_window: no game folder at $TANDRIX_GAME_DATA" >&2; exit 1; }
+  export TANDRIX_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+export SDL_AUDIODRIVER=dummy
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "setup_window: $*" >&2
+  [ -f "$work/trace.txt" ] && { echo "--- trace ---" >&2; tail -30 "$work/trace.txt" >&2; }
+  [ -f "$work/err.txt" ] && { echo "--- stderr ---" >&2; tail -20 "$work/err.txt" >&2; }
+  exit 1
+}
+
+# A copy of the game folder: the player's own tandrix.cfg is never touched.
+mkdir -p "$work/game"
+ln -s "$TANDRIX_GAME_DATA/pak" "$work/game/pak"
+cp "$TANDRIX_GAME_DATA/tandrix.cfg" "$work/game/tandrix.cfg"
+# Player 1 a computer, player 3 off with keys z, c, x and a speeder; race start (side by
+# side, facing right), bonus on, ten rounds, no background effect (its lines would mix with
+# the trails in the screenshot). Every byte the screen will change starts at another value.
+python3 - "$work/game/tandrix.cfg" <<'PY'
+import sys
+path = sys.argv[1]
+b = bytearray(open(path, 'rb').read()[:164])
+for i in range(12):
+    b[12 * i] = 4 if i == 0 else 1
+    b[12 * i + 1] = 2
+b[24 + 8:24 + 11] = bytes((90, 67, 88))
+b[144] = 1    # bonus on
+b[146] = 5    # race
+b[152] = 1    # ten rounds
+b[157] = 0    # no background effect
+open(path, 'wb').write(bytes(b))
+PY
+cp "$work/game/tandrix.cfg" "$work/before.cfg"
+
+: >"$work/trace.txt"
+(cd "$work/game" && exec "$TANDRIX_BINARY" --windowed --trace --screenshot "$work/round.bmp" \
+  >"$work/trace.txt" 2>"$work/err.txt") &
+pid=$!
+
+# Waits until the trace has shown `phase` at least `count` times.
+wait_phase() {
+  local phase=$1 count=${2:-1} limit=${3:-60}
+  for _ in $(seq 1 $((limit * 10))); do
+    [ "$(grep -c "phase=$phase\$" "$work/trace.txt")" -ge "$count" ] && return 0
+    kill -0 "$pid" 2>/dev/null || fail "the game ended while waiting for $phase"
+    sleep 0.1
+  done
+  fail "no $phase within $limit s"
+}
+window=""
+find_window() {
+  window=$(xdotool search --sync --name '^Tandrix$' | head -1)
+  [ -n "$window" ] || fail "no window named Tandrix"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  scale=$((WIDTH / 640))
+  [ "$scale" -ge 1 ] || fail "the window is smaller than the view: ${WIDTH}x${HEIGHT}"
+}
+# Clicks the view pixel (x, y) through the window's scale.
+click_view() {
+  xdotool mousemove --window "$window" $(($1 * scale)) $(($2 * scale))
+  sleep 0.2
+  xdotool mousemove --window "$window" $(($1 * scale + 1)) $(($2 * scale))
+  sleep 0.2
+  xdotool click 1
+}
+# Presses and releases one key, held long enough for a frame to see it.
+press_key() {
+  xdotool keydown "$1"
+  sleep 0.15
+  xdotool keyup "$1"
+}
+setup_frames=1
+# Waits for the set-up table to come back after a pop-up or prompt.
+wait_table() {
+  setup_frames=$((setup_frames + 1))
+  wait_phase SetupMenu "$setup_frames" 10
+  sleep 0.3
+}
+
+wait_phase MainMenu 1 90
+find_window
+click_view 300 248          # "set_up"
+wait_phase SetupMenu
+sleep 0.3
+
+# Player 3 is row 2: its words stand at y 130.
+click_view 165 138          # its controller, "off"
+wait_phase PickController
+click_view 160 112          # "human", the first option, 32 pixels below row 0's
+wait_table
+click_view 262 138          # left key
+wait_phase CaptureLeftKey
+sleep 0.2
+press_key j
+wait_table
+click_view 335 138          # right key
+wait_phase CaptureRightKey
+sleep 0.2
+press_key l
+wait_table
+click_view 408 138          # fire key
+wait_phase CaptureFireKey
+sleep 0.2
+press_key i
+wait_table
+click_view 482 138          # its kind: the pop-up's top is 58 - 138 / 2 + 32 = 21
+wait_phase PickKind
+click_view 470 43           # "traveller", the first kind, 16 pixels below the top
+wait_table
+click_view 106 308          # bonus "on" -> "off"
+sleep 0.4
+click_view 206 383          # score limit "10"
+wait_phase PickScoreLimit
+click_view 190 389          # "21", the third option: 206 - 22, 383 - 32 + 2 x 16
+wait_table
+
+python3 - "$work/before.cfg" "$work/game/tandrix.cfg" <<'PY' || fail "tandrix.cfg does not hold exactly the changes made on screen"
+import sys
+before = open(sys.argv[1], 'rb').read()
+after = open(sys.argv[2], 'rb').read()
+expected = bytearray(before)
+expected[24] = 2                      # player 3: human
+expected[25] = 1                      # traveller
+expected[32:35] = bytes((74, 76, 73))  # j, l, i
+expected[144] = 0                     # bonus off
+expected[152] = 2                     # 21 rounds
+if after != bytes(expected):
+    diff = [(i, before[i], after[i] if i < len(after) else None)
+            for i in range(max(len(before), len(after))) if i >= len(after) or after[i] != expected[i]]
+    sys.exit("unexpected bytes (offset, before, after): %s; size %d" % (diff, len(after)))
+print("tandrix.cfg: the six changes and nothing else")
+PY
+cp "$work/game/tandrix.cfg" "$work/after_setup.cfg"
+
+click_view 585 461          # "back"
+wait_phase MainMenu 2 20
+sleep 0.3
+click_view 300 168          # "deathmatch"
+wait_phase Playing 1 30
+sleep 0.3
+xdotool keydown j           # player 3's new left key
+sleep 0.6
+xdotool keyup j
+wait_phase WaitReady 1 60
+sleep 0.5
+click_view 365 376          # "exit_program"
+for _ in $(seq 1 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "the game did not end"
+wait "$pid"
+code=$?
+pid=""
+[ "$code" -eq 0 ] || fail "the game ended with exit code $code"
+cmp -s "$work/after_setup.cfg" "$work/game/tandrix.cfg" || fail "playing the match changed tandrix.cfg"
+
+python3 - "$work/round.bmp" <<'PY' || fail "player 3's trail does not bend: its new left key did not turn it"
+import struct, sys, math
+data = open(sys.argv[1], 'rb').read()
+off, = struct.unpack_from('<I', data, 10)
+w, h = struct.unpack_from('<ii', data, 18)
+bpp, = struct.unpack_from('<H', data, 28)
+step = bpp // 8
+row = (w * step + 3) & ~3
+pts = []
+for y in range(abs(h)):
+    src = y if h < 0 else abs(h) - 1 - y
+    base = off + src * row
+    for x in range(w):
+        b, g, r = data[base + x * step: base + x * step + 3]
+        # Slot 2 is blue; between rounds its trail is drawn in its dim colour, (0, 0, 127).
+        if r < 8 and g < 8 and 119 <= b <= 135 and 16 <= x < 624 and 56 <= y < 464:
+            pts.append((x, y))
+if len(pts) < 20:
+    sys.exit("only %d trail pixels of player 3" % len(pts))
+xs = sorted(pts)
+(x0, y0), (x1, y1) = xs[0], xs[-1]
+length = math.hypot(x1 - x0, y1 - y0) or 1
+far = max(abs((x1 - x0) * (y0 - y) - (x0 - x) * (y1 - y0)) / length for x, y in pts)
+print("trail pixels", len(pts), "farthest from the chord", round(far, 1))
+sys.exit(0 if far > 6 else "the trail is straight")
+PY
+echo "setup_window: all checks passed"
