@@ -388,7 +388,7 @@ void BuildSetupMenu(Game& g) {
 
 bool SaveSetupNow(Game& g) {
   std::string error;
-  if (SaveSettings(g.Path(kSettingsFileName), g.settings, error)) {
+  if (g.SaveSetup(error)) {  // a replay stands in for the file and writes nothing
     g.menu.SetupSaveFailed = false;
     return true;
   }

@@ -76,9 +76,12 @@ void processkeyboard(Game& g) {
   }
   const bool playing = g.phase == GamePhase::Playing;
   if (playing) {
-    for (int s = 0; s < kPlayerSlots; ++s) g.Worm(s).cpuPrevKeys = g.Worm(s).cpuKeys;
+    for (auto& w : g.worms) {
+      if (w) w->cpuPrevKeys = w->cpuKeys;
+    }
   }
   for (int s = 0; s < kPlayerSlots; ++s) {
+    if (!g.worms[static_cast<size_t>(s)]) continue;  // a menu-only game has no worms
     if (IsHumanSlot(g, s)) {
       FillFromKeys(g, s);
       continue;
