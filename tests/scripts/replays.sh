@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Recorded matches are the regression net: every recording in tests/replays/ replays
+# headless to the digests it was recorded with; a match recorded now in a real window,
+# with keys pressed by xdotool, replays to the same rounds; the same seed plays the same
+# match with a sound device (SDL's disk driver) and headless; a damaged recording is
+# refused naming the file.
+set -uo pipefail
+: "${TANDRIX_BINARY:?set by ctest: the tandrix binary}"
+: "${TANDRIX_GAME_DATA:?set by ctest: the generated game folder}"
+: "${TANDRIX_SOURCE_DIR:?set by ctest: the source folder}"
+export LC_ALL=C
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+  echo "replays: $*" >&2
+  exit 1
+}
+mkdir -p "$work/game"
+ln -s "$TANDRIX_GAME_DATA/pak" "$work/game/pak"
+cp "$TANDRIX_GAME_DATA/tandrix.cfg" "$work/game/tandrix.cfg"
+run() { (cd "$work/game" && "$TANDRIX_BINARY" "$@"); }
+
+# 1. Every committed recording replays to its digests.
+count=0
+for r in "$TANDRIX_SOURCE_DIR"/tests/replays/*.tdxr; do
+  [ -f "$r" ] || continue
+  out=$(run --headless --replay "$r" --trace 2>&1) ||
+    fail "$(basename "$r") no longer replays to its digests (make it again with tests/replays/record.sh if the rules changed on purpose): $(echo "$out" | grep -v '^frame=' | tail -3)"
+  rounds=$(echo "$out" | grep -c '^round=')
+  [ "$rounds" -ge 1 ] || fail "$(basename "$r") scored no round"
+  echo "replays: $(basename "$r"): $rounds rounds as recorded"
+  count=$((count + 1))
+done
+[ "$count" -ge 1 ] || fail "no recordings in tests/replays"
+
+# 2. A match recorded now by the game in a window replays headless to the same rounds.
+bash "$TANDRIX_SOURCE_DIR/tests/replays/record.sh" "$work/live.tdxr" people_and_computers \
+  "$work/live.trace" || fail "recording a live match failed"
+run --headless --replay "$work/live.tdxr" --trace 2>"$work/err" | grep '^round=' >"$work/again.trace"
+[ "${PIPESTATUS[0]}" -eq 0 ] || fail "the live recording does not replay: $(cat "$work/err")"
+diff "$work/live.trace" "$work/again.trace" >&2 || fail "replayed rounds differ from the live ones"
+echo "replays: a live match of $(wc -l <"$work/live.trace") rounds replays to the same digests"
+
+# 3. The same seed and clock with a sound device, and headless: the same match.
+python3 - "$work/game/tandrix.cfg" <<'PY'
+import sys
+b = bytearray(open(sys.argv[1], 'rb').read()[:164])
+for i in range(12):
+    b[12 * i] = 3 if i < 4 else 1   # four computer players
+    b[12 * i + 1] = 255             # random kinds
+b[146] = 4                          # random places
+b[152] = 1                          # ten rounds
+b[144 + 15] = 1                     # music on
+open(sys.argv[1], 'wb').write(bytes(b))
+PY
+args=(--start deathmatch --seed 77 --fixed-dt 0.02 --frames 3000 --trace)
+run --headless "${args[@]}" | grep '^round=' >"$work/headless.trace"
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_VIDEODRIVER=offscreen \
+  run --windowed "${args[@]}" 2>/dev/null | grep '^round=' >"$work/sound.trace"
+[ -s "$work/headless.trace" ] || fail "the headless match scored no round"
+diff "$work/headless.trace" "$work/sound.trace" >&2 || fail "the match differs with a sound device"
+echo "replays: $(wc -l <"$work/headless.trace") rounds the same with a sound device and headless"
+
+# 4. Damaged, foreign and missing recordings are refused, naming the file.
+head -c 100 "$work/live.tdxr" >"$work/cut.tdxr"
+for bad in "$work/cut.tdxr" "$work/game/tandrix.cfg" "$work/none.tdxr"; do
+  run --headless --replay "$bad" 2>"$work/err" >/dev/null
+  code=$?
+  [ "$code" -eq 1 ] || fail "$bad: exit code $code, wanted 1"
+  grep -q "tandrix: $bad: " "$work/err" || fail "$bad: the error does not name the file: $(cat "$work/err")"
+done
+echo "replays: damaged recordings are refused with their names"
