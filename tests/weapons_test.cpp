@@ -10,6 +10,8 @@
 #include "arena/arena.h"
 #include "arena/worm.h"
 #include "arena/worm_step.h"
+#include "audio/fake_mixer.h"
+#include "audio/sound.h"
 #include "menu/settings.h"
 #include "weapons/abilities.h"
 #include "weapons/projectiles.h"
@@ -213,6 +215,46 @@ TEST(Abilities, InfernalAndThickerStopWhenTheEnergyRunsOut) {
   EXPECT_TRUE(inf.infernalFire[0]->disabled);
   EXPECT_TRUE(inf.infernalFire[1]->disabled);
   EXPECT_EQ(thick.thickMode, 0);
+}
+
+TEST(Abilities, EachKindSoundsItsNameWhereItActs) {
+  struct Case {
+    WormKind kind;
+    const char* sound;
+    double x;  // where it is heard (the head at 152, the tail at 456)
+  } cases[] = {
+      {WormKind::Reverser, "reverser.mp3", 456},  // from its new head, the old tail
+      {WormKind::Killer, "fireball.mp3", 152},
+      {WormKind::LaserShooter, "laser.mp3", 152},
+      {WormKind::Multiplier, "multiplier.mp3", 152},
+      {WormKind::Reproducer, "multiplier.mp3", 152},
+      {WormKind::VirusInfester, "viruses.mp3", 152},
+      {WormKind::VirusController, "viruses.mp3", 152},
+      {WormKind::RocketLauncher, "rocket.mp3", 152},
+      {WormKind::AtomicBomber, "atomicalarm.mp3", 152},
+      {WormKind::Erector, "erekcia.mp3", 152},
+      {WormKind::Teleporter, "teleport.mp3", -1},  // wherever it landed
+      {WormKind::Shooter, "gulomet.mp3", 152},
+  };
+  for (const Case& c : cases) {
+    Match m;
+    // The buffer holds the sound's name, so the fake's record names what was played.
+    const std::string name = c.sound;
+    m.g.audio.SoundTable.push_back({0, name});
+    m.g.audio.SoundStreams[0] = std::vector<uint8_t>(name.begin(), name.end());
+    m.g.settings.game.sounds = 1;
+    auto fake = std::make_unique<FakeMixer>(&m.g.Now);
+    FakeMixer* mixer = fake.get();
+    StartAudio(m.g, std::move(fake));
+    TCerv& w = m.Start(0, 152, 200, 0, c.kind);
+    w.tailX = 456;
+    w.fireHeld = 1;
+    AbilityAction(m.g, w, 0.01);
+    auto plays = mixer->Calls("play");
+    ASSERT_EQ(plays.size(), 1u) << c.sound;
+    EXPECT_EQ(plays[0].name, c.sound);
+    EXPECT_EQ(plays[0].pan, ArenaPan(c.x < 0 ? w.headX : c.x)) << c.sound;
+  }
 }
 
 // ------------------------------------------------------------ the kinds' effects
