@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/game.h"
+#include "arena/worm_step.h"
 #include "assets/catalogue.h"
 #include "display/gl_renderer.h"
 #include "platform/platform.h"
@@ -107,21 +108,24 @@ TEST_F(GlRenderWeapons, FireballLaserRocketAtomicBlastAndVirusesShowTheirPicture
   g->FrameDelta = 0.01;
   g->Now = 10;
   g->phase = GamePhase::Playing;
-  const WormKind kinds[5] = {WormKind::Killer, WormKind::LaserShooter, WormKind::RocketLauncher,
-                             WormKind::AtomicBomber, WormKind::VirusInfester};
-  const double at[5][2] = {{60, 60}, {300, 80}, {60, 330}, {250, 300}, {480, 250}};
-  for (int s = 0; s < 5; ++s) {
+  const WormKind kinds[7] = {
+      WormKind::Killer,       WormKind::LaserShooter,  WormKind::RocketLauncher,
+      WormKind::AtomicBomber, WormKind::VirusInfester, WormKind::Shooter,
+      WormKind::None};
+  const double at[7][2] = {{60, 60},   {300, 80},  {60, 330}, {250, 300},
+                           {480, 250}, {580, 390}, {540, 40}};
+  for (int s = 0; s < 7; ++s) {
     g->settings.players[s].controller = CtrlHuman;
     TCerv& w = g->Worm(s);
     w.alive = 1;
     w.kind = kinds[s];
     w.headX = w.nextX = at[s][0];
     w.headY = w.nextY = at[s][1];
-    w.heading = 0;
+    w.heading = s == 5 ? 180 : 0;  // the shooter fires back into the arena
     w.energy = 81;
   }
   nastavsprity(*g);
-  for (int s = 0; s < 5; ++s) {
+  for (int s = 0; s < 6; ++s) {
     TCerv& w = g->Worm(s);
     w.fireHeld = 1;
     AbilityAction(*g, w, 0.01);
@@ -130,6 +134,7 @@ TEST_F(GlRenderWeapons, FireballLaserRocketAtomicBlastAndVirusesShowTheirPicture
   bomber.missileFrame = 204;  // the warning is over: the blast begins next frame
   bomber.missileTime = 1;
   // Three quarters of a second: the beams spread and the mushroom cloud stands.
+  KillWorm(*g, g->Worm(6));  // its marker drifts and shrinks
   for (int i = 0; i < 75; ++i) ProjectileUpdate(*g);
   ASSERT_TRUE(bomber.atomicActive);
   ASSERT_GE(bomber.missileFrame, 25);
@@ -165,6 +170,14 @@ TEST_F(GlRenderWeapons, FireballLaserRocketAtomicBlastAndVirusesShowTheirPicture
     shown += Count(v, 3, yellow) >= 4;
   }
   EXPECT_GE(shown, 14) << "yellow viruses of slot 4";
+
+  const TCerv& shooter = g->Worm(5);
+  ASSERT_TRUE(shooter.bulletActive[0]);
+  EXPECT_GE(Count(shooter.bulletSprite[0], 1, bright), 3) << "bullet";
+
+  const Sprite* rip = g->Worm(6).ripSprite;
+  ASSERT_TRUE(rip->visible);
+  EXPECT_GE(Count(rip, 4, [](Rgb c) { return c.r > 80 && c.g > 80 && c.b > 80; }), 6) << "marker";
 
   // And nothing where nothing flies.
   const Rgb empty = At(600, 450);
