@@ -377,7 +377,7 @@ TEST_F(WormTest, TrailsAndWallsKillUnlessATravellerPassesThrough) {
   } cases[] = {
       {"another worm's trail", WormKind::None, 0, 81, 1, false},
       {"a neutral wall", WormKind::None, 0, 81, WallCell, false},
-      {"a neutral wall, fire held by a non-traveller", WormKind::Speeder, 1, 81, WallCell, false},
+      {"a neutral wall, fire held by a non-traveller", WormKind::Repeller, 1, 81, WallCell, false},
       {"traveller through a wall", WormKind::Traveller, 1, 81, WallCell, true},
       {"traveller through a trail", WormKind::Traveller, 1, 81, 1, true},
       {"traveller through its own trail", WormKind::Traveller, 1, 81, 0, true},

@@ -1,13 +1,338 @@
 #include "weapons/abilities.h"
 
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+
 #include "app/game.h"
+#include "arena/arena.h"
+#include "arena/worm_step.h"
+#include "audio/sound.h"
+#include "weapons/projectiles.h"
+#include "weapons/rockets.h"
+#include "weapons/victims.h"
+#include "weapons/viruses.h"
 
 namespace tdx {
 
-// The kinds' actions arrive with the weapons; until then fire does nothing here (the
-// traveller, warper, stopper and pauser rules live in the step and the collisions).
-void AbilityAction(Game&, TCerv&, double) {}
+namespace {
 
-void ContinuousEffects(Game&, TCerv&, double) {}
+constexpr double kBurstInterval = 11.5;  // / GlobalSpeed seconds between bullets
+constexpr double kRepelStrength = 1000;
+constexpr double kInfernalReach = 10;
+constexpr double kInfernalTurn = 300;  // degrees per second, one fire each way
+constexpr double kInfernalKill = 6;
+constexpr double kThickRate = 10;  // units per second
+constexpr double kThickMax = 16;
+
+bool AnyCloneAlive(const TCerv& w) {
+  return std::any_of(w.cloneAlive.begin(), w.cloneAlive.end(), [](uint8_t a) { return a; });
+}
+
+// Extra head 4 appears at the tail once a round, on the first multiplication.
+void SpawnTailClone(TCerv& w) {
+  if (w.tailCloneUsed) return;
+  w.cloneAlive[4] = 1;
+  w.cloneX[4] = w.tailX;
+  w.cloneY[4] = w.tailY;
+  w.cloneHeading[4] = w.tailHeading;
+  w.tailCloneUsed = 1;
+}
+
+void SetClone(TCerv& w, size_t k, double x, double y, double heading) {
+  w.cloneAlive[k] = 1;
+  w.cloneX[k] = x;
+  w.cloneY[k] = y;
+  w.cloneHeading[k] = heading;
+}
+
+void StartClonesFromHere(TCerv& w) {
+  w.clonePrevX = w.cloneX;
+  w.clonePrevY = w.cloneY;
+}
+
+void PushAway(double& x, double& y, double fromX, double fromY, double dt) {
+  double dx = x - fromX, dy = y - fromY;
+  double d2 = dx * dx + dy * dy;
+  // Exactly on the repeller the push has no direction: the worm stays where it is.
+  if (d2 == 0) return;
+  x += dx * kRepelStrength * dt / d2;
+  y += dy * kRepelStrength * dt / d2;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- energy
+
+bool DrainEnergy(TCerv& w, double rate, double dt) {
+  w.energy -= rate * dt;
+  if (w.energy < 1) w.energy = 1;
+  return w.energy > 1;
+}
+
+bool PayEnergy(TCerv& w, double cost, bool alreadyActive) {
+  if (!alreadyActive) w.energy -= cost;
+  if (w.energy < 1) {
+    w.energy = 1;
+    return false;
+  }
+  return !alreadyActive;
+}
+
+bool AnyBulletActive(const TCerv& w) {
+  return std::any_of(w.bulletActive.begin(), w.bulletActive.end(), [](uint8_t a) { return a; });
+}
+
+bool AnyBulletActive(const Game& g, int slot) {
+  return slot >= 0 && slot < kPlayerSlots && AnyBulletActive(*g.worms[static_cast<size_t>(slot)]);
+}
+
+// ---------------------------------------------------------------- held kinds
+
+// Passing through trails is the collision test's; here it is only paid for.
+void TravellerAction(Game&, TCerv& w, double dt) { DrainEnergy(w, 50, dt); }
+
+void SpeederAction(Game&, TCerv& w, double dt) {
+  // On top of any speed bonus; a stopper's freeze later in the step still wins.
+  if (DrainEnergy(w, 35, dt)) w.speed *= 2;
+}
+
+// The freeze is set while input is read and applied by the step; here it is paid for.
+void StopperAction(Game&, TCerv& w, double dt) { DrainEnergy(w, 70, dt); }
+
+// The wrap is the step's; here it is paid for.
+void WarperAction(Game&, TCerv& w, double dt) { DrainEnergy(w, 50, dt); }
+
+void RepellerAction(Game& g, TCerv& w, double dt) {
+  if (!DrainEnergy(w, 20, dt)) return;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if (s == w.slot) continue;
+    TCerv& v = g.Worm(s);
+    if (!v.alive || v.stopped) continue;
+    PushAway(v.headX, v.headY, w.nextX, w.nextY, dt);
+    for (size_t k = 0; k < kCloneCount; ++k) {
+      if (v.cloneAlive[k]) PushAway(v.cloneX[k], v.cloneY[k], w.nextX, w.nextY, dt);
+    }
+  }
+}
+
+void InfernalAction(Game&, TCerv& w, double dt) {
+  if (DrainEnergy(w, 40, dt)) return;
+  for (FireEffect* f : w.infernalFire) {
+    if (f) f->disabled = true;
+  }
+}
+
+void ThickerAction(Game&, TCerv& w, double dt) {
+  if (!DrainEnergy(w, 10, dt)) w.thickMode = 0;
+}
+
+// Standing still is the step's; here it is paid for.
+void PauserAction(Game&, TCerv& w, double dt) { DrainEnergy(w, 5, dt); }
+
+// ---------------------------------------------------------------- one-shot kinds
+
+void ReverserAction(Game& g, TCerv& w, double) {
+  if (!PayEnergy(w, 10, false)) return;
+  // The worm goes on from its tail end; its former head becomes the tail.
+  std::swap(w.heading, w.tailHeading);
+  std::swap(w.headX, w.tailX);
+  std::swap(w.headY, w.tailY);
+  PlaySoundByName(g, "reverser.mp3", w.headX);
+}
+
+void KillerAction(Game& g, TCerv& w, double) {
+  if (PayEnergy(w, 20, w.fireballActive)) LaunchFireball(g, w);
+}
+
+void LaserShooterAction(Game& g, TCerv& w, double) {
+  if (PayEnergy(w, 20, w.laserActive)) LaunchLaser(g, w);
+}
+
+void MultiplierAction(Game& g, TCerv& w, double) {
+  if (!PayEnergy(w, 40, AnyCloneAlive(w))) return;
+  double r = w.heading * kDegToRad;
+  double bx = w.nextX - 5 * std::cos(r), by = w.nextY - 5 * std::sin(r);
+  const double turns[4] = {60, -60, 120, -120};
+  for (size_t k = 0; k < 4; ++k) SetClone(w, k, bx, by, w.heading + turns[k]);
+  SpawnTailClone(w);
+  StartClonesFromHere(w);
+  PlaySoundByName(g, "multiplier.mp3", w.nextX);
+}
+
+void ReproducerAction(Game& g, TCerv& w, double) {
+  if (!PayEnergy(w, 40, AnyCloneAlive(w))) return;
+  double left = (w.heading + 90) * kDegToRad, right = (w.heading - 90) * kDegToRad;
+  // Two heads on each side, running parallel to the worm.
+  SetClone(w, 0, w.nextX - 25 * std::cos(left), w.nextY - 25 * std::sin(left), w.heading);
+  SetClone(w, 1, w.nextX - 50 * std::cos(left), w.nextY - 50 * std::sin(left), w.heading);
+  SetClone(w, 2, w.nextX - 25 * std::cos(right), w.nextY - 25 * std::sin(right), w.heading);
+  SetClone(w, 3, w.nextX - 50 * std::cos(right), w.nextY - 50 * std::sin(right), w.heading);
+  SpawnTailClone(w);
+  StartClonesFromHere(w);
+  PlaySoundByName(g, "multiplier.mp3", w.nextX);
+}
+
+void VirusInfesterAction(Game& g, TCerv& w, double) {
+  // Sixteen free places are needed; without them the press costs nothing.
+  if (FreeVirusPlaces(w, kVirusCount) <= 15) return;
+  if (!PayEnergy(w, 80, false)) return;
+  ReleaseViruses(g, w, 16, 24, 22.5, kVirusCount);
+  w.virusColour = std::string(1, static_cast<char>('a' + w.slot));
+  w.virusControl = 0;
+  PlaySoundByName(g, "viruses.mp3", w.headX);
+}
+
+void VirusControllerAction(Game& g, TCerv& w, double) {
+  constexpr int kRing = 24;
+  bool allFree = FreeVirusPlaces(w, kRing) == kRing;
+  // Releasing costs 80; switching the mode of the viruses out there costs 40.
+  if (!PayEnergy(w, allFree ? 80 : 40, false)) return;
+  if (allFree) {
+    ReleaseViruses(g, w, kRing, 32, 15, kRing);
+    w.virusColour = std::string(1, static_cast<char>('a' + w.slot));
+    w.virusControl = 1;
+    w.virusFree = 1;
+    PlaySoundByName(g, "viruses.mp3", w.headX);
+  } else {
+    w.virusFree = w.virusFree ? 0 : 1;
+  }
+}
+
+void RocketLauncherAction(Game& g, TCerv& w, double) {
+  if (PayEnergy(w, 40, w.rocketActive)) LaunchRocket(g, w);
+}
+
+void AtomicBomberAction(Game& g, TCerv& w, double) {
+  if (PayEnergy(w, 40, w.atomicActive)) DropAtomicBomb(g, w);
+}
+
+void ErectorAction(Game& g, TCerv& w, double) {
+  if (!PayEnergy(w, 20, false)) return;
+  // Everything carrying the slot goes: trail, blob and the extra heads' lines.
+  for (uint8_t& c : g.ArenaMap.cells) {
+    if (c == w.slot) c = EmptyCell;
+  }
+  PaintLine(g, w.slot);
+  if (g.gates.ErectorSoundReady) {
+    PlaySoundByName(g, "erekcia.mp3", w.headX);
+    w.erectorSoundNext = g.Now + 0.3;
+    g.gates.ErectorSoundReady = false;
+  } else if (w.erectorSoundNext < g.Now) {
+    g.gates.ErectorSoundReady = true;
+  }
+}
+
+void TeleporterAction(Game& g, TCerv& w, double) {
+  if (PayEnergy(w, 40, false)) TeleportWorm(g, w);
+}
+
+void ShooterAction(Game& g, TCerv& w, double) {
+  if (!PayEnergy(w, 40, w.burstActive || AnyBulletActive(w))) return;
+  LaunchBullet(g, w, 0);
+  w.burstCount = 0;
+  w.burstActive = 1;
+  w.burstNextTime = g.Now + kBurstInterval / g.GlobalSpeed;
+  PlaySoundByName(g, "gulomet.mp3", w.headX);
+}
+
+// ---------------------------------------------------------------- continuous effects
+
+void ShooterBurst(Game& g, TCerv& w) {
+  if (!w.burstActive || !(w.burstNextTime < g.Now)) return;
+  // One bullet per step, each along the heading of its moment.
+  w.burstCount += 1;
+  if (w.burstCount < kBulletCount) LaunchBullet(g, w, w.burstCount);
+  w.burstNextTime = g.Now + kBurstInterval / g.GlobalSpeed;
+  if (w.burstCount >= kBulletCount - 1) w.burstActive = 0;
+}
+
+void InfernalFires(Game& g, TCerv& w) {
+  const double dt = g.FrameDelta;
+  w.infernalAngle[0] += kInfernalTurn * dt;
+  if (w.infernalAngle[0] > 360) w.infernalAngle[0] -= 360;
+  w.infernalAngle[1] -= kInfernalTurn * dt;
+  if (w.infernalAngle[1] < 0) w.infernalAngle[1] += 360;
+  double px[2], py[2];
+  for (size_t i = 0; i < 2; ++i) {
+    double r = w.infernalAngle[i] * kDegToRad;
+    px[i] = w.nextX + kInfernalReach * std::cos(r);
+    py[i] = w.nextY + kInfernalReach * std::sin(r);
+    // Our fires are drawn where their carrier stands on the view.
+    PlaceAtArena(w.infernalCarrier[i], px[i], py[i]);
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    BurnSquare(g.ArenaMap, px[i], py[i], 4, 4);
+    HitVictimsNear(g, w.slot, px[i], py[i], kInfernalKill);
+  }
+}
+
+void ThickBlob(Game& g, TCerv& w) {
+  const double dt = g.FrameDelta;
+  if (w.thickMode == 0) {
+    w.thickness = std::max(1.0, w.thickness - kThickRate * dt);
+  } else if (w.thickMode == 1) {
+    w.thickness = std::min(kThickMax, w.thickness + kThickRate * dt);
+  }
+  if (RoundEven(w.thickness) <= 1) return;
+  const double t = w.thickness;
+  const double r = (w.heading + 180) * kDegToRad;
+  const double cx = w.nextX + t * std::cos(r), cy = w.nextY + t * std::sin(r);
+  // The x range is one cell narrower at its far end than the y range.
+  const int x0 = static_cast<int>(RoundEven(cx - t + 1)),
+            x1 = static_cast<int>(RoundEven(cx + t - 1));
+  const int y0 = static_cast<int>(RoundEven(cy - t + 1)),
+            y1 = static_cast<int>(RoundEven(cy + t + 1));
+  for (int x = std::max(0, x0); x <= std::min(kArenaWidth - 1, x1); ++x) {
+    for (int y = std::max(0, y0); y <= std::min(kArenaHeight - 1, y1); ++y) {
+      if (Closer(x, y, cx, cy, t)) g.ArenaMap.At(x, y) = w.slot;
+    }
+  }
+}
+
+// ---------------------------------------------------------------- dispatch
+
+void AbilityAction(Game& g, TCerv& w, double dt) {
+  switch (w.kind) {
+    case WormKind::Traveller: TravellerAction(g, w, dt); break;
+    case WormKind::Speeder: SpeederAction(g, w, dt); break;
+    case WormKind::Stopper: StopperAction(g, w, dt); break;
+    case WormKind::Warper: WarperAction(g, w, dt); break;
+    case WormKind::Reverser: ReverserAction(g, w, dt); break;
+    case WormKind::Killer: KillerAction(g, w, dt); break;
+    case WormKind::LaserShooter: LaserShooterAction(g, w, dt); break;
+    case WormKind::Multiplier: MultiplierAction(g, w, dt); break;
+    case WormKind::VirusInfester: VirusInfesterAction(g, w, dt); break;
+    case WormKind::Repeller: RepellerAction(g, w, dt); break;
+    case WormKind::RocketLauncher: RocketLauncherAction(g, w, dt); break;
+    case WormKind::AtomicBomber: AtomicBomberAction(g, w, dt); break;
+    case WormKind::Reproducer: ReproducerAction(g, w, dt); break;
+    case WormKind::Erector: ErectorAction(g, w, dt); break;
+    case WormKind::Teleporter: TeleporterAction(g, w, dt); break;
+    case WormKind::Shooter: ShooterAction(g, w, dt); break;
+    case WormKind::WInfernal: InfernalAction(g, w, dt); break;
+    case WormKind::WThicker: ThickerAction(g, w, dt); break;
+    case WormKind::Pauser: PauserAction(g, w, dt); break;
+    case WormKind::VirusController: VirusControllerAction(g, w, dt); break;
+    default: break;
+  }
+}
+
+void ContinuousEffects(Game& g, TCerv& w, double) {
+  if (w.kind == WormKind::Shooter) ShooterBurst(g, w);
+  if (w.kind == WormKind::WInfernal && w.infernalFire[0] && !w.infernalFire[0]->disabled)
+    InfernalFires(g, w);
+  if (w.kind == WormKind::WThicker) ThickBlob(g, w);
+}
+
+void ResetWeaponsRound(Game&, TCerv& w) {
+  // The erector's sound gate opens again with the round; the controller's mode starts
+  // from roaming with its first ring.
+  w.erectorSoundNext = 0;
+  w.virusControl = 0;
+  w.virusFree = 0;
+  w.ripTime = 0;
+}
 
 }  // namespace tdx
