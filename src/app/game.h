@@ -31,6 +31,7 @@ struct SoundGates {
   bool ThickSoundReady = true;
   bool BombSoundReady = true;
   bool FireballSoundGate = true;
+  double ErectorSoundNext = 0;
   double InfernalSoundNext = 0;
   double ThickSoundNext = 0;
 };

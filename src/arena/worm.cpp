@@ -4,6 +4,7 @@
 
 #include "app/game.h"
 #include "arena/arena.h"
+#include "weapons/abilities.h"
 #include "weapons/worm_kinds.h"
 
 namespace tdx {
@@ -145,6 +146,7 @@ void ResetWormRound(Game& g, int slot) {
   } else {
     w.alive = 0;
   }
+  ResetWeaponsRound(g, w);
   const WormKindRules& rules = RulesOf(w.kind);
   if (rules.roundReset) rules.roundReset(g, w);
 }

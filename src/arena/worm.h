@@ -83,9 +83,6 @@ class TCerv {
   uint8_t burstCount = 0;
   double burstNextTime = 0;
 
-  // ---- Erector: when its sound may play again (the gate flag is the game's) ----
-  double erectorSoundNext = 0;
-
   // ---- Teleport animation ----
   Sprite* teleportSprite = nullptr;
   uint8_t teleportAnimActive = 0;

@@ -1,5 +1,7 @@
 #include "weapons/abilities.h"
 
+#include "weapons/worm_kinds.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -217,9 +219,9 @@ void ErectorAction(Game& g, TCerv& w, double) {
   PaintLine(g, w.slot);
   if (g.gates.ErectorSoundReady) {
     PlaySoundByName(g, "erekcia.mp3", w.headX);
-    w.erectorSoundNext = g.Now + 0.3;
+    g.gates.ErectorSoundNext = g.Now + 0.3;
     g.gates.ErectorSoundReady = false;
-  } else if (w.erectorSoundNext < g.Now) {
+  } else if (g.gates.ErectorSoundNext < g.Now) {
     g.gates.ErectorSoundReady = true;
   }
 }
@@ -294,42 +296,15 @@ void ThickBlob(Game& g, TCerv& w) {
 // ---------------------------------------------------------------- dispatch
 
 void AbilityAction(Game& g, TCerv& w, double dt) {
-  switch (w.kind) {
-    case WormKind::Traveller: TravellerAction(g, w, dt); break;
-    case WormKind::Speeder: SpeederAction(g, w, dt); break;
-    case WormKind::Stopper: StopperAction(g, w, dt); break;
-    case WormKind::Warper: WarperAction(g, w, dt); break;
-    case WormKind::Reverser: ReverserAction(g, w, dt); break;
-    case WormKind::Killer: KillerAction(g, w, dt); break;
-    case WormKind::LaserShooter: LaserShooterAction(g, w, dt); break;
-    case WormKind::Multiplier: MultiplierAction(g, w, dt); break;
-    case WormKind::VirusInfester: VirusInfesterAction(g, w, dt); break;
-    case WormKind::Repeller: RepellerAction(g, w, dt); break;
-    case WormKind::RocketLauncher: RocketLauncherAction(g, w, dt); break;
-    case WormKind::AtomicBomber: AtomicBomberAction(g, w, dt); break;
-    case WormKind::Reproducer: ReproducerAction(g, w, dt); break;
-    case WormKind::Erector: ErectorAction(g, w, dt); break;
-    case WormKind::Teleporter: TeleporterAction(g, w, dt); break;
-    case WormKind::Shooter: ShooterAction(g, w, dt); break;
-    case WormKind::WInfernal: InfernalAction(g, w, dt); break;
-    case WormKind::WThicker: ThickerAction(g, w, dt); break;
-    case WormKind::Pauser: PauserAction(g, w, dt); break;
-    case WormKind::VirusController: VirusControllerAction(g, w, dt); break;
-    default: break;
-  }
+  if (auto action = RulesOf(w.kind).action) action(g, w, dt);
 }
 
-void ContinuousEffects(Game& g, TCerv& w, double) {
-  if (w.kind == WormKind::Shooter) ShooterBurst(g, w);
-  if (w.kind == WormKind::WInfernal && w.infernalFire[0] && !w.infernalFire[0]->disabled)
-    InfernalFires(g, w);
-  if (w.kind == WormKind::WThicker) ThickBlob(g, w);
+void ContinuousEffects(Game& g, TCerv& w, double dt) {
+  if (auto effect = RulesOf(w.kind).continuous) effect(g, w, dt);
 }
 
 void ResetWeaponsRound(Game&, TCerv& w) {
-  // The erector's sound gate opens again with the round; the controller's mode starts
-  // from roaming with its first ring.
-  w.erectorSoundNext = 0;
+  // The controller's mode starts from roaming with its first ring.
   w.virusControl = 0;
   w.virusFree = 0;
   w.ripTime = 0;

@@ -11,10 +11,11 @@ namespace tdx {
 struct Game;
 class TCerv;
 
-// Step 4 of the worm step: what the worm's kind does while its fire control is active.
+// Step 4 of the worm step: what the worm's kind does while its fire control is active,
+// as its row of the kind table (weapons/worm_kinds.h) says.
 void AbilityAction(Game& g, TCerv& w, double dt);
-// Step 5: the effects that run without the fire control (shooter burst, infernal
-// fires, thick blob), in that order.
+// Step 5: the effect that runs without the fire control (shooter burst, infernal fires,
+// thick blob), from the same row.
 void ContinuousEffects(Game& g, TCerv& w, double dt);
 
 // ---- The energy rules shared by every kind. ----

@@ -84,53 +84,84 @@ void ThickerPress(Game& g, int, TCerv& w) {
 }
 void ThickerRelease(Game&, TCerv& w) { w.thickMode = 0; }
 
+// Step 5 of the worm step for the kinds that have one.
+void ShooterContinuous(Game& g, TCerv& w, double) { ShooterBurst(g, w); }
+void InfernalContinuous(Game& g, TCerv& w, double) {
+  if (w.infernalFire[0] && !w.infernalFire[0]->disabled) InfernalFires(g, w);
+}
+void ThickerContinuous(Game& g, TCerv& w, double) { ThickBlob(g, w); }
+
 std::array<WormKindRules, 21> BuildTable() {
   std::array<WormKindRules, 21> t{};
   auto at = [&t](WormKind k) -> WormKindRules& { return t[static_cast<size_t>(k)]; };
-  for (auto& r : t) {
-    r.action = AbilityAction;
-    r.continuous = ContinuousEffects;
-  }
   at(WormKind::None).control = FireControl::None;
 
   WormKindRules& traveller = at(WormKind::Traveller);
   traveller.control = FireControl::Held;
   traveller.press = TravellerPress;
+  traveller.action = TravellerAction;
   traveller.passesTrails = true;
   traveller.cpuSelfTrigger = CpuSelfTrigger::OnTrailHit;
 
   WormKindRules& speeder = at(WormKind::Speeder);
   speeder.control = FireControl::Held;
   speeder.press = SpeederPress;
+  speeder.action = SpeederAction;
 
   WormKindRules& stopper = at(WormKind::Stopper);
   stopper.control = FireControl::Held;
   stopper.press = StopperPress;
   stopper.hold = StopperHold;
+  stopper.action = StopperAction;
 
   WormKindRules& warper = at(WormKind::Warper);
   warper.control = FireControl::Held;
+  warper.action = WarperAction;
   warper.wrapsAtEdges = true;
   warper.cpuSelfTrigger = CpuSelfTrigger::AtEdge;
+
+  at(WormKind::Reverser).action = ReverserAction;
+  at(WormKind::Killer).action = KillerAction;
+  at(WormKind::LaserShooter).action = LaserShooterAction;
+  at(WormKind::Multiplier).action = MultiplierAction;
+  at(WormKind::VirusInfester).action = VirusInfesterAction;
 
   WormKindRules& repeller = at(WormKind::Repeller);
   repeller.control = FireControl::Held;
   repeller.press = RepellerPress;
+  repeller.action = RepellerAction;
+
+  at(WormKind::RocketLauncher).action = RocketLauncherAction;
+  at(WormKind::AtomicBomber).action = AtomicBomberAction;
+  at(WormKind::Reproducer).action = ReproducerAction;
+  at(WormKind::Erector).action = ErectorAction;
+  at(WormKind::Teleporter).action = TeleporterAction;
+
+  WormKindRules& shooter = at(WormKind::Shooter);
+  shooter.action = ShooterAction;
+  shooter.continuous = ShooterContinuous;
 
   WormKindRules& infernal = at(WormKind::WInfernal);
   infernal.control = FireControl::Held;
   infernal.press = InfernalPress;
   infernal.release = InfernalRelease;
+  infernal.action = InfernalAction;
+  infernal.continuous = InfernalContinuous;
   infernal.roundReset = InfernalRoundReset;
 
   WormKindRules& thicker = at(WormKind::WThicker);
   thicker.control = FireControl::Held;
   thicker.press = ThickerPress;
   thicker.release = ThickerRelease;
+  thicker.action = ThickerAction;
+  thicker.continuous = ThickerContinuous;
 
   WormKindRules& pauser = at(WormKind::Pauser);
   pauser.control = FireControl::Held;
+  pauser.action = PauserAction;
   pauser.standsStill = true;
+
+  at(WormKind::VirusController).action = VirusControllerAction;
   return t;
 }
 
