@@ -39,7 +39,7 @@ class Rng {
 
  private:
   static uint64_t Rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-  uint64_t state_[4];
+  uint64_t state_[4] = {};
 };
 
 }  // namespace tdx

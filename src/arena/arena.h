@@ -18,7 +18,7 @@ inline constexpr int kArenaViewX = 16;
 inline constexpr int kArenaViewY = 56;
 
 struct ArenaGrid {
-  std::array<uint8_t, kArenaCells> cells;
+  std::array<uint8_t, kArenaCells> cells{};
   ArenaGrid() { Clear(); }
   void Clear() { cells.fill(EmptyCell); }
   uint8_t& At(int x, int y) {

@@ -47,7 +47,8 @@ StartPlace OnGrid(int placeIndex, int count, Rng& rng) {
     int c = static_cast<int>(std::sqrt(static_cast<double>(count)));
     int r = count / c + (count != c * c ? 1 : 0);
     p.x = ((placeIndex % r) + 1) * 608.0 / (r + 1);
-    p.y = ((placeIndex / r) + 1) * 408.0 / (c + 1);
+    int row = placeIndex / r;  // whole rows of r places
+    p.y = (row + 1) * 408.0 / (c + 1);
   }
   p.heading = rng.Random(360);
   return p;
@@ -69,7 +70,6 @@ StartPlace Scattered(Rng& rng, std::span<const StartPoint> earlier) {
     if (gap >= kRandomPlaceMinDistance) {
       p.x = x;
       p.y = y;
-      bestGap = gap;
       break;
     }
     // No free place yet: remember the roomiest one in case none ever turns up.

@@ -220,8 +220,8 @@ class HmacSha256 {
   }
 
  private:
-  SHA256_CTX inner_;
-  SHA256_CTX outer_;
+  SHA256_CTX inner_{};
+  SHA256_CTX outer_{};
 };
 
 Keys ComputeKeys(const std::string& password, const uint8_t* salt, int log2Count) {

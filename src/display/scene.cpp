@@ -150,7 +150,7 @@ void Scene::TickFires(double dt) {
       f.spawnDebt -= 1.0;
       float a = NextUnit(f.rng) * 6.2831853f;
       float r = std::sqrt(NextUnit(f.rng)) * f.fireRadius;
-      FireEffect::Particle p;
+      FireEffect::Particle p{};
       p.x = f.carrier->x + std::cos(a) * r;
       p.y = f.carrier->y + std::sin(a) * r;
       p.vx = (NextUnit(f.rng) - 0.5f) * 12.0f;

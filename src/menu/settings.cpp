@@ -15,7 +15,7 @@ bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& erro
     error = path + ": cannot open the settings file (" + std::strerror(errno) + ")";
     return false;
   }
-  SettingsBlock block;
+  SettingsBlock block{};
   size_t got = std::fread(&block, 1, sizeof block, f);
   bool readError = std::ferror(f) != 0;
   std::fclose(f);
