@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "display/gl_renderer.h"
+#include "platform/frame_pacer.h"
 #include "platform/letterbox.h"
 #include "platform/platform.h"
 
@@ -77,6 +79,8 @@ class SdlPlatform final : public Platform {
   // Keys pressed since the last poll: a tap shorter than one frame still counts as down
   // for one frame instead of being lost between two polls.
   std::array<uint8_t, 256> tapped_{};
+  // Set once the window is open, from its display's refresh rate.
+  FramePacer pacer_{0};
 };
 
 std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std::string& error) {
@@ -139,8 +143,15 @@ std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std:
   if (!p->context_) return fail(SDL_GetError());
   if (SDL_GL_MakeCurrent(p->window_, p->context_) != 0) return fail(SDL_GetError());
   KeepGlDriverLoaded();
-  // Not every driver offers a swap interval; the game runs on its own clock either way.
-  SDL_GL_SetSwapInterval(options.vsync ? 1 : 0);
+  // Not every driver offers a swap interval; the game runs on its own clock either way,
+  // and frames are paced to the display when the swap does not wait for it.
+  const bool swapWaits = options.vsync && SDL_GL_SetSwapInterval(1) == 0;
+  if (!options.vsync) SDL_GL_SetSwapInterval(0);
+  SDL_DisplayMode mode{};
+  const int refreshHz =
+      SDL_GetWindowDisplayMode(p->window_, &mode) == 0 ? mode.refresh_rate : 0;  // 0: unknown
+  p->pacer_ = FramePacer(refreshHz);
+  if (!swapWaits) p->pacer_.PaceFromStart();
 
   std::string why;
   p->renderer_ = GlRenderer::Create(SDL_GL_GetProcAddress, why);
@@ -215,6 +226,8 @@ void SdlPlatform::Present() {
   SDL_GL_GetDrawableSize(window_, &w, &h);
   renderer_->PresentToWindow(w, h);
   SDL_GL_SwapWindow(window_);
+  const FramePacer::Clock::duration wait = pacer_.AfterSwap(FramePacer::Clock::now());
+  if (wait > FramePacer::Clock::duration::zero()) std::this_thread::sleep_for(wait);
 }
 
 void SdlPlatform::ShowError(const std::string& title, const std::string& message) {
