@@ -225,9 +225,12 @@ void SdlPlatform::Present() {
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(window_, &w, &h);
   renderer_->PresentToWindow(w, h);
-  SDL_GL_SwapWindow(window_);
-  const FramePacer::Clock::duration wait = pacer_.AfterSwap(FramePacer::Clock::now());
+  // Waiting before the swap, not after it, leaves the frames that are not shown (loading)
+  // free to run at full speed.
+  const FramePacer::Clock::duration wait = pacer_.BeforeSwap(FramePacer::Clock::now());
   if (wait > FramePacer::Clock::duration::zero()) std::this_thread::sleep_for(wait);
+  SDL_GL_SwapWindow(window_);
+  pacer_.AfterSwap(FramePacer::Clock::now());
 }
 
 void SdlPlatform::ShowError(const std::string& title, const std::string& message) {
