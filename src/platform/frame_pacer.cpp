@@ -11,9 +11,9 @@ FramePacer::FramePacer(int refreshHz) {
 
 FramePacer::Clock::duration FramePacer::BeforeSwap(Clock::time_point now) {
   const Clock::time_point due = lastShown_ + period_;
-  // A frame that comes a little early (within a sixteenth of a refresh) is shown at once:
+  // A frame that comes a little early (within an eighth of a refresh) is shown at once:
   // loading shows a frame every 16 ms and must not be slowed down by the 16.7 ms of 60 Hz.
-  if (!pacing_ || !shown_ || now >= due - period_ / 16) {
+  if (!pacing_ || !shown_ || now >= due - period_ / 8) {
     shown_ = true;
     lastShown_ = now;
     return Clock::duration::zero();

@@ -16,7 +16,7 @@ class FramePacer {
   // The display's refresh rate in Hz; 0 (unknown) or a value no display has means 60.
   explicit FramePacer(int refreshHz);
 
-  // Called just before each swap, at `now`: how long to wait before swapping. Zero while
+  // Called when a frame is to be shown, at `now`: how long after `now` to swap. Zero while
   // the swaps keep time with the display by themselves, and for a frame that comes about
   // one refresh or more after the last one shown (a late frame does not make the next ones
   // hurry); otherwise the wait that shows it one refresh after the last one.

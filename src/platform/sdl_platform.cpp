@@ -222,13 +222,15 @@ void SdlPlatform::ReadKeys(std::array<uint8_t, 256>& keys) {
 }
 
 void SdlPlatform::Present() {
+  // Timed from the call, as the frame loop times the frames it shows (the drawing below
+  // takes longer some frames than others). Waiting before the swap, not after it, leaves
+  // the frames that are not shown (loading) free to run at full speed.
+  const FramePacer::Clock::time_point called = FramePacer::Clock::now();
+  const FramePacer::Clock::time_point showAt = called + pacer_.BeforeSwap(called);
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(window_, &w, &h);
   renderer_->PresentToWindow(w, h);
-  // Waiting before the swap, not after it, leaves the frames that are not shown (loading)
-  // free to run at full speed.
-  const FramePacer::Clock::duration wait = pacer_.BeforeSwap(FramePacer::Clock::now());
-  if (wait > FramePacer::Clock::duration::zero()) std::this_thread::sleep_for(wait);
+  if (showAt > FramePacer::Clock::now()) std::this_thread::sleep_until(showAt);
   SDL_GL_SwapWindow(window_);
   pacer_.AfterSwap(FramePacer::Clock::now());
 }
