@@ -6,6 +6,7 @@
 
 #include "app/game.h"
 #include "assets/catalogue.h"
+#include "assets/quoted_input.h"
 #include "assets_fixture.h"
 
 namespace tdx {
@@ -228,6 +229,7 @@ TEST(CatalogueFailures, StartUpStopsNamingTheArchiveAndMember) {
       {"broken menu word",
        [](GameFiles& f) { f.items[2].data = Bytes("junk"); },
        {"pak/items.pak", "quit_mi.bmp"}},
+      {"no menu words", [](GameFiles& f) { f.items.clear(); }, {"pak/items.pak", "no menu words"}},
   };
   // Most cases keep the 306 pictures as they are: pack those once.
   const GameFiles defaults = DefaultFiles();
@@ -317,6 +319,29 @@ TEST(CatalogueTables, MenuItemsParseSafely) {
     EXPECT_FALSE(ReadMenuItems(Bytes(bad), table, error)) << bad;
     EXPECT_NE(error.find("'a'"), std::string::npos) << error;
   }
+  // A bad entry is quoted cut short: a megabyte of name gives a one-line message.
+  const std::string huge(1 << 20, 'n');
+  for (const std::string& bad : {huge + "\nwide\n1\n", huge + "\n1\n"}) {
+    std::vector<MenuItemEntry> table;
+    std::string error;
+    EXPECT_FALSE(ReadMenuItems(Bytes(bad), table, error));
+    EXPECT_NE(error.find("'" + std::string(60, 'n') + "...'"), std::string::npos) << error;
+    EXPECT_LT(error.size(), 120u);
+  }
+}
+
+TEST(CatalogueTables, QuotedInputIsCutAndMadePrintable) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"play", "play"},
+      {std::string(60, 'a'), std::string(60, 'a')},
+      {std::string(61, 'a'), std::string(60, 'a') + "..."},
+      {"tab\there\r", "tab?here?"},
+      // A two-byte character across the cut is left out whole.
+      {std::string(59, 'a') + "\xC3\xA9zz", std::string(59, 'a') + "..."},
+  };
+  for (const Case& c : cases) EXPECT_EQ(QuotedInput(c.in), c.out) << c.in;
 }
 
 TEST(CatalogueTables, ExtraEntriesAreIgnoredNotWrittenPastTheTable) {

@@ -1,5 +1,9 @@
 // The archive operations the game calls: member matching, the bulk loaders' rules, and
 // what a missing or damaged archive leaves behind.
+#include <fstream>
+#include <functional>
+#include <string>
+
 #include "app/game.h"
 #include "assets/pak_archive.h"
 #include "assets_fixture.h"
@@ -90,10 +94,11 @@ class SoundPak : public ::testing::Test {
  protected:
   std::vector<std::vector<uint8_t>> Load(const std::vector<StreamTableEntry>& table) {
     std::vector<std::vector<uint8_t>> streams(4);
-    LoadSoundPak(dir.Path(), table, streams);
+    problem = LoadSoundPak(dir.Path(), table, streams);
     return streams;
   }
   ScratchDir dir;
+  std::string problem;  // what the last Load said went wrong
 };
 
 TEST_F(SoundPak, EachMemberGoesToTheFirstEntryNamingIt) {
@@ -108,6 +113,7 @@ TEST_F(SoundPak, EachMemberGoesToTheFirstEntryNamingIt) {
   EXPECT_EQ(streams[2], Bytes("B"));
   EXPECT_TRUE(streams[3].empty());  // a second entry for death.mp3 gets nothing
   EXPECT_TRUE(streams[1].empty());
+  EXPECT_EQ(problem, "");  // read to its end: nothing to say
 }
 
 TEST_F(SoundPak, OneSlotForTwoFilesKeepsTheLaterMember) {
@@ -123,16 +129,21 @@ TEST_F(SoundPak, ADamagedMemberEndsTheWalkAndKeepsWhatCameBefore) {
   EXPECT_EQ(streams[0], Bytes("A"));
   EXPECT_TRUE(streams[1].empty());
   EXPECT_TRUE(streams[2].empty());
+  EXPECT_NE(problem.find("pak/snd.pak: member b.mp3 is damaged"), std::string::npos) << problem;
 }
 
 TEST_F(SoundPak, AMissingOrBrokenArchiveLeavesTheBuffersAlone) {
   std::vector<std::vector<uint8_t>> streams = {Bytes("kept"), {}};
-  LoadSoundPak(dir.Path(), {{0, "a.mp3"}, {1, "b.mp3"}}, streams);
+  EXPECT_EQ(LoadSoundPak(dir.Path(), {{0, "a.mp3"}, {1, "b.mp3"}}, streams),
+            "pak/snd.pak is missing or not readable");
   EXPECT_EQ(streams[0], Bytes("kept"));
   EXPECT_TRUE(streams[1].empty());
   std::ofstream(dir.Path() + "/pak/snd.pak") << "Rar!garbage";
-  LoadSoundPak(dir.Path(), {{0, "a.mp3"}}, streams);
+  EXPECT_EQ(LoadSoundPak(dir.Path(), {{0, "a.mp3"}}, streams),
+            "pak/snd.pak is missing or not readable");
   EXPECT_EQ(streams[0], Bytes("kept"));
+  EXPECT_EQ(LoadMusicPak(dir.Path(), {{0, "a.xm"}}, streams),
+            "pak/music.pak is missing or not readable");
 }
 
 TEST_F(SoundPak, MusicComesFromItsOwnArchive) {
@@ -174,6 +185,47 @@ TEST(ItemsPak, WithoutAnEmptyMemberTheIndexStaysUnset) {
   g.workDir = dir.Path();
   LoadItemsPak(g);
   EXPECT_EQ(g.assets.EmptyItemIndex, -1);
+}
+
+TEST(ItemsPak, AMissingDamagedOrEmptyArchiveStopsStartUpNamingIt) {
+  // Without its words the main menu would be blank yet clickable.
+  struct Case {
+    const char* what;
+    std::function<void(const ScratchDir&)> make;
+    const char* says;
+  } cases[] = {
+      {"missing", [](const ScratchDir&) {}, "missing or not readable"},
+      {"not an archive",
+       [](const ScratchDir& d) { std::ofstream(d.Path() + "/pak/items.pak") << "Rar!garbage"; },
+       "missing or not readable"},
+      {"damaged member",
+       [](const ScratchDir& d) {
+         d.Pack("items.pak", {Member("play_mi.bmp", SolidBmp(1)),
+                              WrongPassword(Member("quit_mi.bmp", SolidBmp(2)))});
+       },
+       "member quit_mi.bmp is damaged"},
+      {"empty", [](const ScratchDir& d) { d.Pack("items.pak", {}); }, "holds no menu words"},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    c.make(dir);
+    Game g;
+    g.workDir = dir.Path();
+    EXPECT_FALSE(LoadItemsPak(g)) << c.what;
+    EXPECT_EQ(g.fatalError.rfind("pak/items.pak", 0), 0u) << c.what << ": " << g.fatalError;
+    EXPECT_NE(g.fatalError.find(c.says), std::string::npos) << c.what << ": " << g.fatalError;
+  }
+}
+
+TEST(ItemsPak, AMemberNameInAMessageIsCutShort) {
+  ScratchDir dir;
+  const std::string longName = std::string(1000, 'w') + "_mi.bmp";
+  dir.Pack("items.pak", {Member(longName, "not a picture")});
+  Game g;
+  g.workDir = dir.Path();
+  EXPECT_FALSE(LoadItemsPak(g));
+  EXPECT_NE(g.fatalError.find(std::string(60, 'w') + "..."), std::string::npos) << g.fatalError;
+  EXPECT_LT(g.fatalError.size(), 200u);
 }
 
 TEST(ItemsPak, APictureThatCannotBeReadStopsStartUp) {

@@ -230,6 +230,32 @@ TEST_F(DiskAudio, DamagedSoundsAndModulesNeverBreakTheGame) {
   EXPECT_EQ(AudioActivityText(g).size(), 20u);
 }
 
+TEST_F(DiskAudio, AMissingSoundOrMusicArchiveIsNamedOnceAndTheGamePlaysOn) {
+  // No pak/ folder at all in this game folder.
+  g.audio.SoundTable = {{0, "tone.mp3"}};
+  g.audio.MusicTable = {{0, "tiny.mod", 1, 1, 60}};
+  ::testing::internal::CaptureStderr();
+  InitAudio(g, false);
+  LoadMusic(g);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(g.audio.AudioAvailable);
+  EXPECT_NE(said.find("pak/snd.pak is missing or not readable; playing on without the sound "
+                      "effects"),
+            std::string::npos)
+      << said;
+  EXPECT_NE(said.find("pak/music.pak is missing or not readable; playing on without the music"),
+            std::string::npos)
+      << said;
+  size_t lines = 0;
+  for (size_t at = said.find("tandrix: "); at != std::string::npos;
+       at = said.find("tandrix: ", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 2u) << said;  // once each
+  PlaySound(g, "tone.mp3", 0);   // nothing to play, nothing breaks
+  EXPECT_EQ(AudioActivityText(g), std::string(20, 'N'));
+}
+
 TEST(AudioDevice, HeadlessOrNoDeviceRunsSilentWithoutWaiting) {
   const char* old = std::getenv("SDL_AUDIODRIVER");
   std::string saved = old ? old : "";

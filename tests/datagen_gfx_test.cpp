@@ -268,8 +268,9 @@ class DatagenGfx : public ::testing::Test {
     std::ofstream(stage_ / "items" / "old_word_00.bmp") << "old";
     std::ofstream(stage_ / "dat" / "sounds.dat") << "kept\n";
     std::ofstream(stage_ / "dat" / "keys.dat") << "junk\n";
-    status_ =
-        std::system(("\"" + gen.string() + "\" \"" + stage_.string() + "\" > /dev/null").c_str());
+    status_ = std::system(("\"" + gen.string() + "\" \"" + stage_.string() + "\" --layout \"" +
+                           (stage_ / "text_layout.txt").string() + "\" > /dev/null")
+                              .c_str());
     for (const auto& e : fs::directory_iterator(stage_ / "items")) {
       const std::string name = e.path().filename().string();
       // The game cuts the last seven characters of the member name.
@@ -479,6 +480,45 @@ TEST_F(DatagenGfx, KeyNameTableCoversEveryKeyCode) {
     ASSERT_TRUE(names.count(k.code)) << "code " << int(k.code);
     EXPECT_EQ(names[k.code], k.name);
     EXPECT_TRUE(items_.count(k.name)) << "no picture for key name " << k.name;
+  }
+}
+
+TEST_F(DatagenGfx, NoTextRunsIntoAnotherOrOutOfItsPicture) {
+  // The generator lists the ink box of every text it drew on every picture.
+  struct Text {
+    double x0, y0, x1, y1;
+    std::string text;
+  };
+  struct Picture {
+    int w = 0, h = 0;
+    std::vector<Text> texts;
+  };
+  std::map<std::string, Picture> pictures;
+  for (const std::string& line : Lines(stage_ / "text_layout.txt")) {
+    std::vector<std::string> f;
+    std::stringstream in(line);
+    for (std::string field; std::getline(in, field, '\t');) f.push_back(field);
+    ASSERT_EQ(f.size(), 8u) << line;
+    Picture& p = pictures[f[0]];
+    p.w = std::stoi(f[1]);
+    p.h = std::stoi(f[2]);
+    p.texts.push_back({std::stod(f[3]), std::stod(f[4]), std::stod(f[5]), std::stod(f[6]), f[7]});
+  }
+  ASSERT_GE(pictures["about_pic"].texts.size(), 10u) << "the about picture's texts are listed";
+  ASSERT_EQ(pictures["deathmatch"].texts.size(), 1u) << "every word picture is listed";
+  for (const auto& [name, p] : pictures) {
+    for (size_t i = 0; i < p.texts.size(); ++i) {
+      const Text& a = p.texts[i];
+      EXPECT_TRUE(a.x0 >= 0 && a.y0 >= 0 && a.x1 <= p.w && a.y1 <= p.h)
+          << name << " (" << p.w << " by " << p.h << "): '" << a.text << "' leaves the picture at "
+          << a.x0 << "," << a.y0 << " - " << a.x1 << "," << a.y1;
+      for (size_t j = i + 1; j < p.texts.size(); ++j) {
+        const Text& b = p.texts[j];
+        const bool overlap = a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+        EXPECT_FALSE(overlap) << name << ": '" << a.text.substr(0, 40) << "' runs into '"
+                              << b.text.substr(0, 40) << "'";
+      }
+    }
   }
 }
 

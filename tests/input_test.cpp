@@ -159,9 +159,16 @@ TEST(KeyNames, LinePairsParseSafely) {
   EXPECT_EQ(ParseKeyNames(many).size(), 256u);
 }
 
-TEST(KeyNames, UnknownCodeShowsF12) {
+TEST(KeyNames, KnownCodesShowTheirNameUnknownOnesF12AndNoKeyNothing) {
   Game g;
-  g.input.KeyNameTable = ParseKeyNames("37\nleft\n39\nright\n");
-  EXPECT_EQ(KeyName(g, 39), "right");
-  EXPECT_EQ(KeyName(g, 200), "f12");
+  // "abc" is not a number and reads as code 0; it must not name "no key".
+  g.input.KeyNameTable = ParseKeyNames("37\nleft\nabc\nmystery\n39\nright\n");
+  struct Case {
+    uint8_t code;
+    const char* name;
+  } cases[] = {{39, "right"}, {37, "left"}, {200, "f12"}, {0, ""}};
+  for (const Case& c : cases) EXPECT_EQ(KeyName(g, c.code), c.name) << int(c.code);
+  g.input.KeyNameTable.clear();
+  EXPECT_EQ(KeyName(g, 0), "");
+  EXPECT_EQ(KeyName(g, 65), "f12");
 }

@@ -51,6 +51,7 @@ struct Flow : ::testing::Test {
 
 TEST(Ticker, TextIsTheWholeWelcomeAndWormStory) {
   std::string t = BuildTickerText();
+  EXPECT_EQ(t.size(), 1091u);
   EXPECT_EQ(t.rfind("welcome to tandrix", 0), 0u);
   EXPECT_EQ(t.substr(t.size() - 15), "control viruses");
   EXPECT_NE(t.find("good luck" + std::string(33, ' ') + "you can use"), std::string::npos);
@@ -233,4 +234,18 @@ TEST_F(MainMenuFlow, TickerLettersEnterAtTheRightAndLeaveAtTheLeft) {
   }
   EXPECT_GT(inUse, 0);
   EXPECT_GT(g.menu.TickerPos, 50);
+}
+
+TEST_F(MainMenuFlow, TickerStartsAgainOnceItsLastLetterHasGoneBy) {
+  // At the end of the text, or past it (the text got shorter under the ticker), the next
+  // letter is the first one again once the last one has crossed to the left.
+  g.TickerText = "ab";
+  for (int past : {0, 1, 500}) {
+    g.menu.TickerPos = 2 + past;
+    g.menu.TickerSprites[static_cast<size_t>(g.menu.TickerLast)]->x = 50;
+    Step(g.Now + 0.01);
+    EXPECT_EQ(g.menu.TickerPos, 0) << past;
+    Step(g.Now + 0.01);
+    EXPECT_EQ(g.menu.TickerPos, 1) << past;
+  }
 }

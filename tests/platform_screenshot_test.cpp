@@ -80,5 +80,26 @@ TEST_F(PlatformScreenshot, ErrorsNameTheFileAndLeaveNothingBehind) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "short.png"));
 }
 
+TEST_F(PlatformScreenshot, AFailedWriteKeepsThePictureThatWasThere) {
+  const std::filesystem::path shot = dir_ / "shot.png";
+  std::ofstream(shot, std::ios::binary) << "the old picture";
+  // The temporary file cannot be made (its name is taken by a folder): the write fails and
+  // the old picture stays whole.
+  std::filesystem::create_directories(dir_ / "shot.png.tmp");
+  std::string error;
+  EXPECT_FALSE(WriteScreenshotFile(shot.string(), 3, 2, kRgb, error));
+  EXPECT_NE(error.find(shot.string()), std::string::npos) << error;
+  const std::vector<uint8_t> old = ReadAll(shot);
+  EXPECT_EQ(std::string(old.begin(), old.end()), "the old picture");
+  // Once it can be written, the new picture replaces the old one and nothing is left over.
+  std::filesystem::remove(dir_ / "shot.png.tmp");
+  ASSERT_TRUE(WriteScreenshotFile(shot.string(), 3, 2, kRgb, error)) << error;
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  ASSERT_TRUE(DecodePng(ReadAll(shot), w, h, rgb));
+  EXPECT_EQ(rgb, kRgb);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+}
+
 }  // namespace
 }  // namespace tdx

@@ -13,6 +13,7 @@ TEST(RenderCanvas, PenColourAndAlphaComposeInAnyOrder) {
   using Step = std::function<void(Canvas&)>;
   auto colour = [](uint32_t c) { return Step([c](Canvas& k) { k.SetPenColour(c); }); };
   auto alpha = [](float a) { return Step([a](Canvas& k) { k.SetPenAlpha(a); }); };
+  const Step begin = [](Canvas& k) { k.Begin(); };
   struct Case {
     const char* what;
     std::vector<Step> steps;
@@ -28,6 +29,18 @@ TEST(RenderCanvas, PenColourAndAlphaComposeInAnyOrder) {
        0xFF00FF00u},
       {"high byte of the colour ignored", {colour(0xAB123456)}, 0xFF123456u},
       {"same colour twice", {colour(0x123456), colour(0x123456)}, 0xFF123456u},
+      // Setting the pen's own colour again is skipped; it must never be skipped when the
+      // pen has changed under it (a new start, a fade) since the colour was last set.
+      {"same colour again after a new start",
+       {colour(0x123456), begin, colour(0x123456)},
+       0xFF123456u},
+      {"white again after a new start", {colour(0x123456), begin, colour(0xFFFFFF)}, 0xFFFFFFFFu},
+      {"same colour again while faded",
+       {colour(0x0000FF), alpha(0.5f), colour(0x0000FF)},
+       0x80000080u},
+      {"same colour again after fading back",
+       {colour(0x0000FF), alpha(0.5f), alpha(1.0f), colour(0x0000FF)},
+       0xFF0000FFu},
   };
   for (const Case& c : cases) {
     Canvas canvas;

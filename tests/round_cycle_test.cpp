@@ -55,6 +55,10 @@ struct Match : ::testing::Test {
     clock.BeginFrame();
     FrameStep(g, clock);
     if (g.phase != before) phases.push_back(g.phase);
+    // How each round ended, as its round-over screen shows it: one worm left is a win.
+    if (g.phase == GamePhase::RoundOver && before != GamePhase::RoundOver) {
+      (AliveCount(g) == 1 ? roundsWon : roundsDrawn) += 1;
+    }
   }
   // Runs until the phase is `target` (true) or the frame budget is spent (false).
   bool RunUntil(GamePhase target, int maxFrames = 20000) {
@@ -65,6 +69,8 @@ struct Match : ::testing::Test {
   Game g;
   FrameClock clock;
   std::vector<GamePhase> phases;
+  int roundsWon = 0;
+  int roundsDrawn = 0;
 };
 
 const std::vector<GamePhase> kOneRound = {
@@ -88,8 +94,10 @@ TEST_F(Match, ComputerOnlyMatchRunsItsRoundsStraightToTheFinalScreen) {
   }
   EXPECT_EQ(phases, expected);
   EXPECT_EQ(g.match.RoundsLeft, 0);
+  // Every round, the last one too, is scored: a win for its winner or a draw.
   int wins = g.match.RoundWins[0] + g.match.RoundWins[5] + g.match.RoundWins[9];
-  EXPECT_LE(wins, 3);
+  EXPECT_EQ(roundsWon + roundsDrawn, 3);
+  EXPECT_EQ(wins, roundsWon);
   // The final screen offers the way back; the words are selectable.
   ASSERT_NE(g.menu.MainList().FindTag(kTagMessage), nullptr);
   EXPECT_EQ(g.menu.MainList().FindTag(kTagMessage)->name, "main_menu");
@@ -121,6 +129,22 @@ TEST_F(Match, TheLastWormStandingWinsTheRound) {
   EXPECT_EQ(g.match.RoundWins[2], 1);
   EXPECT_EQ(g.match.RoundWins[3], 0);
   EXPECT_EQ(g.menu.MainList().FindTag(kTagWinner)->name, ColourName(2));
+}
+
+TEST_F(Match, EveryRoundsWinIsCountedTheLastOneToo) {
+  for (int s : {2, 3}) g.settings.players[s].controller = CtrlCpuIq0;
+  Save();
+  StartMatch(g, 0);
+  for (int round = 1; round <= 3; ++round) {
+    ASSERT_TRUE(RunUntil(GamePhase::Playing)) << round;
+    g.Worm(2).heading = 0;
+    g.Worm(3).heading = 0;
+    g.Worm(3).headX = 200;  // slot 3 hits the wall first
+    ASSERT_TRUE(RunUntil(round < 3 ? GamePhase::WaitReady : GamePhase::GameOver)) << round;
+    EXPECT_EQ(g.match.RoundWins[2], round);
+  }
+  EXPECT_EQ(roundsWon, 3);
+  EXPECT_EQ(g.match.RoundWins[3], 0);
 }
 
 TEST_F(Match, CountdownKeepsItsTimesAndSpeedRampsFromTheRoundStart) {
@@ -204,6 +228,7 @@ TEST_F(Match, HandEditedValuesOutsideTheirTablesNeverBreakARound) {
   g.settings.players[1].team = 7;
   g.settings.players[2].team = 0;
   g.settings.players[3].controller = 9;  // a computer of an unknown level
+  g.settings.players[4].controller = 0;  // below the table: off, never waited for
   g.settings.game.constantSpeed = 12;
   g.settings.game.scoreLimit = 8;
   g.settings.game.startPosition = 9;
@@ -213,4 +238,6 @@ TEST_F(Match, HandEditedValuesOutsideTheirTablesNeverBreakARound) {
   ASSERT_TRUE(RunUntil(GamePhase::WaitReady));
   EXPECT_EQ(g.Worm(0).kind, WormKind::VirusController);
   EXPECT_DOUBLE_EQ(g.GlobalSpeed, 150);
+  // Only computers take part, so the next round starts without anyone pressing fire.
+  EXPECT_TRUE(RunUntil(GamePhase::RoundStart, 5));
 }

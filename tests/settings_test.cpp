@@ -80,6 +80,7 @@ TEST_F(SettingsFile, MissingOrShortFileIsAnErrorNamingTheFileAndLeavesTheBlock) 
     int size;  // -1: no file
     const char* expected;
   } cases[] = {{"missing", -1, "cannot open"},
+               {"missing: the way back", -1, "run \"make build\" to write the default set-up"},
                {"empty", 0, "too short (0 of 164"},
                {"short", 163, "too short (163 of 164"}};
   for (const Case& c : cases) {
@@ -118,4 +119,35 @@ TEST(SettingsTables, OutOfRangeIndexesReadAsTheNearestValue) {
   EXPECT_EQ(ClampedSpeed(9), 150);
   EXPECT_EQ(ClampedSpeed(12), 150);
   EXPECT_EQ(ClampedSpeed(0), 30);
+}
+
+TEST(SettingsTables, HandEditedControllerAndTeamReadAsTheNearestValue) {
+  struct Case {
+    uint8_t controller;
+    ControllerKind plays;
+    bool takesPart, human, computer;
+  } controllers[] = {{0, CtrlOff, false, false, false},
+                     {CtrlOff, CtrlOff, false, false, false},
+                     {CtrlHuman, CtrlHuman, true, true, false},
+                     {CtrlCpuIq0, CtrlCpuIq0, true, false, true},
+                     {CtrlCpuIq10, CtrlCpuIq10, true, false, true},
+                     {5, CtrlCpuIq10, true, false, true},
+                     {255, CtrlCpuIq10, true, false, true}};
+  for (const Case& c : controllers) {
+    PlayerSetup p{};
+    p.controller = c.controller;
+    EXPECT_EQ(ControllerOf(p), c.plays) << int(c.controller);
+    EXPECT_EQ(TakesPart(p), c.takesPart) << int(c.controller);
+    EXPECT_EQ(IsHumanSlot(p), c.human) << int(c.controller);
+    EXPECT_EQ(IsComputerSlot(p), c.computer) << int(c.controller);
+  }
+  struct TeamCase {
+    uint8_t stored;
+    int plays;
+  } teams[] = {{0, 1}, {1, 1}, {3, 3}, {4, 4}, {5, 4}, {7, 4}, {255, 4}};
+  for (const TeamCase& c : teams) {
+    PlayerSetup p{};
+    p.team = c.stored;
+    EXPECT_EQ(TeamNumber(p), c.plays) << int(c.stored);
+  }
 }

@@ -5,6 +5,7 @@
 
 #include "app/game.h"
 #include "assets/pak_archive.h"
+#include "assets/quoted_input.h"
 #include "platform/bmp.h"
 
 namespace tdx {
@@ -213,8 +214,8 @@ bool ReadMenuItems(const std::vector<uint8_t>& text, std::vector<MenuItemEntry>&
     for (int k = 0; k < 2; ++k) {
       const int r = in.ReadInt(*fields[k]);
       if (r != 0) {
-        error = "line " + std::to_string(in.Line()) + ": the " + what[k] + " of '" + name +
-                (r == 1 ? "' is missing" : "' is not a number");
+        error = "line " + std::to_string(in.Line()) + ": the " + what[k] + " of '" +
+                QuotedInput(name) + (r == 1 ? "' is missing" : "' is not a number");
         return false;
       }
       in.SkipRestOfLine();
@@ -293,8 +294,7 @@ bool LoadAssets(Game& g) {
   }
 
   // 10: the menu words; the `empty` word is the dimmed one.
-  LoadItemsPak(g);
-  if (!g.fatalError.empty()) return false;
+  if (!LoadItemsPak(g)) return false;
   MaterialLibrary& menu = s.Library(LibGLMLmenu);
   ApplyRowToAll(menu, {1.0f, BlendMode::Transparency, ImageAlpha::Default, Compression::None});
   ApplyRow(menu.At(g.assets.EmptyItemIndex),

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/game.h"
+#include "assets/quoted_input.h"
 #include "assets/rar5_reader.h"
 #include "platform/bmp.h"
 
@@ -38,36 +39,77 @@ std::unique_ptr<Rar5Reader> OpenPak(const std::string& path) {
   return reader;
 }
 
+// How a bulk walk ended, and the reason when it ended early.
+enum class WalkEnd { Complete, Stopped, Unreadable, Damaged };
+struct WalkResult {
+  WalkEnd end = WalkEnd::Complete;
+  std::string detail;  // for Damaged: where and why
+};
+
 // The bulk walk: every member extracted in stored order and handed to `take`
 // (its running index, trimmed name and bytes); `take` returns false to stop. A member
-// that cannot be decoded ends the walk without being handed over.
+// that cannot be decoded ends the walk without being handed over. Returns how it ended.
 template <typename Take>
-void WalkPak(const std::string& path, Take take) {
+WalkResult WalkPak(const std::string& path, Take take) {
+  WalkResult result;
   std::unique_ptr<Rar5Reader> reader = OpenPak(path);
-  if (!reader) return;
+  if (!reader) {
+    result.end = WalkEnd::Unreadable;
+    return result;
+  }
   RarHeaderData header;
   std::vector<uint8_t> data;
-  for (int index = 0; reader->ReadHeader(header) == kRarSuccess; ++index) {
+  int index = 0;
+  std::string after;  // the last member read whole
+  for (;; ++index) {
+    int r = reader->ReadHeader(header);
+    if (r == kRarEndArchive) break;
+    if (r != kRarSuccess) {
+      result.end = WalkEnd::Damaged;
+      result.detail = (after.empty() ? std::string("damaged before its first member")
+                                     : "damaged after member " + QuotedInput(after)) +
+                      " (" + RarResultText(r) + ")";
+      break;
+    }
     const std::string name = TrimMemberName(header.FileName);
-    const int r = reader->ProcessFile(kRarExtract, &data);
-    if (r != kRarSuccess) break;
-    if (!take(index, name, data)) break;
+    r = reader->ProcessFile(kRarExtract, &data);
+    if (r != kRarSuccess) {
+      result.end = WalkEnd::Damaged;
+      result.detail = "member " + QuotedInput(name) + " is damaged (" + RarResultText(r) + ")";
+      break;
+    }
+    if (!take(index, name, data)) {
+      result.end = WalkEnd::Stopped;
+      break;
+    }
+    after = name;
   }
   reader->Close();
+  return result;
 }
 
-void LoadStreamPak(const std::string& path, const std::vector<StreamTableEntry>& table,
-                   std::vector<std::vector<uint8_t>>& streams) {
-  WalkPak(path, [&](int, const std::string& name, std::vector<uint8_t>& data) {
-    for (const StreamTableEntry& e : table) {
-      if (e.fileName != name) continue;
-      if (e.slot >= 0 && static_cast<size_t>(e.slot) < streams.size()) {
-        streams[static_cast<size_t>(e.slot)] = data;
-      }
-      break;  // only the first entry naming the file
-    }
-    return true;
-  });
+// What a sound or music archive that could not be read whole costs, for the warning.
+std::string StreamPakProblem(const std::string& archive, const WalkResult& walk) {
+  if (walk.end == WalkEnd::Unreadable) return "pak/" + archive + " is missing or not readable";
+  if (walk.end == WalkEnd::Damaged) return "pak/" + archive + ": " + walk.detail;
+  return "";
+}
+
+std::string LoadStreamPak(const std::string& workDir, const std::string& archive,
+                          const std::vector<StreamTableEntry>& table,
+                          std::vector<std::vector<uint8_t>>& streams) {
+  const WalkResult walk = WalkPak(
+      PakPath(workDir, archive), [&](int, const std::string& name, std::vector<uint8_t>& data) {
+        for (const StreamTableEntry& e : table) {
+          if (e.fileName != name) continue;
+          if (e.slot >= 0 && static_cast<size_t>(e.slot) < streams.size()) {
+            streams[static_cast<size_t>(e.slot)] = data;
+          }
+          break;  // only the first entry naming the file
+        }
+        return true;
+      });
+  return StreamPakProblem(archive, walk);
 }
 
 }  // namespace
@@ -115,34 +157,48 @@ bool ExtractPakMember(const std::string& workDir, const std::string& member,
   return ExtractMember(PakPath(workDir, archive), member, out) == PakStatus::Ok;
 }
 
-void LoadSoundPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
-                  std::vector<std::vector<uint8_t>>& streams) {
-  LoadStreamPak(PakPath(workDir, "snd.pak"), table, streams);
+std::string LoadSoundPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+                         std::vector<std::vector<uint8_t>>& streams) {
+  return LoadStreamPak(workDir, "snd.pak", table, streams);
 }
 
-void LoadMusicPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
-                  std::vector<std::vector<uint8_t>>& streams) {
-  LoadStreamPak(PakPath(workDir, "music.pak"), table, streams);
+std::string LoadMusicPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+                         std::vector<std::vector<uint8_t>>& streams) {
+  return LoadStreamPak(workDir, "music.pak", table, streams);
 }
 
-void LoadItemsPak(Game& g) {
+bool LoadItemsPak(Game& g) {
   MaterialLibrary& menu = g.scene.Library(LibGLMLmenu);
-  WalkPak(PakPath(g.workDir, "items.pak"),
-          [&](int index, const std::string& name, std::vector<uint8_t>& data) {
-            auto picture = std::make_shared<Picture>();
-            std::string error;
-            if (!DecodeBmp(data, *picture, error)) {
-              if (g.fatalError.empty()) {
-                g.fatalError =
-                    "pak/items.pak: member " + name + " is not a readable picture (" + error + ")";
-              }
-              return false;
-            }
-            const std::string material = ItemMaterialName(name);
-            menu.AddTextureMaterial(material, std::move(picture));
-            if (material == "empty") g.assets.EmptyItemIndex = index;
-            return true;
-          });
+  int pictures = 0;
+  const WalkResult walk =
+      WalkPak(PakPath(g.workDir, "items.pak"),
+              [&](int index, const std::string& name, std::vector<uint8_t>& data) {
+                auto picture = std::make_shared<Picture>();
+                std::string error;
+                if (!DecodeBmp(data, *picture, error)) {
+                  if (g.fatalError.empty()) {
+                    g.fatalError = "pak/items.pak: member " + QuotedInput(name) +
+                                   " is not a readable picture (" + error + ")";
+                  }
+                  return false;
+                }
+                const std::string material = ItemMaterialName(name);
+                menu.AddTextureMaterial(material, std::move(picture));
+                if (material == "empty") g.assets.EmptyItemIndex = index;
+                ++pictures;
+                return true;
+              });
+  // Without its words the main menu would be blank, yet clickable: stop instead.
+  std::string problem;
+  if (walk.end == WalkEnd::Unreadable) {
+    problem = "pak/items.pak: the archive of the menu words is missing or not readable";
+  } else if (walk.end == WalkEnd::Damaged) {
+    problem = "pak/items.pak: " + walk.detail;
+  } else if (walk.end == WalkEnd::Complete && pictures == 0) {
+    problem = "pak/items.pak: the archive holds no menu words";
+  }
+  if (!problem.empty() && g.fatalError.empty()) g.fatalError = problem;
+  return g.fatalError.empty();
 }
 
 }  // namespace tdx

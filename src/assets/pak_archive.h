@@ -31,16 +31,19 @@ bool ExtractPakMember(const std::string& workDir, const std::string& member,
 // streams[slot] (slots outside streams are ignored). The first table entry naming a member
 // wins; a member no entry names is not loaded; two members for one slot leave the later
 // one. A member that cannot be decoded ends the walk; what was loaded before stays. A
-// missing archive leaves every buffer as it was.
-void LoadSoundPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
-                  std::vector<std::vector<uint8_t>>& streams);
-void LoadMusicPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
-                  std::vector<std::vector<uint8_t>>& streams);
+// missing archive leaves every buffer as it was. Returns what went wrong, naming the
+// archive ("pak/snd.pak is missing or not readable"), or an empty text when the archive
+// was read to its end.
+std::string LoadSoundPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+                         std::vector<std::vector<uint8_t>>& streams);
+std::string LoadMusicPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+                         std::vector<std::vector<uint8_t>>& streams);
 
 // Every member of pak/items.pak becomes a material of GLMLmenu named by ItemMaterialName,
 // in archive order; the one named `empty` sets g.assets.EmptyItemIndex to its member
-// index. A member whose picture cannot be read stops start-up (g.fatalError).
-void LoadItemsPak(Game& g);
+// index. A missing, damaged or empty archive, or a member whose picture cannot be read,
+// stops start-up: false, with g.fatalError naming the archive.
+bool LoadItemsPak(Game& g);
 
 // ---- Helpers the loaders share, and messages. ----
 

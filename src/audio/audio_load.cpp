@@ -1,4 +1,6 @@
 // Start-up of sound and music: the two tables from dat.pak, the output, the buffers.
+#include <cstdio>
+#include <string>
 #include <utility>
 
 #include "app/game.h"
@@ -18,6 +20,14 @@ bool ReadTable(Game& g, const char* member, std::vector<uint8_t>& text) {
   g.fatalError = std::string("pak/") + kTableArchive + ": cannot read member " + member;
   if (!detail.empty()) g.fatalError += " (" + detail + ")";
   return false;
+}
+
+// A sound or music archive that cannot be read whole does not stop the game: it plays on
+// without what is missing, and says so once, at start-up.
+void WarnMissing(const std::string& problem, const char* lost) {
+  if (problem.empty()) return;
+  std::fprintf(stderr, "tandrix: %s; playing on without the %s that could not be read\n",
+               problem.c_str(), lost);
 }
 
 template <typename Entry>
@@ -48,7 +58,7 @@ void InitAudio(Game& g, bool headless) {
   StartAudio(g, headless ? CreateNullMixer() : CreateSdlMixer());
   AudioState& a = g.audio;
   if (!a.AudioAvailable || a.SoundCount() == 0) return;
-  LoadSoundPak(g.workDir, StreamTable(a.SoundTable), a.SoundStreams);
+  WarnMissing(LoadSoundPak(g.workDir, StreamTable(a.SoundTable), a.SoundStreams), "sound effects");
   // Decoding now keeps the first play of each effect from costing a frame.
   for (int slot = 0; slot < kSoundSlots; ++slot) {
     if (a.SoundStreams[slot].empty()) continue;
@@ -60,7 +70,7 @@ void InitAudio(Game& g, bool headless) {
 void LoadMusic(Game& g) {
   AudioState& a = g.audio;
   if (!a.AudioAvailable || a.MusicCount() == 0) return;
-  LoadMusicPak(g.workDir, StreamTable(a.MusicTable), a.MusicStreams);
+  WarnMissing(LoadMusicPak(g.workDir, StreamTable(a.MusicTable), a.MusicStreams), "music");
 }
 
 }  // namespace tdx

@@ -13,7 +13,6 @@ namespace tdx {
 namespace {
 
 constexpr int kTickerCount = 81;
-constexpr int kTickerLength = 1095;
 
 struct MenuWord {
   int tag;
@@ -132,7 +131,8 @@ void UpdateTicker(Game& g) {
         ++m.TickerPos;
       }
     }
-  } else if (m.TickerPos == length && last->x < 100) {
+  } else if (m.TickerPos >= length && last->x < 100) {
+    // Past the last letter (also when the text got shorter under it): start again.
     m.TickerPos = 0;
   }
   for (int i = 0; i < kTickerCount; ++i) {

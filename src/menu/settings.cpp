@@ -12,7 +12,11 @@ namespace tdx {
 bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& error) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
-    error = path + ": cannot open the settings file (" + std::strerror(errno) + ")";
+    const int why = errno;
+    error = path + ": cannot open the settings file (" + std::strerror(why) + ")";
+    // The way back to a working game: the build writes the default set-up when none is
+    // there (and leaves a player's own set-up alone).
+    if (why == ENOENT) error += "; run \"make build\" to write the default set-up";
     return false;
   }
   SettingsBlock block{};

@@ -99,10 +99,25 @@ inline WormKind PlayedKind(uint8_t stored) {
   return static_cast<WormKind>(stored);
 }
 
+// The controller a slot plays with: a value outside the table in a hand-edited file reads
+// as the nearest one (0 is off, above cpuiq10 is cpuiq10). Every test of a slot's
+// controller goes through this, so a slot is never half on.
+inline ControllerKind ControllerOf(const PlayerSetup& p) {
+  if (p.controller < CtrlOff) return CtrlOff;
+  if (p.controller > CtrlCpuIq10) return CtrlCpuIq10;
+  return static_cast<ControllerKind>(p.controller);
+}
+inline bool IsHumanSlot(const PlayerSetup& p) { return ControllerOf(p) == CtrlHuman; }
+inline bool IsComputerSlot(const PlayerSetup& p) { return ControllerOf(p) > CtrlHuman; }
 // A slot takes part in a match unless it is switched off.
-inline bool TakesPart(const PlayerSetup& p) { return p.controller != CtrlOff; }
-// The team 1..4; a team outside the table in a hand-edited file plays as team 1.
-inline int TeamNumber(const PlayerSetup& p) { return (p.team >= 1 && p.team <= 4) ? p.team : 1; }
+inline bool TakesPart(const PlayerSetup& p) { return ControllerOf(p) != CtrlOff; }
+// The team 1..4; a team outside the table in a hand-edited file plays as the nearest team
+// (0 as team 1, above 4 as team 4).
+inline int TeamNumber(const PlayerSetup& p) {
+  if (p.team < 1) return 1;
+  if (p.team > 4) return 4;
+  return p.team;
+}
 
 // Reads the first 164 bytes of `path`. On failure returns false and describes the
 // fault in `error` (naming the file); `out` is then left unchanged.

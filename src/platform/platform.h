@@ -39,7 +39,10 @@ class Platform {
   virtual void ReadKeys(std::array<uint8_t, 256>& keys) = 0;
   // The renderer that draws into this view (a null renderer when headless).
   virtual Renderer& GetRenderer() = 0;
-  // Shows the drawn frame.
+  // Shows the drawn frame. When the swap does not wait for the display (no vsync), it
+  // first waits itself until one refresh after the last frame shown (60 Hz when the rate
+  // is unknown), so frames are not drawn faster than the display can show them. Frames
+  // that are drawn but not presented never wait; headless runs never wait.
   virtual void Present() = 0;
   // A message box over the window, when there is one. It blocks until dismissed, so it
   // is left out when TANDRIX_NO_MESSAGE_BOX is set (unattended test runs).

@@ -1,5 +1,7 @@
 #include "platform/screenshot_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cctype>
@@ -129,20 +131,33 @@ bool WriteScreenshotFile(const std::string& path, int width, int height,
     error = path + ": the picture could not be compressed";
     return false;
   }
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
+  // Written beside the target and renamed over it when whole, so a failed write (a full
+  // disk) never costs the picture that was there before.
+  const std::string tmp = path + ".tmp";
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
     error = path + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  int writeErrno = errno;
-  if (std::fclose(f) != 0 && ok) {
-    ok = false;
-    writeErrno = errno;
+  const uint8_t* p = bytes.data();
+  size_t left = bytes.size();
+  int writeErrno = 0;
+  while (left > 0 && writeErrno == 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      writeErrno = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
   }
-  if (!ok) {
+  if (writeErrno == 0 && ::fsync(fd) != 0) writeErrno = errno;
+  if (::close(fd) != 0 && writeErrno == 0) writeErrno = errno;
+  if (writeErrno == 0 && std::rename(tmp.c_str(), path.c_str()) != 0) writeErrno = errno;
+  if (writeErrno != 0) {
     error = path + ": " + std::strerror(writeErrno);
-    std::remove(path.c_str());  // a short picture is worse than none
+    ::unlink(tmp.c_str());  // a short picture is worse than none
     return false;
   }
   return true;

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "display/gl_renderer.h"
+#include "platform/frame_pacer.h"
 #include "platform/letterbox.h"
 #include "platform/platform.h"
 
@@ -77,6 +79,8 @@ class SdlPlatform final : public Platform {
   // Keys pressed since the last poll: a tap shorter than one frame still counts as down
   // for one frame instead of being lost between two polls.
   std::array<uint8_t, 256> tapped_{};
+  // Set once the window is open, from its display's refresh rate.
+  FramePacer pacer_{0};
 };
 
 std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std::string& error) {
@@ -139,8 +143,15 @@ std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std:
   if (!p->context_) return fail(SDL_GetError());
   if (SDL_GL_MakeCurrent(p->window_, p->context_) != 0) return fail(SDL_GetError());
   KeepGlDriverLoaded();
-  // Not every driver offers a swap interval; the game runs on its own clock either way.
-  SDL_GL_SetSwapInterval(options.vsync ? 1 : 0);
+  // Not every driver offers a swap interval; the game runs on its own clock either way,
+  // and frames are paced to the display when the swap does not wait for it.
+  const bool swapWaits = options.vsync && SDL_GL_SetSwapInterval(1) == 0;
+  if (!options.vsync) SDL_GL_SetSwapInterval(0);
+  SDL_DisplayMode mode{};
+  const int refreshHz =
+      SDL_GetWindowDisplayMode(p->window_, &mode) == 0 ? mode.refresh_rate : 0;  // 0: unknown
+  p->pacer_ = FramePacer(refreshHz);
+  if (!swapWaits) p->pacer_.PaceFromStart();
 
   std::string why;
   p->renderer_ = GlRenderer::Create(SDL_GL_GetProcAddress, why);
@@ -211,10 +222,17 @@ void SdlPlatform::ReadKeys(std::array<uint8_t, 256>& keys) {
 }
 
 void SdlPlatform::Present() {
+  // Timed from the call, as the frame loop times the frames it shows (the drawing below
+  // takes longer some frames than others). Waiting before the swap, not after it, leaves
+  // the frames that are not shown (loading) free to run at full speed.
+  const FramePacer::Clock::time_point called = FramePacer::Clock::now();
+  const FramePacer::Clock::time_point showAt = called + pacer_.BeforeSwap(called);
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(window_, &w, &h);
   renderer_->PresentToWindow(w, h);
+  if (showAt > FramePacer::Clock::now()) std::this_thread::sleep_until(showAt);
   SDL_GL_SwapWindow(window_);
+  pacer_.AfterSwap(FramePacer::Clock::now());
 }
 
 void SdlPlatform::ShowError(const std::string& title, const std::string& message) {

@@ -49,6 +49,9 @@ bool LoadKeyNames(Game& g) {
 }
 
 std::string KeyName(const Game& g, uint8_t code) {
+  // Code 0 is "no key": it has no name, even when a line of the table that is not a number
+  // was read as code 0.
+  if (code == 0) return "";
   const auto& t = g.input.KeyNameTable;
   for (size_t i = 0; i < t.size() && i < 255; ++i) {
     if (t[i].code == code) return t[i].name;

@@ -18,7 +18,8 @@ struct KeyNameEntry {
 std::vector<KeyNameEntry> ParseKeyNames(const std::string& text);
 // Reads keys.dat from dat.pak; false (with g.fatalError) when it is missing.
 bool LoadKeyNames(Game& g);
-// The first entry with that code (entries 0..254), else "f12".
+// The first entry with that code (entries 0..254), else "f12"; code 0 (no key) has an
+// empty name.
 std::string KeyName(const Game& g, uint8_t code);
 
 }  // namespace tdx

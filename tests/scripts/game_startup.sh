@@ -35,6 +35,7 @@ grep -q "usage: tandrix" err.txt || fail "an unknown option did not print the us
 "$TANDRIX_BINARY" --headless --frames 5 >out.txt 2>err.txt
 [ $? -eq 1 ] || fail "a missing tandrix.cfg did not exit with 1"
 grep -q "tandrix.cfg" err.txt || fail "the message does not name tandrix.cfg: $(cat err.txt)"
+grep -q "make build" err.txt || fail "the message does not say how to get the set-up back: $(cat err.txt)"
 [ ! -e tandrix.cfg ] || fail "a default tandrix.cfg was written"
 
 # A short file is refused the same way and left as it was.
@@ -62,6 +63,21 @@ cmp -s tandrix.cfg before.cfg || fail "the run rewrote tandrix.cfg"
 # Nothing extracted is left in the game folder.
 leftover=$(ls | grep -v -e '^pak$' -e '\.txt$' -e '\.cfg$' || true)
 [ -z "$leftover" ] || fail "files left in the game folder: $leftover"
+
+# Without the menu words (items.pak missing or damaged) start-up stops naming the file,
+# instead of showing a blank main menu.
+mkdir -p "$work/bare/pak"
+for f in "$TANDRIX_GAME_DATA"/pak/*.pak; do
+  [ "$(basename "$f")" = items.pak ] || ln -s "$f" "$work/bare/pak/"
+done
+cp tandrix.cfg "$work/bare/"
+for items in missing damaged; do
+  [ $items = damaged ] && head -c 5000 "$TANDRIX_GAME_DATA/pak/items.pak" >"$work/bare/pak/items.pak"
+  (cd "$work/bare" && "$TANDRIX_BINARY" --headless --frames 5 >out.txt 2>err.txt)
+  code=$?
+  [ $code -eq 1 ] || fail "with items.pak $items the exit code was $code"
+  grep -q "pak/items.pak" "$work/bare/err.txt" || fail "with items.pak $items: $(cat "$work/bare/err.txt")"
+done
 
 # No display: a clear message and exit 1, no crash.
 "$TANDRIX_BINARY" --windowed --frames 5 >out.txt 2>err.txt

@@ -135,11 +135,25 @@ Image Letter(char c) {
                CentredBaseline(kWordPx, kWordHeight), style, sx);
   cairo_t* cr = img.cr();
   const double h = kWordHeight;
-  cairo_translate(cr, 0, h / 2 - drop / (1.6 * k));
-  cairo_scale(cr, 1, 1 / k);
-  cairo_translate(cr, 0, -h / 2);
+  auto place = [&](double lift) {
+    cairo_identity_matrix(cr);
+    cairo_translate(cr, 0, h / 2 - drop / (1.6 * k) - lift);
+    cairo_scale(cr, 1, 1 / k);
+    cairo_translate(cr, 0, -h / 2);
+  };
+  place(0);
+  // Stretched to undo the ticker's squeeze, the tail of the "q" would hang below the
+  // picture and be cut off: lift it by what sticks out.
+  double below = 0;
+  for (const TextBox& b : glyph.texts()) {
+    double x = b.x1, y = b.y1;
+    cairo_user_to_device(cr, &x, &y);
+    below = std::max(below, y - h);
+  }
+  if (below > 0) place(below);
   cairo_set_source_surface(cr, glyph.surface(), 0, 0);
   cairo_paint(cr);
+  img.AddTextsOf(glyph);
   cairo_identity_matrix(cr);
   g_object_unref(t.layout);
   return img;
@@ -247,9 +261,11 @@ Image TeamBadge(int team) {
   cairo_stroke(cr);
   const std::string text = std::to_string(team);
   TextShape t = MakeText(cr, text, kWordFont, 11.5);
-  cairo_move_to(cr, 13 - t.ink_x - t.ink_w / 2, 8 + MeasureCaps(11.5).cap_h / 2 - t.baseline);
+  const double tx = 13 - t.ink_x - t.ink_w / 2, ty = 8 + MeasureCaps(11.5).cap_h / 2 - t.baseline;
+  cairo_move_to(cr, tx, ty);
   SetRgb(cr, Hex(0xFFFFFF));
   pango_cairo_show_layout(cr, t.layout);
+  img.AddText(text, tx + t.ink_x, ty + t.ink_y, tx + t.ink_x + t.ink_w, ty + t.ink_y + t.ink_h);
   g_object_unref(t.layout);
   return img;
 }
@@ -267,9 +283,11 @@ Image Backdrop() {
   return img;
 }
 
-// Plain small text for the about screen and the credits.
-void Body(cairo_t* cr, const std::string& markup, double x, double y, double px, Rgb c,
-          double width = 0, const char* font = kBodyFont) {
+// Plain small text for the about screen and the credits, wrapped at `width` when given.
+// Returns the bottom of its ink, for laying out what comes below.
+double Body(Image& img, const std::string& markup, double x, double y, double px, Rgb c,
+            double width = 0, const char* font = kBodyFont) {
+  cairo_t* cr = img.cr();
   PangoLayout* l = pango_cairo_create_layout(cr);
   cairo_font_options_t* fo = cairo_font_options_create();
   cairo_font_options_set_hint_style(fo, CAIRO_HINT_STYLE_SLIGHT);
@@ -289,7 +307,12 @@ void Body(cairo_t* cr, const std::string& markup, double x, double y, double px,
   SetRgb(cr, c);
   cairo_move_to(cr, x, y);
   pango_cairo_show_layout(cr, l);
+  PangoRectangle ink, logical;
+  pango_layout_get_pixel_extents(l, &ink, &logical);
+  img.AddText(pango_layout_get_text(l), x + ink.x, y + ink.y, x + ink.x + ink.width,
+              y + ink.y + ink.height);
   g_object_unref(l);
+  return y + ink.y + ink.height;
 }
 
 // A heading in the neon style, drawn straight onto a larger picture at (x, baseline).
@@ -309,57 +332,62 @@ Image AboutPicture() {
   cairo_pattern_destroy(p);
 
   Heading(img, "TANDRIX", 18, 36, 28, Role::Message);
-  Body(cr, "the ultimate worms deathmatch:\nup to twelve players at one keyboard", 152, 12, 11,
+  Body(img, "the ultimate worms deathmatch:\nup to twelve players at one keyboard", 152, 12, 11,
        Hex(0xC8D4F0));
 
+  // Each section goes below the one before it in its column, and the credits below the
+  // longer column, so a paragraph can never run into the next whatever its length.
   const Rgb text = Hex(0xD8E0F4);
-  Heading(img, "HOW TO PLAY", 18, 66, 13, Role::Menu);
-  Body(cr,
-       "Your worm never stops. Steer it with your <b>left</b> and <b>right</b> keys and keep its "
-       "head off every trail and off the walls.\n"
-       "The last worm alive wins the round; in a team match, the last team.\n"
-       "Your <b>fire</b> key uses your worm's ability: fireballs, lasers, rockets, viruses, "
-       "teleports and more. It costs energy, shown by your bar at the edge.\n"
-       "Take bonuses: cherries and hearts give energy, poison takes it, arrows change your "
-       "speed, shields stop rockets or viruses, and fire, bombs, the digger and the wall "
-       "strike the others.",
-       18, 72, 10.5, text, 230);
+  constexpr double kFirstHeading = 66;  // baseline of the column headings
+  constexpr double kSectionGap = 16;    // from a paragraph's last line to the next heading
+  auto section = [&](const char* title, Role role, const std::string& body, double x,
+                     double baseline, double width) {
+    Heading(img, title, x, baseline, 13, role);
+    return Body(img, body, x, baseline + 6, 10.5, text, width);
+  };
+  const double left = section(
+      "HOW TO PLAY", Role::Menu,
+      "Your worm never stops. Steer it with your <b>left</b> and <b>right</b> keys and keep its "
+      "head off every trail and off the walls.\n"
+      "The last worm alive wins the round; in a team match, the last team.\n"
+      "Your <b>fire</b> key uses your worm's ability: fireballs, lasers, rockets, viruses, "
+      "teleports and more. It costs energy, shown by your bar at the edge.\n"
+      "Take bonuses: cherries and hearts give energy, poison takes it, arrows change your "
+      "speed, shields stop rockets or viruses, and fire, bombs, the digger and the wall "
+      "strike the others.",
+      18, kFirstHeading, 230);
 
-  Heading(img, "CONTROLS", 268, 66, 13, Role::Menu);
-  Body(cr,
-       "<span foreground='#70E8FF'>SET UP</span>: give each player a controller (off, human or "
-       "computer), a team, a worm kind and three keys. Click a key, then press the new one.\n"
-       "<span foreground='#70E8FF'>Mouse</span>: every menu.\n"
-       "<span foreground='#70E8FF'>Fire</span>: ready for the next round.\n"
-       "<span foreground='#70E8FF'>Escape</span>: leaves a match of computer players, or a "
-       "pop-up without changes.",
-       268, 72, 10.5, text, 226);
+  double right = section(
+      "CONTROLS", Role::Menu,
+      "<span foreground='#70E8FF'>SET UP</span>: give each player a controller (off, human or "
+      "computer), a team, a worm kind and three keys. Click a key, then press the new one.\n"
+      "<span foreground='#70E8FF'>Mouse</span>: every menu.\n"
+      "<span foreground='#70E8FF'>Fire</span>: ready for the next round.\n"
+      "<span foreground='#70E8FF'>Escape</span>: leaves a match of computer players, or a "
+      "pop-up without changes.",
+      268, kFirstHeading, 226);
+  right = section("WORMS", Role::Menu,
+                  "Twenty kinds, one ability each, from the traveller that goes through other "
+                  "worms to the virus controller; or random, a new kind every round. The ticker "
+                  "of the main menu tells what each kind can do.",
+                  268, right + kSectionGap, 226);
 
-  Heading(img, "WORMS", 268, 196, 13, Role::Menu);
-  Body(cr,
-       "Twenty kinds, one ability each: traveller, speeder, stopper, warper, reverser, killer, "
-       "laser shooter, multiplier, virus infester, repeller, rocket launcher, atomic bomber, "
-       "reproducer, erector, teleporter, shooter, infernal, thicker, pauser and virus "
-       "controller. Or random: a new kind every round.",
-       268, 202, 10.5, text, 226);
-
-  Heading(img, "CREDITS", 18, 268, 13, Role::Label);
-  Body(cr,
-       "Game, pictures, sounds and music made by the Tandrix developers, drawn and composed by "
-       "our own tools. Built with SDL2, SDL2_mixer, OpenGL (Mesa), OpenSSL, zlib, cairo, pango, "
-       "espeak-ng and LAME; words set in League Spartan.",
-       18, 274, 10.5, text, 476);
-  Body(cr, "click anywhere to close", 190, 318, 10, Hex(0x8090B8));
+  const double credits =
+      section("CREDITS", Role::Label,
+              "Game, pictures, sounds and music made by the Tandrix developers, drawn and "
+              "composed by our own tools. Built with SDL2, SDL2_mixer, OpenGL (Mesa), OpenSSL, "
+              "zlib, cairo, pango, espeak-ng and LAME; words set in League Spartan.",
+              18, std::max(left, right) + kSectionGap, 476);
+  Body(img, "click anywhere to close", 196, credits + 5, 10, Hex(0x8090B8));
   return img;
 }
 
 // "glscene" on the main menu, bottom right: what the game stands on.
 Image PoweredBy() {
   Image img(156, 54);
-  cairo_t* cr = img.cr();
-  Body(cr, "POWERED BY", 4, 2, 9, Hex(0x8C9AC0), 0, kSmallFont);
+  Body(img, "POWERED BY", 4, 2, 9, Hex(0x8C9AC0), 0, kSmallFont);
   Heading(img, "SDL2 + OPENGL", 4, 28, 15, Role::Menu);
-  Body(cr, "openssl \u00b7 zlib \u00b7 cairo \u00b7 pango\nespeak-ng \u00b7 lame \u00b7 mesa", 4,
+  Body(img, "openssl \u00b7 zlib \u00b7 cairo \u00b7 pango\nespeak-ng \u00b7 lame \u00b7 mesa", 4,
        30, 8.5, Hex(0x9CAAD0));
   return img;
 }
@@ -396,7 +424,7 @@ Image StudioMark() {
   cairo_arc(cr, 33, 20, 2.4, 0, 2 * kPi);
   cairo_fill(cr);
   Heading(img, "TANDRIX", 42, 21, 17, Role::Message);
-  Body(cr, "D E V E L O P E R S", 43, 24, 9, Hex(0xE0A8F0), 0, kSmallFont);
+  Body(img, "D E V E L O P E R S", 43, 24, 9, Hex(0xE0A8F0), 0, kSmallFont);
   return img;
 }
 

@@ -1,9 +1,10 @@
 // datagen_gfx: draws every picture of the game into the stage folders (gfx/ and items/)
 // and writes the picture tables of dat.pak (menu_items.dat, preload.dat, keys.dat).
 //
-//   datagen_gfx STAGE_DIR [--sheet FILE.png]
+//   datagen_gfx STAGE_DIR [--sheet FILE.png] [--layout FILE.txt]
 //
 // --sheet also writes FILE_main.png, FILE_setup.png and FILE_round.png, mock screens.
+// --layout writes where every text was drawn on every picture, for checking the layout.
 //
 // Same input, same bytes: nothing depends on the clock, and all noise has fixed seeds.
 #include <algorithm>
@@ -33,6 +34,7 @@ void Output::AddGfx(const std::string& file, const std::string& library,
   if (rule == AlphaRule::SuperBlack) CrushBlacks(img, 20);
   if (rule == AlphaRule::SqrtLuminance) CrushBlacks(img, 6);
   FlattenOnBlack(img);
+  NoteTexts(file, img);
   WriteFile(stage_ + "/gfx/" + file, EncodeBmp24(img));
   ++files_;
   preload_.push_back({material, library});
@@ -40,10 +42,23 @@ void Output::AddGfx(const std::string& file, const std::string& library,
 }
 
 void Output::AddItem(const std::string& material, Image img, int hit_w, int hit_h) {
+  NoteTexts(material, img);
   WriteFile(stage_ + "/items/" + material + kItemSuffix, EncodeBmp32(img));
   ++files_;
   menu_items_.push_back({material, hit_w, hit_h});
   if (sheet_) Keep(material, img, AlphaRule::Own);
+}
+
+void Output::NoteTexts(const std::string& name, const Image& img) {
+  char box[128];
+  for (const TextBox& b : img.texts()) {
+    std::snprintf(box, sizeof box, "\t%d\t%d\t%.2f\t%.2f\t%.2f\t%.2f\t", img.width(), img.height(),
+                  b.x0, b.y0, b.x1, b.y1);
+    std::string text = b.text;
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
+    text_layout_ += name + box + text + "\n";
+  }
 }
 
 void Output::Keep(const std::string& label, Image& img, AlphaRule rule) {
@@ -152,13 +167,15 @@ void ClearFolder(const fs::path& dir, bool only_ours, const std::vector<std::str
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string stage, sheet;
+  std::string stage, sheet, layout;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--sheet" && i + 1 < argc) {
       sheet = argv[++i];
+    } else if (a == "--layout" && i + 1 < argc) {
+      layout = argv[++i];
     } else if (a == "--help" || a == "-h") {
-      std::printf("usage: datagen_gfx STAGE_DIR [--sheet FILE.png]\n");
+      std::printf("usage: datagen_gfx STAGE_DIR [--sheet FILE.png] [--layout FILE.txt]\n");
       return 0;
     } else if (stage.empty() && !a.empty() && a[0] != '-') {
       stage = a;
@@ -168,7 +185,7 @@ int main(int argc, char** argv) {
     }
   }
   if (stage.empty()) {
-    std::fprintf(stderr, "usage: datagen_gfx STAGE_DIR [--sheet FILE.png]\n");
+    std::fprintf(stderr, "usage: datagen_gfx STAGE_DIR [--sheet FILE.png] [--layout FILE.txt]\n");
     return 2;
   }
   try {
@@ -180,6 +197,7 @@ int main(int argc, char** argv) {
     gfx::MakeSprites(out);
     gfx::MakeItems(out);
     gfx::WriteTables(out);
+    if (!layout.empty()) gfx::WriteText(layout, out.text_layout());
     if (!sheet.empty()) {
       gfx::WriteContactSheet(out, sheet);
       const std::string prefix =

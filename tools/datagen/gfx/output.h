@@ -45,6 +45,10 @@ class Output {
   // A picture of items.pak (material of GLMLmenu); hit is its menu_items.dat size.
   void AddItem(const std::string& material, Image img, int hit_w, int hit_h);
 
+  // Every text drawn on the pictures added so far, one line each: picture name, its width
+  // and height, the text's ink box (x0 y0 x1 y1) and the text, separated by tabs.
+  const std::string& text_layout() const { return text_layout_; }
+
   const std::vector<MenuItem>& menu_items() const { return menu_items_; }
   const std::vector<PreloadItem>& preload() const { return preload_; }
   std::vector<SheetEntry>& sheet() { return sheet_entries_; }
@@ -56,12 +60,14 @@ class Output {
 
  private:
   void Keep(const std::string& label, Image& img, AlphaRule rule);
+  void NoteTexts(const std::string& name, const Image& img);
 
   std::string stage_;
   bool sheet_;
   std::vector<MenuItem> menu_items_;
   std::vector<PreloadItem> preload_;
   std::vector<SheetEntry> sheet_entries_;
+  std::string text_layout_;
   int files_ = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 namespace gfx {
 
@@ -23,7 +24,8 @@ Image::Image(int w, int h) : w_(w), h_(h) {
   cr_ = cairo_create(surf_);
 }
 
-Image::Image(Image&& o) noexcept : w_(o.w_), h_(o.h_), surf_(o.surf_), cr_(o.cr_) {
+Image::Image(Image&& o) noexcept
+    : texts_(std::move(o.texts_)), w_(o.w_), h_(o.h_), surf_(o.surf_), cr_(o.cr_) {
   o.surf_ = nullptr;
   o.cr_ = nullptr;
 }
@@ -31,6 +33,7 @@ Image::Image(Image&& o) noexcept : w_(o.w_), h_(o.h_), surf_(o.surf_), cr_(o.cr_
 Image& Image::operator=(Image&& o) noexcept {
   if (this != &o) {
     this->~Image();
+    texts_ = std::move(o.texts_);
     w_ = o.w_;
     h_ = o.h_;
     surf_ = o.surf_;
@@ -54,6 +57,24 @@ uint32_t* Image::pixels() {
 }
 
 int Image::stride_px() const { return cairo_image_surface_get_stride(surf_) / 4; }
+
+void Image::AddText(const std::string& text, double x0, double y0, double x1, double y1) {
+  // The box's four corners through the transformation; their bounds in picture pixels.
+  double xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
+  TextBox b{text, 1e9, 1e9, -1e9, -1e9};
+  for (int i = 0; i < 4; ++i) {
+    cairo_user_to_device(cr_, &xs[i], &ys[i]);
+    b.x0 = std::min(b.x0, xs[i]);
+    b.y0 = std::min(b.y0, ys[i]);
+    b.x1 = std::max(b.x1, xs[i]);
+    b.y1 = std::max(b.y1, ys[i]);
+  }
+  texts_.push_back(std::move(b));
+}
+
+void Image::AddTextsOf(const Image& other) {
+  for (const TextBox& b : other.texts_) AddText(b.text, b.x0, b.y0, b.x1, b.y1);
+}
 
 namespace {
 
@@ -294,6 +315,10 @@ void DrawNeonText(Image& img, const std::string& text, const char* font, double 
     cairo_restore(cr);
   };
   DrawNeonPath(img, path, style);
+  if (t.ink_w > 0) {
+    img.AddText(text, x + t.ink_x * sx, baseline - t.baseline + t.ink_y,
+                x + (t.ink_x + t.ink_w) * sx, baseline - t.baseline + t.ink_y + t.ink_h);
+  }
   g_object_unref(t.layout);
 }
 

@@ -21,6 +21,14 @@ inline constexpr Rgb Hex(uint32_t v) {
 }
 Rgb Mix(Rgb a, Rgb b, double t);
 
+// Where a text was drawn on a picture: its ink box in picture pixels. Pictures keep the
+// boxes of their texts so the generator's tests can check that no two texts run into each
+// other and none leaves its picture.
+struct TextBox {
+  std::string text;
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
 // An ARGB32 cairo surface with its own context; moves, never copies.
 class Image {
  public:
@@ -41,7 +49,17 @@ class Image {
   int stride_px() const;
   void MarkDirty() { cairo_surface_mark_dirty(surf_); }
 
+  // The texts drawn on this picture so far.
+  const std::vector<TextBox>& texts() const { return texts_; }
+  // Records a text whose ink box is (x0, y0)-(x1, y1) in the user space of cr(), which
+  // the context's current transformation maps to picture pixels.
+  void AddText(const std::string& text, double x0, double y0, double x1, double y1);
+  // Records the texts of `other`, drawn onto this picture through the current
+  // transformation of cr().
+  void AddTextsOf(const Image& other);
+
  private:
+  std::vector<TextBox> texts_;
   int w_ = 0, h_ = 0;
   cairo_surface_t* surf_ = nullptr;
   cairo_t* cr_ = nullptr;

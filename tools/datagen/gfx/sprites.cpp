@@ -963,6 +963,8 @@ void Wordmark(Image& img, double cx, double cy, double px) {
   cairo_set_source(cr, fp);
   cairo_fill(cr);
   cairo_pattern_destroy(fp);
+  img.AddText("TANDRIX", x + t.ink_x, top + t.ink_y, x + t.ink_x + t.ink_w,
+              top + t.ink_y + t.ink_h);
   // A worm trail under the word, ending in a glowing head.
   const double ty = cy + t.ink_h / 2 + px * 0.2;
   const double x0 = cx - t.ink_w / 2, x1 = cx + t.ink_w / 2;
