@@ -418,6 +418,28 @@ TEST_F(ComputerTest, AKillerOrShooterDrivesStraightAfterFiring) {
   }
 }
 
+TEST_F(ComputerTest, AKillerFiringAtTheArenaEdgeKeepsSteering) {
+  // No shot burns the edge: 20 units of straight driving from 12 units before it would
+  // leave the arena, so the worm fires but goes on with its plan.
+  // A trail ahead instead, 20 units of room behind it: the worm waits.
+  struct Case {
+    double x;
+    int wall;  // column of a trail ahead, or 0
+    int planState;
+  };
+  for (const Case& c : {Case{594, 0, 2}, Case{570, 580, 3}}) {
+    g.Now = 0;
+    g.ArenaMap.Clear();
+    if (c.wall) Wall(c.wall, 150, 250);
+    TCerv& w = Start(0, c.x, 200, 0, WormKind::Killer);
+    w.planState = 0;
+    w.cpuPressed = 0;
+    CpuPlanner(g, 0);
+    EXPECT_TRUE(w.cpuKeys[2]) << c.x;
+    EXPECT_EQ(w.planState, c.planState) << c.x;
+  }
+}
+
 TEST_F(ComputerTest, ProtectionsMakeThePlannerIgnoreRocketsAndViruses) {
   // A wall of other worms' viruses, or a rocket, straight ahead; free turns both ways.
   for (bool rocket : {false, true}) {

@@ -95,6 +95,12 @@ bool EnemyAligned(const Game& g, int slot) {
   return false;
 }
 
+bool StraightRunStaysInside(const TCerv& w, double length) {
+  double x = w.nextX + std::cos(w.heading * kDegToRad) * length;
+  double y = w.nextY + std::sin(w.heading * kDegToRad) * length;
+  return x >= 1 && x <= kArenaWidth - 2 && y >= 1 && y <= kArenaHeight - 2;
+}
+
 bool NearBorder(const TCerv& w, double m) {
   return w.nextY > kArenaHeight - m || w.nextX > kArenaWidth - m || w.nextY < m || w.nextX < m;
 }
@@ -250,11 +256,15 @@ void CpuAbilityRule(Game& g, int slot) {
     case WormKind::Shooter:
       if (PressOnceWhen(
               w, [&] { return !RayClear(g, w, 3, 16) || EnemyInCone(g, slot, 1, 50, 10); })) {
-        // Drive straight after the shot instead of steering into it.
-        w.planState = kPlanWaiting;
-        w.planWaitStart = g.Now;
-        w.cpuTurning = 0;
-        w.cpuKeys[kLeft] = w.cpuKeys[kRight] = 0;
+        // Drive straight after the shot, through the hole it burns, instead of steering
+        // into it; but no shot burns the arena's edge, so a straight run that would leave
+        // the arena is not taken and the plan goes on.
+        if (StraightRunStaysInside(w, w.speed * 20 / s + 2)) {
+          w.planState = kPlanWaiting;
+          w.planWaitStart = g.Now;
+          w.cpuTurning = 0;
+          w.cpuKeys[kLeft] = w.cpuKeys[kRight] = 0;
+        }
       }
       break;
     case WormKind::LaserShooter:

@@ -40,6 +40,8 @@ bool EnemyInRange(const Game& g, int slot, double dmin, double dmax);
 bool EnemyInCone(const Game& g, int slot, double dmin, double dmax, double angle);
 // Some enemy stands nearly in line along x or y (inside a 5 by 20 cross arm).
 bool EnemyAligned(const Game& g, int slot);
+// Driving `length` units straight on from the head ends inside the arena.
+bool StraightRunStaysInside(const TCerv& w, double length);
 // The worm is less than m units from an arena edge.
 bool NearBorder(const TCerv& w, double m);
 
