@@ -160,7 +160,7 @@ TEST(PlannerReference, TheIndexAnswersAsALoopOverEveryPoint) {
     HazardIndex index;
     index.Build(points);
     int stops = 0;
-    for (int q = 0; q < 200000; ++q) {
+    for (int q = 0; q < 20000; ++q) {
       // Heads near the points' edges, where a block too few would show.
       const HazardPoint& p = points[static_cast<size_t>(rng.Random(static_cast<int>(count)))];
       double a = real(0, 2 * std::numbers::pi), r = p.radius + real(-0.5, 0.5);
@@ -177,7 +177,7 @@ TEST(PlannerReference, TheIndexAnswersAsALoopOverEveryPoint) {
       ASSERT_EQ(got & kHazardStop, expected & kHazardStop) << x << "," << y;
       if (!(expected & kHazardStop)) ASSERT_EQ(got, expected) << x << "," << y;
     }
-    EXPECT_GT(stops, 1000);
+    EXPECT_GT(stops, 100);
   }
 }
 

@@ -147,13 +147,19 @@ void CpuRandomSteer(Game& g, int slot) {
 void CpuPlanner(Game& g, int slot) {
   TCerv& w = g.Worm(slot);
   const double s = Speed(g);
+  // The hazards are gathered once per worm and frame, and only when a simulation needs them.
+  const HazardIndex* hazards = nullptr;
+  auto seen = [&]() -> const HazardIndex& {
+    if (!hazards) hazards = &PrepareHazards(g, w);
+    return *hazards;
+  };
   // The three states follow each other within one frame: a fresh plan is run and
   // checked at once, so a plan that fails its check is replaced in the next frame.
-  if (w.planState == kPlanNeeded) PlanSearch(g, w, PrepareHazards(g, w));
+  if (w.planState == kPlanNeeded) PlanSearch(g, w, seen());
   if (w.planState == kPlanRunning) {
     g.cpu.planRan = true;
     g.cpu.planRanFrame = g.frameNumber;
-    if (!RunPlan(g, w) || !SimulatePlan(g, w, 25 / s)) {
+    if (!RunPlan(g, w) || !SimulatePlan(g, w, 25 / s, seen())) {
       w.planState = kPlanNeeded;
       w.cpuTurning = 0;
       w.cpuKeys[kLeft] = w.cpuKeys[kRight] = 0;
