@@ -3,10 +3,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
+#include <string>
 #include <vector>
 
+#include "app/frame_clock.h"
+#include "app/frame_loop.h"
 #include "app/game.h"
+#include "app/round_cycle.h"
 #include "arena/arena.h"
 #include "arena/worm.h"
 #include "menu/settings.h"
@@ -87,11 +92,26 @@ std::vector<HazardPoint> BonusObjects(uint64_t seed) {
   return out;
 }
 
-// Every worm searches in the same frame, through the game's own entry point.
+// Every worm searches in the same frame, through the game's own entry point. Arg 0:
+// viruses spread, 1: in rings, 2: an open arena with every virus and rocket packed into
+// its bottom strip, where the worms' simulations run longest.
 void BM_PlannerWorstFrame(benchmark::State& state) {
   Game g;
   CreateWorms(g);
-  CrowdedArena(g, state.range(0) != 0, 3);
+  CrowdedArena(g, state.range(0) == 1, 3, state.range(0) == 2 ? 0 : 24);
+  if (state.range(0) == 2) {
+    Rng rng(9);
+    for (int s = 0; s < kPlayerSlots; ++s) {
+      TCerv& w = g.Worm(s);
+      w.nextY = Real(rng, 30, 300);
+      for (size_t v = 0; v < kVirusCount; ++v) {
+        w.virusX[v] = Real(rng, 0, 608);
+        w.virusY[v] = Real(rng, 390, 408);
+      }
+      w.missileX = Real(rng, 0, 608);
+      w.missileY = 450;
+    }
+  }
   Rng start = g.matchRng;
   for (auto _ : state) {
     state.PauseTiming();
@@ -100,9 +120,10 @@ void BM_PlannerWorstFrame(benchmark::State& state) {
     state.ResumeTiming();
     for (int s = 0; s < kPlayerSlots; ++s) ComputerSteer(g, s);
   }
-  state.SetLabel(state.range(0) ? "clustered viruses" : "spread viruses");
+  const char* labels[] = {"spread viruses", "clustered viruses", "open arena"};
+  state.SetLabel(labels[state.range(0)]);
 }
-BENCHMARK(BM_PlannerWorstFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlannerWorstFrame)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 // The same frame with the bonus objects added: each worm's search as CpuPlanner runs it
 // (hazards gathered and indexed, 221 candidates, the running check of the chosen plan).
@@ -187,6 +208,59 @@ void BM_PlannerRunningFrame(benchmark::State& state) {
   state.SetLabel(state.range(0) ? "longest plans" : "plans as searched");
 }
 BENCHMARK(BM_PlannerRunningFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Whole playing frames of a real match of twelve cpuiq10 worms of kind none at speed 50
+// (steps, planners, round logic): plans are searched whenever one ends or fails its check.
+void BM_PlayingFrameTwelvePlanners(benchmark::State& state) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("tdx_bench_planners_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  Game g;
+  g.workDir = dir.string();
+  g.matchRng.Seed(1);
+  CreateWorms(g);
+  for (int i = 0; i < kPlayerSlots; ++i) {
+    PlayerSetup& p = g.settings.players[i];
+    p.controller = CtrlCpuIq10;
+    p.kind = static_cast<uint8_t>(WormKind::None);
+    p.team = static_cast<uint8_t>(i % 4 + 1);
+  }
+  GameSetup& gs = g.settings.game;
+  gs.speedMode = 1;
+  gs.constantSpeed = 2;
+  gs.scoreLimit = 5;
+  gs.startPosition = static_cast<uint8_t>(StartPositionRule::Circle);
+  std::string error;
+  SaveSettings(g.Path(kSettingsFileName), g.settings, error);
+  FrameClock clock;
+  clock.SetFixedStep(1.0 / 60);
+  clock.Enable();
+  StartMatch(g, 0);
+  auto frame = [&] {
+    clock.BeginFrame();
+    FrameStep(g, clock);
+  };
+  long long frames = 0, alive = 0;
+  for (auto _ : state) {
+    if (g.phase != GamePhase::Playing) {
+      state.PauseTiming();
+      while (g.phase != GamePhase::Playing) {
+        if (g.phase == GamePhase::WaitReady || g.phase == GamePhase::GameOver) {
+          g.match.RoundsLeft = 1000;
+          g.phase = GamePhase::RoundStart;
+        }
+        frame();
+      }
+      state.ResumeTiming();
+    }
+    frame();
+    ++frames;
+    alive += AliveCount(g);
+  }
+  state.counters["mean_alive"] = static_cast<double>(alive) / static_cast<double>(frames);
+  fs::remove_all(dir);
+}
+BENCHMARK(BM_PlayingFrameTwelvePlanners)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tdx
