@@ -104,8 +104,9 @@ TEST_F(Match, ComputerOnlyMatchRunsItsRoundsStraightToTheFinalScreen) {
 }
 
 TEST_F(Match, WormsThatDieInTheSameFrameDrawTheRound) {
-  // Side by side, facing the right wall at one speed: they reach it together.
-  for (int s : {0, 1}) g.settings.players[s].controller = CtrlCpuIq0;
+  // Side by side, facing the right wall at one speed, and nobody steers (two people who
+  // press nothing): they reach it together.
+  for (int s : {0, 1}) g.settings.players[s].controller = CtrlHuman;
   g.settings.game.scoreLimit = 1;
   Save();
   StartMatch(g, 0);

@@ -20,6 +20,7 @@
 #include "display/scene.h"
 #include "menu/menu_items.h"
 #include "menu/settings.h"
+#include "players/computer_state.h"
 #include "players/input.h"
 
 namespace tdx {
@@ -105,6 +106,7 @@ struct Game {
   SoundGates gates;
   HudState hud;
   double GlobalSpeed = 50;  // arena units per second; scales every speed and most durations
+  ComputerState cpu;        // the computer players' plan search
 
   // ---- The arena: cleared at start-up, at match start and at every round start. ----
   ArenaGrid ArenaMap;

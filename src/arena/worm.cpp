@@ -4,6 +4,7 @@
 
 #include "app/game.h"
 #include "arena/arena.h"
+#include "players/computer.h"
 #include "weapons/abilities.h"
 #include "weapons/worm_kinds.h"
 
@@ -105,22 +106,8 @@ void ResetWormRound(Game& g, int slot) {
 
   // The computer player starts the round with its controls released and two reaction
   // timers of its own.
-  w.cpuKeys.fill(0);
-  w.cpuPrevKeys.fill(0);
+  ResetComputerRound(g, w);
   if (slot < kPlayerSlots) g.input.controls[static_cast<size_t>(slot)] = Controls{};
-  double s = g.GlobalSpeed > 0 ? g.GlobalSpeed : 50;  // the round starts at 50
-  int span = static_cast<int>(RoundEven(1000 / s));
-  w.cpuTurnChanged = g.Now;
-  w.cpuTurnInterval = g.Random(span) / 100.0 + 5 / s;
-  w.cpuFireChanged = g.Now;
-  w.cpuFireInterval = g.Random(span) / 100.0 + 5 / s;
-  w.cpuTurning = 0;
-  w.cpuFiring = 0;
-  w.cpuBusy = 0;
-  w.cpuPressed = 0;
-  w.cpuRepelBusy = 0;
-  w.cpuHold = 0;
-  w.planState = 0;
 
   // Nothing of the last round flies on, and nothing is held.
   w.fireHeld = 0;
