@@ -10,9 +10,5 @@ struct Game;
 void nastavsprity(Game& g);
 void ProjectileUpdate(Game& g);
 void AnimateTeleports(Game& g);
-void UpdateFireBalls(Game& g);
-void UpdateDiggers(Game& g);
-void UpdateWallWalkers(Game& g);
-void UpdateBombs(Game& g);
 
 }  // namespace tdx
