@@ -33,7 +33,8 @@ const std::array<std::string, kSwirlFrames>& SwirlNames() {
   static const std::array<std::string, kSwirlFrames> names = [] {
     std::array<std::string, kSwirlFrames> n;
     for (int i = 0; i < kSwirlFrames; ++i) {
-      n[static_cast<size_t>(i)] = {static_cast<char>('0' + i / 10), static_cast<char>('0' + i % 10)};
+      n[static_cast<size_t>(i)] = {static_cast<char>('0' + i / 10),
+                                   static_cast<char>('0' + i % 10)};
     }
     return n;
   }();
@@ -86,7 +87,8 @@ void Appear(Game& g, BonusSlot& b) {
   b.swirl->visible = true;
   b.picture->x = static_cast<float>(b.x + kArenaViewX);
   b.picture->y = static_cast<float>(b.y + kArenaViewY);
-  b.picture->SetMaterialName(kFrames[KindIndex(b.kind)][0]);
+  b.picture->visible = false;  // it shows halfway through the swirl
+  SetBonusFirstFrame(b);
   PlaySoundByName(g, "bonus.mp3", b.x - 1);
 }
 
@@ -130,6 +132,10 @@ const char* BonusFirstFrame(BonusKind kind) { return kFrames[KindIndex(kind)][0]
 
 const char* BonusFrame(BonusKind kind, int step) {
   return kFrames[KindIndex(kind)][static_cast<size_t>(((step % 4) + 4) % 4)].c_str();
+}
+
+void SetBonusFirstFrame(BonusSlot& b) {
+  if (b.picture) b.picture->SetMaterialName(kFrames[KindIndex(b.kind)][0]);
 }
 
 void AnimateBonus(Game& g, BonusSlot& b) {

@@ -48,9 +48,9 @@ inline constexpr int kSwirlFrames = 48;
 struct BonusSlot {
   BonusState state = BonusState::Start;
   BonusKind kind = BonusKind::Cherry;
-  double timer = 0;  // seconds: down while waiting and lasting, up while appearing
-  int32_t x = 0, y = 0;  // arena cell of the bonus
-  double shownAt = 0;    // when the picture became visible
+  double timer = 0;           // seconds: down while waiting and lasting, up while appearing
+  int32_t x = 0, y = 0;       // arena cell of the bonus
+  double shownAt = 0;         // when the picture became visible
   Sprite* swirl = nullptr;    // 96 by 192, frames "00".."47" of GLMLMyst
   Sprite* picture = nullptr;  // 16 by 16, the kind's frames of GLMLMyst
 };
@@ -88,6 +88,8 @@ void UpdateBonusSlot(Game& g, int index);
 // (0..3) of its four-step animation.
 const char* BonusFirstFrame(BonusKind kind);
 const char* BonusFrame(BonusKind kind, int step);
+// The picture shows the first frame of the place's kind.
+void SetBonusFirstFrame(BonusSlot& slot);
 // The picture's frame from the time it has been visible (four steps a second).
 void AnimateBonus(Game& g, BonusSlot& slot);
 
