@@ -94,7 +94,7 @@ struct Game {
   MatchState match;
   SoundGates gates;
   HudState hud;
-  Bonuses bonus;  // bonus places and the objects bonuses put into the arena
+  Bonuses bonus;            // bonus places and the objects bonuses put into the arena
   double GlobalSpeed = 50;  // arena units per second; scales every speed and most durations
 
   // ---- The arena: cleared at start-up, at match start and at every round start. ----

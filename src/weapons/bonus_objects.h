@@ -13,7 +13,7 @@ struct Sprite;
 // One object. Its place is its sprite's position: view pixels for fire balls, diggers and
 // bombs, arena units for wall walkers (whose sprite is never shown).
 struct BonusObject {
-  Sprite* sprite = nullptr;  // owned: removed from the scene with the object
+  Sprite* sprite = nullptr;   // owned: removed from the scene with the object
   double dirX = 0, dirY = 0;  // fire balls: unit vector of flight
   int owner = -1;             // fire balls, diggers: the eater, never harmed by its object
   double startTime = 0;       // diggers: creation; bombs: start of the current stage
