@@ -14,6 +14,7 @@
 #include "arena/worm.h"
 #include "assets/catalogue.h"
 #include "audio/audio.h"
+#include "bonus/bonus_places.h"
 #include "display/canvas.h"
 #include "display/hooks.h"
 #include "display/hud.h"
@@ -105,6 +106,7 @@ struct Game {
   MatchState match;
   SoundGates gates;
   HudState hud;
+  Bonuses bonus;            // bonus places and the objects bonuses put into the arena
   double GlobalSpeed = 50;  // arena units per second; scales every speed and most durations
   ComputerState cpu;        // the computer players' plan search
 

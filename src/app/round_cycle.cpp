@@ -14,6 +14,7 @@
 #include "display/hooks.h"
 #include "display/hud.h"
 #include "players/input.h"
+#include "weapons/bonus_objects.h"
 #include "weapons/projectiles.h"
 #include "weapons/worm_kinds.h"
 
@@ -122,6 +123,7 @@ void RoundStartStep(Game& g) {
   g.GlobalSpeed = 50;
   for (int s = 0; s < kPlayerSlots; ++s) ResetWormRound(g, s);
   g.menu.ClearOtherLists();
+  ClearBonusObjects(g);
   g.ArenaMap.Clear();
   nastavsprity(g);
   ShuffleAndPlace(g);
@@ -223,6 +225,7 @@ void RoundOverStep(Game& g) {
   MatchState& m = g.match;
   TMenuZoznam& list = g.menu.MainList();
   g.menu.ClearOtherLists();
+  ClearBonusObjects(g);
   m.RoundsLeft -= 1;
   if (m.RoundsLeft <= 0) {  // a hand-edited limit can never leave a match running forever
     g.phase = GamePhase::GameOver;
@@ -358,6 +361,7 @@ void GameOverStep(Game& g) {
 }
 
 void BackToMenuStep(Game& g) {
+  ClearBonusObjects(g);
   DestroyBonusSprites(g);
   RemoveHud(g);
   for (auto& list : g.menu.lists) list.Clear();

@@ -1,12 +1,101 @@
-// Bonus places: created when a match starts, cycled every playing frame.
+// Bonus places: one per player taking part, each running its own timed cycle (wait,
+// swirl, show, blink, vanish) and handing the bonus to the first heads that touch it.
 #pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "weapons/bonus_objects.h"
 
 namespace tdx {
 
 struct Game;
+struct Sprite;
 
+enum class BonusKind : uint8_t {
+  Cherry,
+  Fire,
+  Bomb,
+  Heart,
+  Poison,
+  Up,
+  Down,
+  Digger,
+  Xonix,
+  NoRocket,
+  NoVirus
+};
+inline constexpr int kBonusKindCount = 11;
+
+// A place's cycle; the five blink phases hide and show the picture in turn.
+enum class BonusState : uint8_t {
+  Start,
+  Waiting,
+  Appearing,
+  Shown,
+  Lasting,
+  Blinking5,
+  Blinking6,
+  Blinking7,
+  Blinking8,
+  Blinking9,
+  LastShow
+};
+
+inline constexpr int kBonusSlots = 12;
+inline constexpr int kSwirlFrames = 48;
+
+struct BonusSlot {
+  BonusState state = BonusState::Start;
+  BonusKind kind = BonusKind::Cherry;
+  double timer = 0;           // seconds: down while waiting and lasting, up while appearing
+  int32_t x = 0, y = 0;       // arena cell of the bonus
+  double shownAt = 0;         // when the picture became visible
+  Sprite* swirl = nullptr;    // 96 by 192, frames "00".."47" of GLMLMyst
+  Sprite* picture = nullptr;  // 16 by 16, the kind's frames of GLMLMyst
+};
+
+// Everything the bonuses keep, by lifetime.
+struct Bonuses {
+  // ---- The round: ResetBonusRound when a round is prepared, when it ends and when a
+  // match is left; the 24 sprites live from CreateBonusSprites to DestroyBonusSprites. ----
+  std::array<BonusSlot, kBonusSlots> slots{};
+  // Immunity bonuses on the field or taken this round; a draw that would reach
+  // HalfPlayerCount is replaced by an ordinary kind.
+  int32_t NoRocketCount = 0;
+  int32_t NoVirusCount = 0;
+  // When the fireball sound may play again (its ready flag is the round's gate
+  // FireballSoundGate).
+  double FireballSoundTime = 0;
+
+  // ---- The objects in the arena: emptied when a round is prepared, when it has been
+  // scored and when the match display is torn down (ClearBonusObjects). ----
+  BonusObjectLists objects;
+};
+
+// Match start: the swirl and picture sprites of all twelve places, hidden.
 void CreateBonusSprites(Game& g);
+// Match display torn down: the 24 sprites go.
 void DestroyBonusSprites(Game& g);
+// Every place back to Start with both sprites hidden, both immunity counts 0.
+void ResetBonusRound(Game& g);
+
+// One frame of place `index` (0 .. BonusSlotCount - 1), after the worms and projectiles
+// have moved. Does nothing while the bonus option is off.
 void UpdateBonusSlot(Game& g, int index);
+
+// Material names of a kind's picture: its first frame, and the frame shown at `step`
+// (0..3) of its four-step animation.
+const char* BonusFirstFrame(BonusKind kind);
+const char* BonusFrame(BonusKind kind, int step);
+// The picture shows the first frame of the place's kind.
+void SetBonusFirstFrame(BonusSlot& slot);
+// The picture's frame from the time it has been visible (four steps a second).
+void AnimateBonus(Game& g, BonusSlot& slot);
+
+// Whether an arena point lies in the pick-up box of a bonus at cell (x, y).
+inline bool InBonusBox(int x, int y, double px, double py) {
+  return x - 9 < px && px < x + 7 && y - 7 < py && py < y + 9;
+}
 
 }  // namespace tdx

@@ -7,6 +7,7 @@
 #include "app/game.h"
 #include "arena/arena.h"
 #include "audio/sound.h"
+#include "bonus/bonus_places.h"
 #include "weapons/rockets.h"
 #include "weapons/victims.h"
 #include "weapons/viruses.h"
@@ -261,7 +262,8 @@ void AnimateTeleports(Game& g) {
 }
 
 void nastavsprity(Game& g) {
-  // The bonus counters and the bonus slots are reset by the bonus places themselves.
+  // The bonus counters and the twelve bonus places start again with the shots.
+  ResetBonusRound(g);
   MaterialLibrary* shots = &g.scene.Library(LibGlmlshots);
   auto set = [&](Sprite* s, MaterialLibrary* lib, float w, float h, const char* material) {
     s->SetMaterial(lib, material);
@@ -304,10 +306,5 @@ void nastavsprity(Game& g) {
     for (Sprite* b : w.bulletSprite) set(b, shots, 10, 10, "tripple");
   }
 }
-
-void UpdateFireBalls(Game&) {}
-void UpdateDiggers(Game&) {}
-void UpdateWallWalkers(Game&) {}
-void UpdateBombs(Game&) {}
 
 }  // namespace tdx

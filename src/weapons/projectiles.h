@@ -14,10 +14,6 @@ void nastavsprity(Game& g);
 void ProjectileUpdate(Game& g);
 // Once a playing frame: the teleport flashes of the worms that landed.
 void AnimateTeleports(Game& g);
-void UpdateFireBalls(Game& g);
-void UpdateDiggers(Game& g);
-void UpdateWallWalkers(Game& g);
-void UpdateBombs(Game& g);
 
 // ---- Launches (the abilities decide when; these set the projectile going). ----
 // The killer's fireball, 7 units ahead of the head.
