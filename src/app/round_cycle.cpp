@@ -23,8 +23,8 @@ namespace tdx {
 namespace {
 
 bool Takes(const Game& g, int slot) { return TakesPart(g.settings.players[slot]); }
-bool IsHuman(const Game& g, int slot) { return g.settings.players[slot].controller == CtrlHuman; }
-bool IsComputer(const Game& g, int slot) { return g.settings.players[slot].controller > CtrlHuman; }
+bool IsHuman(const Game& g, int slot) { return IsHumanSlot(g.settings.players[slot]); }
+bool IsComputer(const Game& g, int slot) { return IsComputerSlot(g.settings.players[slot]); }
 
 int TeamOf(const Game& g, int slot) { return TeamNumber(g.settings.players[slot]); }
 

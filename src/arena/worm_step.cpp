@@ -21,7 +21,7 @@ constexpr double kSpeedBonusSeconds = 5;
 // ---------------------------------------------------------------- the step
 
 bool IsCpuIq10(const Game& g, int slot) {
-  return slot >= 0 && slot < kPlayerSlots && g.settings.players[slot].controller == CtrlCpuIq10;
+  return slot >= 0 && slot < kPlayerSlots && ControllerOf(g.settings.players[slot]) == CtrlCpuIq10;
 }
 
 void AutoTrigger(Game& g, TCerv& w, CpuSelfTrigger when, double dt) {

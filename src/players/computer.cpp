@@ -8,6 +8,7 @@
 #include "arena/start_positions.h"
 #include "players/hazards.h"
 #include "players/planner.h"
+#include "weapons/worm_kinds.h"
 
 namespace tdx {
 
@@ -234,113 +235,151 @@ void PressNearOrBlocked(Game& g, int slot, double enemyReach) {
 
 }  // namespace
 
-void CpuAbilityRule(Game& g, int slot) {
+// ---------------------------------------------------------------- ability rules
+// One rule per kind, each in its kind's row of the kind table (weapons/worm_kinds.h). A
+// rule only presses, holds or releases the computer's fire control.
+
+void CpuSpeederRule(Game& g, int slot) {
   TCerv& w = g.Worm(slot);
   const double s = Speed(g);
-  switch (w.kind) {
-    case WormKind::Speeder:
-      if (!Busy(g, w) && EnemyCloser(g, slot, 30)) HoldFor(g, w, 25 / s);
-      break;
-    case WormKind::Stopper:
-      if (!Busy(g, w)) {
-        bool trigger = false;
-        for (int o = 0; o < kPlayerSlots && !trigger; ++o) {
-          trigger =
-              IsEnemy(g, slot, o) && (g.Worm(o).atomicLaunchedNow || EnemyDistance(g, w, o) < 20);
-        }
-        if (trigger) HoldFor(g, w, 20 / s);
-      }
-      break;
-    case WormKind::Reverser:
-      if (w.cpuKeys[kFire]) {
-        Release(w);
-      } else if (!RayClear(g, w, 3, 6) || NearBorder(w, 3)) {
-        Press(w);
-      }
-      break;
-    case WormKind::Killer:
-    case WormKind::Shooter:
-      if (PressOnceWhen(
-              w, [&] { return !RayClear(g, w, 3, 16) || EnemyInCone(g, slot, 1, 50, 10); })) {
-        // Drive straight after the shot, through the hole it burns, instead of steering
-        // into it; but no shot burns the arena's edge, so a straight run that would leave
-        // the arena is not taken and the plan goes on.
-        if (StraightRunStaysInside(w, w.speed * 20 / s + 2)) {
-          w.planState = kPlanWaiting;
-          w.planWaitStart = g.Now;
-          w.cpuTurning = 0;
-          w.cpuKeys[kLeft] = w.cpuKeys[kRight] = 0;
-        }
-      }
-      break;
-    case WormKind::LaserShooter:
-      PressOnceWhen(w, [&] { return !RayClear(g, w, 3, 16) || EnemyAligned(g, slot); });
-      break;
-    case WormKind::Multiplier:
-    case WormKind::Reproducer:
-    case WormKind::RocketLauncher: PressOnceWhen(w, [] { return true; }); break;
-    case WormKind::VirusInfester:
-      PressOnceWhen(w, [&] { return !RayClear(g, w, 18, 24) || EnemyInRange(g, slot, 18, 28); });
-      break;
-    case WormKind::VirusController:
-      PressOnceWhen(w, [&] { return !RayClear(g, w, 26, 32) || EnemyInRange(g, slot, 28, 36); });
-      break;
-    case WormKind::Repeller:
-      if (!w.cpuRepelBusy && EnemyInRange(g, slot, 1, 40)) {
-        w.cpuRepelBusy = 1;
-        w.cpuRepelPhase = 1;
-        w.cpuRepelStart = g.Now;
-        w.cpuRepelTime = g.Random(RoundInt(5000 / s)) / 100.0;
-      }
-      if (w.cpuRepelBusy) {
-        Press(w);
-        if (w.cpuRepelStart + w.cpuRepelTime < g.Now) {
-          w.cpuRepelPhase += 1;
-          if (w.cpuRepelPhase >= 4) {
-            w.cpuRepelBusy = 0;
-            Release(w);
-          } else {
-            w.cpuRepelStart = g.Now;
-            int span = w.cpuRepelPhase % 2 == 1 ? RoundInt(2000 / s) : RoundInt(1000 / s);
-            w.cpuRepelTime = g.Random(span) / 100.0;
-          }
-        }
-      }
-      break;
-    case WormKind::AtomicBomber:
-      EndHold(g, w);
-      if (w.cpuKeys[kFire]) {
-        Release(w);
-      } else if (!w.cpuHold && (EnemyInRange(g, slot, 1, 32) || !RayClear(g, w, 3, 4))) {
-        Press(w);
-        StartHold(g, w, 150 / s);
-      }
-      break;
-    case WormKind::Erector: PressNearOrBlocked(g, slot, 20); break;
-    case WormKind::Teleporter: PressNearOrBlocked(g, slot, 10); break;
-    case WormKind::WInfernal:
-      if (!Busy(g, w)) {
-        if (EnemyCloser(g, slot, 30)) HoldFor(g, w, 40 / s);
-        if (!RayClear(g, w, 3, 8)) HoldFor(g, w, 5 / s);
-      }
-      break;
-    case WormKind::WThicker:
-      if (!Busy(g, w) && EnemyCloser(g, slot, 30)) HoldFor(g, w, 50 / s);
-      break;
-    case WormKind::Pauser:
-      if (!Busy(g, w)) {
-        if (EnemyCloser(g, slot, 30)) HoldFor(g, w, (g.Random(30) / 10.0 + 1) * 50 / s);
-        if (!RayClear(g, w, 3, 8)) HoldFor(g, w, 400 / s);
-      }
-      break;
-    default: break;  // none, traveller and warper never press (the step triggers the last two)
+  if (!Busy(g, w) && EnemyCloser(g, slot, 30)) HoldFor(g, w, 25 / s);
+}
+
+void CpuStopperRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  const double s = Speed(g);
+  if (!Busy(g, w)) {
+    bool trigger = false;
+    for (int o = 0; o < kPlayerSlots && !trigger; ++o) {
+      trigger = IsEnemy(g, slot, o) && (g.Worm(o).atomicLaunchedNow || EnemyDistance(g, w, o) < 20);
+    }
+    if (trigger) HoldFor(g, w, 20 / s);
   }
+}
+
+void CpuReverserRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  if (w.cpuKeys[kFire]) {
+    Release(w);
+  } else if (!RayClear(g, w, 3, 6) || NearBorder(w, 3)) {
+    Press(w);
+  }
+}
+
+void CpuShotRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  const double s = Speed(g);
+  if (PressOnceWhen(w, [&] { return !RayClear(g, w, 3, 16) || EnemyInCone(g, slot, 1, 50, 10); })) {
+    // Drive straight after the shot, through the hole it burns, instead of steering
+    // into it; but no shot burns the arena's edge, so a straight run that would leave
+    // the arena is not taken and the plan goes on.
+    if (StraightRunStaysInside(w, w.speed * 20 / s + 2)) {
+      w.planState = kPlanWaiting;
+      w.planWaitStart = g.Now;
+      w.cpuTurning = 0;
+      w.cpuKeys[kLeft] = w.cpuKeys[kRight] = 0;
+    }
+  }
+}
+
+void CpuLaserShooterRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  PressOnceWhen(w, [&] { return !RayClear(g, w, 3, 16) || EnemyAligned(g, slot); });
+}
+
+void CpuOneShotRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  PressOnceWhen(w, [] { return true; });
+}
+
+void CpuVirusInfesterRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  PressOnceWhen(w, [&] { return !RayClear(g, w, 18, 24) || EnemyInRange(g, slot, 18, 28); });
+}
+
+void CpuVirusControllerRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  PressOnceWhen(w, [&] { return !RayClear(g, w, 26, 32) || EnemyInRange(g, slot, 28, 36); });
+}
+
+void CpuRepellerRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  const double s = Speed(g);
+  if (!w.cpuRepelBusy && EnemyInRange(g, slot, 1, 40)) {
+    w.cpuRepelBusy = 1;
+    w.cpuRepelPhase = 1;
+    w.cpuRepelStart = g.Now;
+    w.cpuRepelTime = g.Random(RoundInt(5000 / s)) / 100.0;
+  }
+  if (w.cpuRepelBusy) {
+    Press(w);
+    if (w.cpuRepelStart + w.cpuRepelTime < g.Now) {
+      w.cpuRepelPhase += 1;
+      if (w.cpuRepelPhase >= 4) {
+        w.cpuRepelBusy = 0;
+        Release(w);
+      } else {
+        w.cpuRepelStart = g.Now;
+        int span = w.cpuRepelPhase % 2 == 1 ? RoundInt(2000 / s) : RoundInt(1000 / s);
+        w.cpuRepelTime = g.Random(span) / 100.0;
+      }
+    }
+  }
+}
+
+void CpuAtomicBomberRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  const double s = Speed(g);
+  EndHold(g, w);
+  if (w.cpuKeys[kFire]) {
+    Release(w);
+  } else if (!w.cpuHold && (EnemyInRange(g, slot, 1, 32) || !RayClear(g, w, 3, 4))) {
+    Press(w);
+    StartHold(g, w, 150 / s);
+  }
+}
+
+void CpuErectorRule(Game& g, int slot) {
+  PressNearOrBlocked(g, slot, 20);
+}
+
+void CpuTeleporterRule(Game& g, int slot) {
+  PressNearOrBlocked(g, slot, 10);
+}
+
+void CpuInfernalRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  const double s = Speed(g);
+  if (!Busy(g, w)) {
+    if (EnemyCloser(g, slot, 30)) HoldFor(g, w, 40 / s);
+    if (!RayClear(g, w, 3, 8)) HoldFor(g, w, 5 / s);
+  }
+}
+
+void CpuThickerRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  const double s = Speed(g);
+  if (!Busy(g, w) && EnemyCloser(g, slot, 30)) HoldFor(g, w, 50 / s);
+}
+
+void CpuPauserRule(Game& g, int slot) {
+  TCerv& w = g.Worm(slot);
+  const double s = Speed(g);
+  if (!Busy(g, w)) {
+    if (EnemyCloser(g, slot, 30)) HoldFor(g, w, (g.Random(30) / 10.0 + 1) * 50 / s);
+    if (!RayClear(g, w, 3, 8)) HoldFor(g, w, 400 / s);
+  }
+}
+
+void CpuAbilityRule(Game& g, int slot) {
+  // None, traveller and warper never press (the step switches the last two on).
+  if (auto rule = RulesOf(g.Worm(slot).kind).cpuRule) rule(g, slot);
 }
 
 // ---------------------------------------------------------------- dispatch and reset
 
 void ComputerSteer(Game& g, int slot) {
-  switch (g.settings.players[slot].controller) {
+  switch (ControllerOf(g.settings.players[slot])) {
     case CtrlCpuIq0: CpuRandomSteer(g, slot); break;
     case CtrlCpuIq10: CpuPlanner(g, slot); break;
     default: break;

@@ -17,6 +17,22 @@ void CpuRandomSteer(Game& g, int slot);
 void CpuPlanner(Game& g, int slot);
 // cpuiq10's fire control, by the worm's kind.
 void CpuAbilityRule(Game& g, int slot);
+// The computer player's ability rule of each kind (the kind table holds which is whose).
+void CpuAtomicBomberRule(Game& g, int slot);
+void CpuErectorRule(Game& g, int slot);
+void CpuInfernalRule(Game& g, int slot);
+void CpuLaserShooterRule(Game& g, int slot);
+void CpuOneShotRule(Game& g, int slot);
+void CpuPauserRule(Game& g, int slot);
+void CpuRepellerRule(Game& g, int slot);
+void CpuReverserRule(Game& g, int slot);
+void CpuShotRule(Game& g, int slot);
+void CpuSpeederRule(Game& g, int slot);
+void CpuStopperRule(Game& g, int slot);
+void CpuTeleporterRule(Game& g, int slot);
+void CpuThickerRule(Game& g, int slot);
+void CpuVirusControllerRule(Game& g, int slot);
+void CpuVirusInfesterRule(Game& g, int slot);
 
 // The computer player's part of the round reset: controls released, both cpuiq0 timers
 // restarted at Now with their first delays, plan and hold flags cleared.

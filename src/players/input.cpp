@@ -12,7 +12,7 @@ uint8_t ControlKey(const TCerv& w, int control) {
 }
 
 bool IsHumanSlot(const Game& g, int slot) {
-  return g.settings.players[slot].controller == CtrlHuman;
+  return tdx::IsHumanSlot(g.settings.players[slot]);
 }
 
 // A person's controls are their keys, in every phase (the waiting screen reads fire too).
@@ -88,7 +88,7 @@ void processkeyboard(Game& g) {
     }
     if (!playing) continue;  // a computer player's controls change only in play
     TCerv& w = g.Worm(s);
-    if (w.alive && g.settings.players[s].controller > CtrlHuman) ComputerSteer(g, s);
+    if (w.alive && IsComputerSlot(g.settings.players[s])) ComputerSteer(g, s);
     Controls& c = in.controls[static_cast<size_t>(s)];
     for (int k = 0; k < 3; ++k) {
       c.now[k] = w.cpuKeys[static_cast<size_t>(k)] != 0;

@@ -4,6 +4,7 @@
 
 #include "app/game.h"
 #include "audio/sound.h"
+#include "players/computer.h"
 #include "weapons/abilities.h"
 
 namespace tdx {
@@ -162,6 +163,26 @@ std::array<WormKindRules, 21> BuildTable() {
   pauser.standsStill = true;
 
   at(WormKind::VirusController).action = VirusControllerAction;
+
+  // The computer players' rules.
+  at(WormKind::Speeder).cpuRule = CpuSpeederRule;
+  at(WormKind::Stopper).cpuRule = CpuStopperRule;
+  at(WormKind::Reverser).cpuRule = CpuReverserRule;
+  at(WormKind::Killer).cpuRule = CpuShotRule;
+  at(WormKind::Shooter).cpuRule = CpuShotRule;
+  at(WormKind::LaserShooter).cpuRule = CpuLaserShooterRule;
+  at(WormKind::Multiplier).cpuRule = CpuOneShotRule;
+  at(WormKind::Reproducer).cpuRule = CpuOneShotRule;
+  at(WormKind::RocketLauncher).cpuRule = CpuOneShotRule;
+  at(WormKind::VirusInfester).cpuRule = CpuVirusInfesterRule;
+  at(WormKind::VirusController).cpuRule = CpuVirusControllerRule;
+  at(WormKind::Repeller).cpuRule = CpuRepellerRule;
+  at(WormKind::AtomicBomber).cpuRule = CpuAtomicBomberRule;
+  at(WormKind::Erector).cpuRule = CpuErectorRule;
+  at(WormKind::Teleporter).cpuRule = CpuTeleporterRule;
+  at(WormKind::WInfernal).cpuRule = CpuInfernalRule;
+  at(WormKind::WThicker).cpuRule = CpuThickerRule;
+  at(WormKind::Pauser).cpuRule = CpuPauserRule;
   return t;
 }
 

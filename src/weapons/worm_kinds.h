@@ -35,6 +35,9 @@ struct WormKindRules {
   bool wrapsAtEdges = false;
   bool standsStill = false;
   CpuSelfTrigger cpuSelfTrigger = CpuSelfTrigger::Never;
+  // What a computer player of this kind does with its fire control each frame (null:
+  // never presses).
+  void (*cpuRule)(Game& g, int slot) = nullptr;
 };
 
 const WormKindRules& RulesOf(WormKind kind);
