@@ -325,6 +325,92 @@ TEST_F(ComputerTest, SimulationStopsAtHazardsTheWormIsNotProtectedFrom) {
   }
 }
 
+TEST_F(ComputerTest, BonusObjectsStopTheSimulationUnlessTheyAreTheWormsOwn) {
+  // The worm runs straight right from (300, 200) for 2 s at speed 50 (to x = 400); each
+  // object lies beside the path, inside its reach. Objects keep view pixels.
+  enum Kind { kFireBall, kDigger, kBomb };
+  struct Case {
+    const char* what;
+    Kind kind;
+    int owner;
+    double offPath;
+    bool stops;
+  } cases[] = {
+      {"another worm's fire ball", kFireBall, 1, 11, true},
+      {"own fire ball", kFireBall, 0, 11, false},
+      {"a fire ball out of reach", kFireBall, 1, 13, false},
+      {"another worm's digger", kDigger, 1, 11, true},
+      {"own digger", kDigger, 0, 11, false},
+      {"a bomb, whoever laid it", kBomb, -1, 23, true},
+      {"a bomb out of reach", kBomb, -1, 25, false},
+  };
+  for (const Case& c : cases) {
+    TCerv& w = Start(0, 300, 200, 0);
+    Start(1, 100, 100, 0);
+    Sprite sprite;
+    sprite.x = static_cast<float>(360 + kArenaViewX);
+    sprite.y = static_cast<float>(200 + c.offPath + kArenaViewY);
+    BonusObject o;
+    o.sprite = &sprite;
+    o.owner = c.owner;
+    auto& lists = g.bonus.objects;
+    (c.kind == kFireBall ? lists.BonusShots
+     : c.kind == kDigger ? lists.Diggers
+                         : lists.Bombs)
+        .push_back(o);
+    SetPlan(w, {{0, 2.0}});
+    SimulatePlan(g, w, 0.7);
+    if (c.stops) {
+      EXPECT_LT(g.cpu.PlanScore, 2.0) << c.what;
+    } else {
+      EXPECT_NEAR(g.cpu.PlanScore, 2.0, 1e-9) << c.what;
+    }
+    lists.BonusShots.clear();
+    lists.Diggers.clear();
+    lists.Bombs.clear();
+  }
+}
+
+TEST_F(ComputerTest, OnlyVisibleWantedBonusesOfPlacesInUseAreSought) {
+  struct Case {
+    const char* what;
+    BonusKind kind;
+    BonusState state;
+    int slot;
+    bool optionOn;
+    bool sought;
+  } cases[] = {
+      {"a shown cherry", BonusKind::Cherry, BonusState::Shown, 0, true, true},
+      {"a blinking heart", BonusKind::Heart, BonusState::Blinking9, 1, true, true},
+      {"a lasting protection", BonusKind::NoVirus, BonusState::Lasting, 0, true, true},
+      {"poison", BonusKind::Poison, BonusState::Shown, 0, true, false},
+      {"faster", BonusKind::Up, BonusState::Shown, 0, true, false},
+      {"slower", BonusKind::Down, BonusState::Shown, 0, true, false},
+      {"still appearing", BonusKind::Cherry, BonusState::Appearing, 0, true, false},
+      {"its last showing", BonusKind::Cherry, BonusState::LastShow, 0, true, false},
+      {"a place not in use", BonusKind::Cherry, BonusState::Shown, 2, true, false},
+      {"bonuses off", BonusKind::Cherry, BonusState::Shown, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    g.settings.game.bonus = c.optionOn;
+    g.match.BonusSlotCount = 2;
+    for (auto& b : g.bonus.slots) b.state = BonusState::Start;
+    BonusSlot& b = g.bonus.slots[static_cast<size_t>(c.slot)];
+    b.kind = c.kind;
+    b.state = c.state;
+    b.x = 123;
+    b.y = 45;
+    std::vector<HazardPoint> points;
+    GatherWantedBonuses(g, points);
+    ASSERT_EQ(points.size(), c.sought ? 1u : 0u) << c.what;
+    if (c.sought) {
+      EXPECT_TRUE(points[0].bonus) << c.what;
+      EXPECT_EQ(points[0].x, 123);
+      EXPECT_EQ(points[0].y, 45);
+    }
+  }
+}
+
 TEST_F(ComputerTest, ABonusOnThePathWinsTheSearchOverAnyScore) {
   TCerv& w = Start(0, 300, 200, 0);
   // A wanted bonus to the right of the start, reached only by plans that turn right.

@@ -175,7 +175,9 @@ TEST(PlannerReference, TheIndexAnswersAsALoopOverEveryPoint) {
       int got = index.Test(x, y);
       stops += (expected & kHazardStop) != 0;
       ASSERT_EQ(got & kHazardStop, expected & kHazardStop) << x << "," << y;
-      if (!(expected & kHazardStop)) ASSERT_EQ(got, expected) << x << "," << y;
+      if (!(expected & kHazardStop)) {
+        ASSERT_EQ(got, expected) << x << "," << y;
+      }
     }
     EXPECT_GT(stops, 100);
   }

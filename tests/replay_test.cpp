@@ -85,7 +85,9 @@ TEST(ReplayFile, EveryKindOfFrameComesBackExactly) {
       EXPECT_EQ(a.mouse[m].y, b.mouse[m].y);
     }
     EXPECT_EQ(a.setupChanged, b.setupChanged);
-    if (a.setupChanged) EXPECT_EQ(std::memcmp(&a.setup, &b.setup, sizeof a.setup), 0);
+    if (a.setupChanged) {
+      EXPECT_EQ(std::memcmp(&a.setup, &b.setup, sizeof a.setup), 0);
+    }
     EXPECT_EQ(a.setupMissing, b.setupMissing);
     ASSERT_EQ(a.scored.size(), b.scored.size());
     for (size_t s = 0; s < a.scored.size(); ++s) {

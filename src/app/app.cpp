@@ -17,6 +17,7 @@
 #include "display/hooks.h"
 #include "display/renderer.h"
 #include "platform/platform.h"
+#include "players/computer.h"
 
 namespace tdx {
 
@@ -259,7 +260,11 @@ int RunProgram(const AppOptions& options) {
     bool same = session.Frame(mouse, &keys);
     ++frames;
     if (options.trace && g.phase != before) TraceLine(g);
-    if (options.debug) std::cout << g.AudioActivityText << "\n";
+    if (options.debug) {
+      // The debug form's lines: the effect channels, and the planner when it ran.
+      const char* planner = CpuDebugText(g);
+      std::cout << g.AudioActivityText << (*planner ? " " : "") << planner << "\n";
+    }
     if (options.trace) {
       for (const ScoredRound& r : session.ScoredNow()) std::cout << ScoredRoundLine(r) << "\n";
       std::cout.flush();

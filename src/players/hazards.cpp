@@ -1,5 +1,6 @@
 #include "players/hazards.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/game.h"
@@ -40,6 +41,33 @@ void GatherRockets(const Game& g, const TCerv& w, std::vector<HazardPoint>& out)
   }
 }
 
+void GatherBonusObjects(const Game& g, const TCerv& w, std::vector<HazardPoint>& out) {
+  // The objects sit at view pixels; a worm's own fire balls and diggers never harm it.
+  const BonusObjectLists& lists = g.bonus.objects;
+  auto add = [&](const BonusObject& o, double reach) {
+    if (o.sprite) out.push_back({o.sprite->x - kArenaViewX, o.sprite->y - kArenaViewY, reach});
+  };
+  for (const BonusObject& o : lists.Diggers) {
+    if (o.owner != w.slot) add(o, kDiggerReach);
+  }
+  for (const BonusObject& o : lists.Bombs) add(o, kBombReach);
+  for (const BonusObject& o : lists.BonusShots) {
+    if (o.owner != w.slot) add(o, kFireBallReach);
+  }
+}
+
+void GatherWantedBonuses(const Game& g, std::vector<HazardPoint>& out) {
+  if (!g.settings.game.bonus) return;
+  const int used = std::min(g.match.BonusSlotCount, kBonusSlots);
+  for (int i = 0; i < used; ++i) {
+    const BonusSlot& b = g.bonus.slots[static_cast<size_t>(i)];
+    bool visible = b.state >= BonusState::Shown && b.state <= BonusState::Blinking9;
+    bool wanted =
+        b.kind != BonusKind::Poison && b.kind != BonusKind::Up && b.kind != BonusKind::Down;
+    if (visible && wanted) out.push_back({double(b.x), double(b.y), kBonusReach, true});
+  }
+}
+
 void GatherAtomicBombs(const Game& g, const TCerv& w, std::vector<HazardPoint>& out) {
   for (int s = 0; s < kPlayerSlots; ++s) {
     const TCerv& o = *g.worms[static_cast<size_t>(s)];
@@ -51,8 +79,8 @@ void GatherHazards(const Game& g, const TCerv& w, std::vector<HazardPoint>& out)
   GatherViruses(g, w, out);
   GatherRockets(g, w, out);
   GatherAtomicBombs(g, w, out);
-  // The bonus objects (fire balls, diggers, bombs) and the wanted bonuses join here, one
-  // gatherer each, when the arena holds them.
+  GatherBonusObjects(g, w, out);
+  GatherWantedBonuses(g, out);
 }
 
 // ---------------------------------------------------------------- the index

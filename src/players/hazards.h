@@ -38,6 +38,10 @@ void GatherViruses(const Game& g, const TCerv& w, std::vector<HazardPoint>& out)
 // Flying rockets of other alive worms, unless w is protected against rockets.
 void GatherRockets(const Game& g, const TCerv& w, std::vector<HazardPoint>& out);
 // Armed or exploding atomic bombs of every alive worm, w's own included.
+// Diggers and fire balls of others, and every bomb.
+void GatherBonusObjects(const Game& g, const TCerv& w, std::vector<HazardPoint>& out);
+// Bonuses worth driving through, when the bonus option is on.
+void GatherWantedBonuses(const Game& g, std::vector<HazardPoint>& out);
 void GatherAtomicBombs(const Game& g, const TCerv& w, std::vector<HazardPoint>& out);
 // Everything above, in one list.
 void GatherHazards(const Game& g, const TCerv& w, std::vector<HazardPoint>& out);
