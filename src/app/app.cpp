@@ -17,7 +17,6 @@
 #include "display/hooks.h"
 #include "display/renderer.h"
 #include "platform/platform.h"
-#include "players/computer.h"
 
 namespace tdx {
 
@@ -262,8 +261,7 @@ int RunProgram(const AppOptions& options) {
     if (options.trace && g.phase != before) TraceLine(g);
     if (options.debug) {
       // The debug form's lines: the effect channels, and the planner when it ran.
-      const char* planner = CpuDebugText(g);
-      std::cout << g.AudioActivityText << (*planner ? " " : "") << planner << "\n";
+      std::cout << g.AudioActivityText << (*g.PlannerText ? " " : "") << g.PlannerText << "\n";
     }
     if (options.trace) {
       for (const ScoredRound& r : session.ScoredNow()) std::cout << ScoredRoundLine(r) << "\n";

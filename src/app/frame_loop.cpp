@@ -5,6 +5,7 @@
 #include "app/game_flow.h"
 #include "app/round_cycle.h"
 #include "audio/sound.h"
+#include "players/computer.h"
 #include "players/input.h"
 
 namespace tdx {
@@ -15,6 +16,7 @@ void FrameStep(Game& g, const FrameClock& clock) {
   GameFlowStep(g);
   processkeyboard(g);
   if (g.phase == GamePhase::Playing) PlayControls(g);
+  g.PlannerText = CpuDebugText(g);
   g.AudioActivityText = AudioActivityText(g);
   ServiceMusic(g);
   g.LastFrameTime = clock.Current();

@@ -101,6 +101,7 @@ struct Game {
   GamePhase phase = GamePhase::Loading;
   uint64_t frameNumber = 0;
   std::string AudioActivityText;  // "P"/"N" per effect channel, for --debug
+  const char* PlannerText = "";   // "RUNNING PROGRAM" in a frame a planner followed its plan
 
   // ---- The match and the round. ----
   MatchState match;
