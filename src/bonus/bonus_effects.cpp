@@ -97,6 +97,9 @@ void PickUpBonus(Game& g, int taker, BonusKind kind, int extraHead) {
     fromX = w.cloneX[static_cast<size_t>(extraHead)];
     fromY = w.cloneY[static_cast<size_t>(extraHead)];
   }
+  if (static_cast<size_t>(kind) < g.bonus.TakenCount.size()) {
+    g.bonus.TakenCount[static_cast<size_t>(kind)] += 1;
+  }
   switch (kind) {
     case BonusKind::Cherry:
       w.energy += 40;

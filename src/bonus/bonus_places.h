@@ -71,6 +71,10 @@ struct Bonuses {
   // ---- The objects in the arena: emptied when a round is prepared, when it has been
   // scored and when the match display is torn down (ClearBonusObjects). ----
   BonusObjectLists objects;
+
+  // ---- The whole run: how often each kind was taken (a match's statistics, and how the
+  // recorded matches show that every kind is reached). ----
+  std::array<int, kBonusKindCount> TakenCount{};
 };
 
 // Match start: the swirl and picture sprites of all twelve places, hidden.

@@ -1,0 +1,130 @@
+// The committed recordings (tests/replays/, made by the game with tests/replays/record.sh)
+// played back in-process from start-up, as `--replay` plays them: each reaches its
+// recorded digests, and each covers what it was recorded for — every kind's ability used,
+// every kind of computer player, every bonus taken.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "app/frame_clock.h"
+#include "app/game.h"
+#include "app/replay.h"
+#include "app/startup.h"
+
+namespace fs = std::filesystem;
+using namespace tdx;
+
+namespace {
+
+std::string Recording(const std::string& name) {
+  return std::string(TANDRIX_SOURCE_DIR) + "/tests/replays/" + name + ".tdxr";
+}
+
+// Plays a recording from start-up to its last frame; `each` sees the game after every
+// frame. Returns the replay's complaint, or "".
+std::string Play(const std::string& name, const std::function<void(const Game&)>& each) {
+  Replay r;
+  std::string error;
+  if (!LoadReplay(Recording(name), r, error)) return error;
+  fs::path dir = fs::temp_directory_path() / ("tdx_recordings_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  fs::remove(dir / "pak");
+  fs::create_directory_symlink(fs::path(TANDRIX_GAME_DATA) / "pak", dir / "pak");
+  auto g = std::make_unique<Game>();
+  g->workDir = dir.string();
+  FrameClock clock;
+  Session session(*g, clock, r.seed, r.start, &r);
+  StartOptions so;
+  so.headless = true;
+  so.seeded = true;
+  so.seed = r.seed;
+  if (!StartUp(*g, so)) return g->fatalError;
+  g->menu.StartRequest = r.start;
+  std::vector<MouseEvent> mouse;
+  while (session.HasFrame() && !g->quitRequested) {
+    if (!session.Frame(mouse, nullptr)) break;
+    each(*g);
+  }
+  session.Finish();
+  std::string result = session.ReplayError();
+  ShutDown(*g);
+  fs::remove_all(dir);
+  return result;
+}
+
+// The kinds whose energy went down in some frame: their ability was used.
+std::set<int> KindsThatUsedTheirAbility(const std::string& name, std::string& error) {
+  std::set<int> used;
+  std::array<double, kPlayerSlots> before{};
+  std::array<WormKind, kPlayerSlots> kindBefore{};
+  error = Play(name, [&](const Game& g) {
+    for (int s = 0; s < kPlayerSlots; ++s) {
+      const TCerv& w = *g.worms[static_cast<size_t>(s)];
+      auto i = static_cast<size_t>(s);
+      if (g.phase == GamePhase::Playing && w.kind == kindBefore[i] && w.energy < before[i]) {
+        used.insert(static_cast<int>(w.kind));
+      }
+      before[i] = w.energy;
+      kindBefore[i] = w.kind;
+    }
+  });
+  return used;
+}
+
+bool HaveGameData() { return fs::exists(std::string(TANDRIX_GAME_DATA) + "/pak/gfx.pak"); }
+
+TEST(Recordings, PeopleFiringUseEveryKindsAbility) {
+  if (!HaveGameData()) GTEST_SKIP() << "no game folder at " << TANDRIX_GAME_DATA;
+  std::set<int> used;
+  for (const char* name : {"abilities_1_to_12", "abilities_9_to_20"}) {
+    std::string error;
+    std::set<int> these = KindsThatUsedTheirAbility(name, error);
+    EXPECT_EQ(error, "") << name;
+    used.insert(these.begin(), these.end());
+  }
+  for (int kind = 1; kind <= 20; ++kind) EXPECT_TRUE(used.count(kind)) << "kind " << kind;
+}
+
+TEST(Recordings, ComputerPlayersOfEveryKindReplay) {
+  if (!HaveGameData()) GTEST_SKIP() << "no game folder at " << TANDRIX_GAME_DATA;
+  std::set<int> kinds;
+  int scored = 0;
+  for (const char* name : {"computers_1_to_12", "computers_9_to_20", "people_and_computers"}) {
+    std::string error = Play(name, [&](const Game& g) {
+      if (g.phase != GamePhase::Playing) return;
+      for (int s = 0; s < kPlayerSlots; ++s) {
+        const TCerv& w = *g.worms[static_cast<size_t>(s)];
+        if (w.alive) kinds.insert(static_cast<int>(w.kind));
+      }
+      scored = static_cast<int>(g.match.Scored.size());
+    });
+    EXPECT_EQ(error, "") << name;
+    EXPECT_GE(scored, 2) << name;
+  }
+  for (int kind = 1; kind <= 20; ++kind) EXPECT_TRUE(kinds.count(kind)) << "kind " << kind;
+}
+
+TEST(Recordings, EveryBonusIsTakenAndItsObjectsAct) {
+  if (!HaveGameData()) GTEST_SKIP() << "no game folder at " << TANDRIX_GAME_DATA;
+  std::array<int, kBonusKindCount> taken{};
+  bool fireBalls = false, diggers = false, walls = false, bombs = false;
+  std::string error = Play("bonuses", [&](const Game& g) {
+    taken = g.bonus.TakenCount;
+    const BonusObjectLists& o = g.bonus.objects;
+    fireBalls |= !o.BonusShots.empty();
+    diggers |= !o.Diggers.empty();
+    walls |= !o.XonixWalkers.empty();
+    bombs |= !o.Bombs.empty();
+  });
+  EXPECT_EQ(error, "");
+  for (int k = 0; k < kBonusKindCount; ++k) EXPECT_GT(taken[static_cast<size_t>(k)], 0) << k;
+  EXPECT_TRUE(fireBalls);
+  EXPECT_TRUE(diggers);
+  EXPECT_TRUE(walls);
+  EXPECT_TRUE(bombs);
+}
+
+}  // namespace
