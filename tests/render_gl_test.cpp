@@ -196,6 +196,56 @@ TEST_F(GlRender, CanvasesDrawAtExactPixelsUnderAndOverTheSprites) {
   EXPECT_TRUE(Near(At(600, 10), Rgb{128, 128, 128}, 1)) << At(600, 10);
 }
 
+// Canvas pixels anywhere on the view, alone in their rows or not, opaque or half
+// covering, are drawn where they belong and nowhere else.
+TEST_F(GlRender, LoneCanvasPixelsAtTheViewsEdges) {
+  AddMaterial("grey", Solid(4, 4, 0xFF808080u));
+  AddSprite("grey", 320, 240, 640, 480);  // between the canvases: shows what the after one adds
+  struct Dot {
+    bool after;
+    int x, y;
+    uint32_t bgr;
+    float alpha;
+    Rgb expected;
+  };
+  const Dot dots[] = {
+      {false, 639, 0, 0x0000FF, 1, {128, 128, 128}},  // under the sprite: hidden
+      {true, 0, 0, 0x0000FF, 1, kRed},
+      {true, 639, 479, 0x00FF00, 1, kGreen},
+      {true, 5, 15, 0xFF0000, 1, kBlue},
+      {true, 5, 16, 0x00FFFF, 1, kYellow},
+      {true, 639, 240, 0xFFFFFF, 0.5f, {191, 191, 191}},
+      {true, 300, 463, 0x000000, 0.5f, {64, 64, 64}},
+  };
+  for (const Dot& d : dots) {
+    Canvas& c = d.after ? after_ : before_;
+    c.SetPenColour(d.bgr);
+    c.SetPenAlpha(d.alpha);
+    c.Pixel(d.x, d.y);
+  }
+  Render();
+  for (const Dot& d : dots) {
+    EXPECT_TRUE(Near(At(d.x, d.y), d.expected, 1)) << d.x << "," << d.y << ": " << At(d.x, d.y);
+  }
+  // Rows of the view with nothing on the after canvas show the sprite alone.
+  for (int y : {1, 14, 17, 31, 32, 250, 462, 464, 478})
+    EXPECT_EQ(At(320, y), (Rgb{128, 128, 128})) << y;
+}
+
+TEST_F(GlRender, LoneBeforeCanvasPixelsOnBlack) {
+  before_.SetPenColour(0x0000FF);
+  before_.Pixel(0, 0);
+  before_.Pixel(639, 479);
+  before_.SetPenAlpha(0.5f);
+  before_.Pixel(320, 31);
+  Render();
+  EXPECT_EQ(At(0, 0), kRed);
+  EXPECT_EQ(At(639, 479), kRed);
+  EXPECT_TRUE(Near(At(320, 31), Rgb{128, 0, 0}, 1)) << At(320, 31);
+  for (auto [x, y] : {std::pair{1, 0}, {0, 1}, {638, 479}, {320, 32}, {320, 30}, {320, 200}})
+    EXPECT_EQ(At(x, y), kBlack) << x << "," << y;
+}
+
 TEST_F(GlRender, HiddenAndFarSpritesAreNeverSeen) {
   Material* hidden = AddMaterial("hidden", Solid(4, 4, kRedTexel));
   Material* far = AddMaterial("far", Solid(4, 4, kGreenTexel));

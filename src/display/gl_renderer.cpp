@@ -309,7 +309,7 @@ struct GlRenderer::Impl {
   void AtlasUploadCell(const LibraryAtlas& a, int x, int y, int w, int h);
   void AtlasReset(int library);
   void ForgetAllTextures();
-  void DrawCanvas(const Canvas& canvas, int slot);
+  void DrawCanvas(const Canvas& canvas, int slot, bool onClearedFrame);
   void CollectSprites(const Scene& scene);
   void CollectFires(const Scene& scene);
   void DrawBatches();
@@ -655,29 +655,64 @@ void GlRenderer::Impl::ForgetAllTextures() {
   textures.clear();
 }
 
-void GlRenderer::Impl::DrawCanvas(const Canvas& canvas, int slot) {
+// Only bands of rows holding a drawn pixel are uploaded and drawn: a transparent canvas
+// pixel leaves the frame as it is, and the heads-up display's canvas is mostly empty. The
+// first canvas lies on the cleared black frame, where blending gives the canvas colour
+// itself, so it is simply copied (the frame's alpha stays as the clear left it).
+void GlRenderer::Impl::DrawCanvas(const Canvas& canvas, int slot, bool onClearedFrame) {
   if (!canvas.Touched()) return;
+  constexpr int kBand = 16;
+  constexpr int kBands = kViewHeight / kBand;
+  static_assert(kBands * kBand == kViewHeight);
+  const uint32_t* pixels = canvas.Data();
+  bool used[kBands];
+  for (int b = 0; b < kBands; ++b) {
+    const uint32_t* p = pixels + static_cast<size_t>(b) * kBand * kViewWidth;
+    const uint32_t* end = p + kBand * kViewWidth;
+    uint32_t any = 0;
+    for (; p != end && !any; p += 64) {
+      for (int i = 0; i < 64; ++i) any |= p[i];
+    }
+    used[b] = any != 0;
+  }
   glBindTexture(GL_TEXTURE_2D, canvasTextures[slot]);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  // Pixels are R | G << 8 | B << 16 | A << 24 in a 32-bit word: the _REV packing reads
-  // them the same on any byte order.
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kViewWidth, kViewHeight, GL_RGBA,
-                  GL_UNSIGNED_INT_8_8_8_8_REV, canvas.Data());
   glEnable(GL_TEXTURE_2D);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   glDisable(GL_ALPHA_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the canvas holds premultiplied colours
-  glBegin(GL_QUADS);
-  glTexCoord2f(0, 0);
-  glVertex2f(0, 0);
-  glTexCoord2f(1, 0);
-  glVertex2f(kViewWidth, 0);
-  glTexCoord2f(1, 1);
-  glVertex2f(kViewWidth, kViewHeight);
-  glTexCoord2f(0, 1);
-  glVertex2f(0, kViewHeight);
-  glEnd();
+  if (onClearedFrame) {
+    glDisable(GL_BLEND);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  } else {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the canvas holds premultiplied colours
+  }
+  for (int b = 0; b < kBands;) {
+    if (!used[b]) {
+      ++b;
+      continue;
+    }
+    const int first = b;
+    while (b < kBands && used[b]) ++b;
+    const int y0 = first * kBand, y1 = b * kBand;
+    // Pixels are R | G << 8 | B << 16 | A << 24 in a 32-bit word: the _REV packing reads
+    // them the same on any byte order.
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y0, kViewWidth, y1 - y0, GL_RGBA,
+                    GL_UNSIGNED_INT_8_8_8_8_REV, pixels + static_cast<size_t>(y0) * kViewWidth);
+    const float t0 = static_cast<float>(y0) / kViewHeight;
+    const float t1 = static_cast<float>(y1) / kViewHeight;
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, t0);
+    glVertex2f(0, static_cast<float>(y0));
+    glTexCoord2f(1, t0);
+    glVertex2f(kViewWidth, static_cast<float>(y0));
+    glTexCoord2f(1, t1);
+    glVertex2f(kViewWidth, static_cast<float>(y1));
+    glTexCoord2f(0, t1);
+    glVertex2f(0, static_cast<float>(y1));
+    glEnd();
+  }
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 // A quad centred on (cx, cy), turned counter-clockwise on screen by `rotation` degrees;
@@ -848,7 +883,7 @@ void GlRenderer::Draw(const Scene& scene, const Canvas& before, const Canvas& af
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
 
-  d.DrawCanvas(before, 0);
+  d.DrawCanvas(before, 0, true);
 
   d.vertices.clear();
   d.batches.clear();
@@ -856,7 +891,7 @@ void GlRenderer::Draw(const Scene& scene, const Canvas& before, const Canvas& af
   d.CollectFires(scene);
   d.DrawBatches();
 
-  d.DrawCanvas(after, 1);
+  d.DrawCanvas(after, 1, false);
 
   glDisable(GL_BLEND);
   glDisable(GL_TEXTURE_2D);
