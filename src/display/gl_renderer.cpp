@@ -140,7 +140,7 @@ constexpr int kAtlasLevels = 4;
 constexpr int kAtlasAlign = 1 << (kAtlasLevels - 1);
 constexpr int kAtlasMaxPicture = 256;
 constexpr int kAtlasFirstSize = 512;
-constexpr int kAtlasMaxSize = 4096;
+constexpr int kAtlasMaxSize = 2048;
 
 struct AtlasShelf {
   int y = 0, height = 0, used = 0;
