@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "display/canvas.h"
 #include "display/gl_renderer.h"
@@ -185,6 +187,163 @@ BENCHMARK(BM_SpriteLayerFrame)
     ->Name("BM_SpriteLayerFrame_process_cpu")
     ->ArgName("run")
     ->Arg(10)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The busiest frame of play: twelve worms, each with its fireball, a rocket or an atomic
+// blast, a laser, a full burst and all 65 viruses in flight, then the bonuses and the
+// words of the heads-up display; one infernal worm burning. Sprites are made in the
+// game's order (per worm: marker, fireball, fire carriers, missile, bullets, beams,
+// viruses, teleport), so each worm's viruses follow one another, each showing its own
+// animation frame: about 970 sprites of about 130 pictures in six libraries, with mixed
+// blending.
+struct PlayScene {
+  Scene scene;
+  std::vector<Sprite*> viruses;
+  int tick = 0;
+
+  static std::shared_ptr<Picture> MakePicture(int w, int h, uint32_t bgr, int salt) {
+    auto p = Blob(std::max(w, h), bgr);
+    p->width = w;
+    p->height = h;
+    p->rgba.resize(static_cast<size_t>(w * h) * 4);
+    p->rgba[static_cast<size_t>(salt % (w * h)) * 4] ^= 0x40;
+    return p;
+  }
+  void Add(LibraryId lib, const std::string& name, int w, int h, uint32_t bgr, BlendMode blend,
+           ImageAlpha alpha) {
+    static int salt = 0;
+    Material* m = scene.Library(lib).AddTextureMaterial(name, MakePicture(w, h, bgr, ++salt));
+    m->SetBlending(blend);
+    m->SetImageAlpha(alpha);
+  }
+  Sprite* Put(LibraryId lib, const std::string& name, float x, float y, float w, float h) {
+    Sprite* s = scene.CreateSprite();
+    s->SetMaterial(&scene.Library(lib), name);
+    s->x = x;
+    s->y = y;
+    s->width = w;
+    s->height = h;
+    return s;
+  }
+  static std::string VirusName(int frame, int worm) {
+    static const int kDigit[16] = {1, 2, 3, 4, 5, 4, 3, 2, 1, 6, 7, 8, 9, 8, 7, 6};
+    return "virus" + std::to_string(kDigit[frame % 16]) + static_cast<char>('a' + worm);
+  }
+
+  PlayScene() {
+    const BlendMode tr = BlendMode::Transparency;
+    const ImageAlpha black = ImageAlpha::SuperBlackTransparent;
+    const ImageAlpha glow = ImageAlpha::LuminanceSqrt;
+    for (const char* n : {"rip", "shot", "tripple", "laserh", "laserv"})
+      Add(LibGlmlshots, n, 32, 32, 0xFFFFFF, n[0] == 'l' ? BlendMode::Additive : tr, black);
+    for (int d = 1; d <= 9; ++d) {
+      for (int c = 0; c < 12; ++c) {
+        Add(LibGlmlshots, "virus" + std::to_string(d) + static_cast<char>('a' + c), 24, 24,
+            kSlotColours[c], tr, black);
+      }
+    }
+    for (int f = 1; f <= 3; ++f)
+      Add(LibGlmlshots, "rocket" + std::to_string(f), 48, 48, 0x80FF, tr, black);
+    for (int f = 1; f <= 6; ++f)
+      Add(LibGLMLatomic, std::to_string(f), 128, 192, 0x40C0FF, tr, glow);
+    for (int f = 0; f <= 5; ++f) Add(LibGLMLrocket, std::to_string(f), 64, 64, 0x2080FF, tr, glow);
+    for (int f = 0; f < 3; ++f)
+      Add(LibGLMLMyst, "bonus" + std::to_string(f), 32, 32, 0xFF00FF, BlendMode::Opaque,
+          ImageAlpha::Opaque);
+    for (int w = 0; w < 6; ++w)
+      Add(LibGLMLmenu, "word" + std::to_string(w), 40 + 17 * w, 24, 0xFFFFFF,
+          w % 3 == 2 ? BlendMode::AlphaTest50 : tr, black);
+
+    for (int worm = 0; worm < 12; ++worm) {
+      const float cx = static_cast<float>(kArenaX + 40 + (worm % 4) * 150);
+      const float cy = static_cast<float>(kArenaY + 60 + (worm / 4) * 130);
+      Put(LibGlmlshots, "rip", cx, cy, 16, 16)->visible = false;
+      Put(LibGlmlshots, "shot", cx + 20, cy, 18, 18);
+      for (int c = 0; c < 2; ++c) scene.CreateSprite()->width = 0;  // fire carriers
+      if (worm % 4 == 0) {
+        Put(LibGLMLatomic, std::to_string(1 + worm % 6), cx, cy - 32, 128, 192);
+      } else if (worm % 4 == 1) {
+        Put(LibGLMLrocket, std::to_string(worm % 6), cx, cy, 64, 64);
+      } else {
+        Put(LibGlmlshots, "rocket" + std::to_string(1 + worm % 3), cx - 30, cy + 20, 24, 24)
+            ->rotation = static_cast<float>(worm * 37);
+      }
+      for (int b = 0; b < 7; ++b) Put(LibGlmlshots, "tripple", cx + 8.0f * b, cy + 30, 10, 10);
+      for (int l = 0; l < 4; ++l)
+        Put(LibGlmlshots, l < 2 ? "laserh" : "laserv", cx + 25.0f * (l - 2), cy - 40, 14, 12);
+      for (int v = 0; v < 65; ++v) {
+        const double a = v * 0.37 + worm;
+        Sprite* s =
+            Put(LibGlmlshots, VirusName(v, worm), cx + static_cast<float>(std::cos(a) * (10 + v)),
+                cy + static_cast<float>(std::sin(a) * (10 + v)), 12, 12);
+        viruses.push_back(s);
+      }
+      Put(LibGlmlshots, "rip", cx, cy, 24, 48)->visible = false;  // teleport
+    }
+    for (int b = 0; b < 12; ++b)
+      Put(LibGLMLMyst, "bonus" + std::to_string(b % 3), 60.0f + 45 * b, 300, 24, 24);
+    for (int w = 0; w < 24; ++w)
+      Put(LibGLMLmenu, "word" + std::to_string(w % 6), 80.0f + 160 * (w % 4), 20.0f + 20 * (w / 4),
+          static_cast<float>(40 + 17 * (w % 6)), 16);
+    for (int i = 0; i < 2; ++i) {
+      FireEffect* f = scene.CreateFire();
+      f->carrier = scene.Sprites()[2 + static_cast<size_t>(i)].get();
+      f->disabled = false;
+    }
+    for (int i = 0; i < 60; ++i) scene.TickFires(1.0 / 60);
+  }
+
+  // Half the viruses step to their next animation frame, as they do at sixty frames a second.
+  void Animate() {
+    ++tick;
+    for (size_t i = 0; i < viruses.size(); ++i) {
+      if ((i + static_cast<size_t>(tick)) % 2 == 0)
+        viruses[i]->SetMaterialName(
+            VirusName(static_cast<int>(i) + tick / 2, static_cast<int>(i / 65)));
+    }
+  }
+};
+
+// The twelve energy bars the heads-up display draws over everything, at the view's foot.
+void EnergyBars(Canvas& canvas) {
+  canvas.Begin();
+  for (int i = 0; i < 12; ++i) {
+    canvas.SetPenColour(kSlotColours[i]);
+    canvas.FillRect(20.0f + 50 * i, 469, 60.0f + 50 * i, 474);
+  }
+}
+
+// A whole frame of the busiest play: viruses animated, the trail canvas filled, uploaded and
+// drawn under the sprites, the energy bars over them, then shown. `atlas` 0 gives every
+// picture a texture of its own.
+void BM_PlayFrame(benchmark::State& state) {
+  GlContext* context = ContextOrSkip(state);
+  if (!context) return;
+  GlContext& gl = *context;
+  gl.renderer->SetAtlases(state.range(0) != 0);
+  PlayScene play;
+  Canvas before, after;
+  gl.renderer->Draw(play.scene, before, after);
+  for (auto _ : state) {
+    play.Animate();
+    FillTrails(before);
+    EnergyBars(after);
+    gl.renderer->Draw(play.scene, before, after);
+    gl.platform->Present();
+    gl.renderer->Finish();
+  }
+  gl.renderer->SetAtlases(true);
+  int visible = 0;
+  for (const auto& s : play.scene.Sprites()) visible += s->visible && s->width > 0;
+  state.counters["sprites"] = visible;
+}
+BENCHMARK(BM_PlayFrame)->ArgName("atlas")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayFrame)
+    ->Name("BM_PlayFrame_process_cpu")
+    ->ArgName("atlas")
+    ->Arg(0)
+    ->Arg(1)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -3,7 +3,9 @@
 // they skip themselves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -192,6 +194,56 @@ TEST_F(GlRender, CanvasesDrawAtExactPixelsUnderAndOverTheSprites) {
   EXPECT_EQ(At(400, 300), kBlue);
   EXPECT_EQ(At(402, 301), kYellow);
   EXPECT_TRUE(Near(At(600, 10), Rgb{128, 128, 128}, 1)) << At(600, 10);
+}
+
+// Canvas pixels anywhere on the view, alone in their rows or not, opaque or half
+// covering, are drawn where they belong and nowhere else.
+TEST_F(GlRender, LoneCanvasPixelsAtTheViewsEdges) {
+  AddMaterial("grey", Solid(4, 4, 0xFF808080u));
+  AddSprite("grey", 320, 240, 640, 480);  // between the canvases: shows what the after one adds
+  struct Dot {
+    bool after;
+    int x, y;
+    uint32_t bgr;
+    float alpha;
+    Rgb expected;
+  };
+  const Dot dots[] = {
+      {false, 639, 0, 0x0000FF, 1, {128, 128, 128}},  // under the sprite: hidden
+      {true, 0, 0, 0x0000FF, 1, kRed},
+      {true, 639, 479, 0x00FF00, 1, kGreen},
+      {true, 5, 15, 0xFF0000, 1, kBlue},
+      {true, 5, 16, 0x00FFFF, 1, kYellow},
+      {true, 639, 240, 0xFFFFFF, 0.5f, {191, 191, 191}},
+      {true, 300, 463, 0x000000, 0.5f, {64, 64, 64}},
+  };
+  for (const Dot& d : dots) {
+    Canvas& c = d.after ? after_ : before_;
+    c.SetPenColour(d.bgr);
+    c.SetPenAlpha(d.alpha);
+    c.Pixel(d.x, d.y);
+  }
+  Render();
+  for (const Dot& d : dots) {
+    EXPECT_TRUE(Near(At(d.x, d.y), d.expected, 1)) << d.x << "," << d.y << ": " << At(d.x, d.y);
+  }
+  // Rows of the view with nothing on the after canvas show the sprite alone.
+  for (int y : {1, 14, 17, 31, 32, 250, 462, 464, 478})
+    EXPECT_EQ(At(320, y), (Rgb{128, 128, 128})) << y;
+}
+
+TEST_F(GlRender, LoneBeforeCanvasPixelsOnBlack) {
+  before_.SetPenColour(0x0000FF);
+  before_.Pixel(0, 0);
+  before_.Pixel(639, 479);
+  before_.SetPenAlpha(0.5f);
+  before_.Pixel(320, 31);
+  Render();
+  EXPECT_EQ(At(0, 0), kRed);
+  EXPECT_EQ(At(639, 479), kRed);
+  EXPECT_TRUE(Near(At(320, 31), Rgb{128, 0, 0}, 1)) << At(320, 31);
+  for (auto [x, y] : {std::pair{1, 0}, {0, 1}, {638, 479}, {320, 32}, {320, 30}, {320, 200}})
+    EXPECT_EQ(At(x, y), kBlack) << x << "," << y;
 }
 
 TEST_F(GlRender, HiddenAndFarSpritesAreNeverSeen) {
@@ -401,6 +453,227 @@ TEST_F(GlRender, PresentingKeepsTheFrame) {
   std::vector<uint8_t> after;
   ASSERT_TRUE(renderer_->ReadFrame(after));
   EXPECT_TRUE(after == drawn);
+}
+
+// ---------------------------------------------------------------------------------------
+// Small pictures of a library share one texture. Whatever the scale, turn or filtering,
+// a sprite must show only its own picture, and look as it does with a texture of its own.
+
+// Where a view pixel's centre lies against a sprite's quad: 1 inside by more than `margin`,
+// -1 outside by more than it, 0 on the edge.
+int Coverage(const Sprite& s, int px, int py, float margin) {
+  const double r = s.rotation * (3.14159265358979323846 / 180.0);
+  const double dx = px + 0.5 - s.x, dy = py + 0.5 - s.y;
+  const double lx = dx * std::cos(r) - dy * std::sin(r);
+  const double ly = dx * std::sin(r) + dy * std::cos(r);
+  const double ex = std::abs(lx) - s.width / 2, ey = std::abs(ly) - s.height / 2;
+  if (ex < -margin && ey < -margin) return 1;
+  if (ex > margin || ey > margin) return -1;
+  return 0;
+}
+
+TEST_F(GlRender, AtlasPicturesNeverBleedIntoTheirNeighbours) {
+  Background(0x5A2828);  // a blue-grey no picture uses
+  const Rgb background{40, 40, 90};
+  struct Pic {
+    int w, h;
+    uint32_t texel;
+    Rgb colour;
+  };
+  // Neighbours in the atlas differ as much as they can; the last is too wide for the atlas.
+  const Pic pics[] = {
+      {8, 8, kRedTexel, kRed},
+      {8, 8, kGreenTexel, kGreen},
+      {8, 8, 0xFFFFFFFFu, {255, 255, 255}},
+      {24, 24, kYellowTexel, kYellow},
+      {24, 24, 0xFFFF00FFu, {255, 0, 255}},
+      {5, 3, 0xFFFFFF00u, {0, 255, 255}},
+      {64, 64, kRedTexel, kRed},
+      {64, 64, kGreenTexel, kGreen},
+      {300, 8, 0xFFFFFFFFu, {255, 255, 255}},
+  };
+  struct Look {
+    float scale, rotation;
+  };
+  // Magnified, as drawn, half (the viruses), down to a sixteenth (below the atlas's last
+  // level), turned and squeezed.
+  const Look looks[] = {{3.0f, 0},   {1.0f, 0},    {0.5f, 0},  {0.25f, 0},
+                        {0.125f, 0}, {0.0625f, 0}, {1.5f, 30}, {0.5f, 115}};
+  int i = 0;
+  for (const Pic& p : pics) {
+    const std::string name = "p" + std::to_string(i++);
+    scene_.Library(LibGlmlshots).AddTextureMaterial(name, Solid(p.w, p.h, p.texel));
+  }
+  int checked = 0;
+  for (const Look& look : looks) {
+    SCOPED_TRACE(::testing::Message() << "scale " << look.scale << ", turned " << look.rotation);
+    std::vector<std::pair<Sprite*, Rgb>> sprites;
+    float x = 10;
+    for (size_t k = 0; k < std::size(pics); ++k) {
+      Sprite* s = scene_.CreateSprite();
+      s->SetMaterial(&scene_.Library(LibGlmlshots), "p" + std::to_string(k));
+      s->width = std::clamp(static_cast<float>(pics[k].w) * look.scale, 2.0f, 40.0f);
+      s->height = std::clamp(static_cast<float>(pics[k].h) * look.scale, 2.0f, 40.0f);
+      s->rotation = look.rotation;
+      const float reach = 0.75f * std::max(s->width, s->height);
+      s->x = x + reach + 0.3f * static_cast<float>(k);  // off the pixel grid by varying amounts
+      s->y = 240.3f;
+      x = s->x + reach + 6;
+      sprites.emplace_back(s, pics[k].colour);
+    }
+    Render();
+    for (const auto& [s, colour] : sprites) {
+      const int reach = static_cast<int>(std::max(s->width, s->height)) + 2;
+      for (int y = static_cast<int>(s->y) - reach; y <= static_cast<int>(s->y) + reach; ++y) {
+        for (int x = static_cast<int>(s->x) - reach; x <= static_cast<int>(s->x) + reach; ++x) {
+          const int c = Coverage(*s, x, y, 0.05f);
+          if (c == 0) continue;
+          bool alone = true;  // outside pixels near another sprite belong to that one
+          for (const auto& [other, unused] : sprites)
+            alone = alone && (other == s || Coverage(*other, x, y, 1.0f) < 0);
+          if (!alone) continue;
+          ++checked;
+          ASSERT_EQ(At(x, y), c > 0 ? colour : background)
+              << "pixel " << x << "," << y << " of the " << s->width << " by " << s->height
+              << " sprite at " << s->x << "," << s->y;
+        }
+      }
+    }
+    for (const auto& [s, colour] : sprites) scene_.RemoveSprite(s);
+  }
+  EXPECT_GT(checked, 10000);
+}
+// Busy pictures (every texel its own colour and alpha), drawn every way the game draws:
+// the atlas must give the frame a texture of its own per picture gives.
+TEST_F(GlRender, AtlasDrawsLikeOwnTextures) {
+  Background(0x306040);
+  uint32_t seed = 12345;
+  auto busy = [&seed](int w, int h) {
+    std::vector<uint32_t> texels;
+    for (int i = 0; i < w * h; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      texels.push_back((i % 7 == 0) ? 0xFF000000u : seed);  // some super-black texels
+    }
+    return MakePicture(w, h, texels, true);
+  };
+  struct Pic {
+    LibraryId library;
+    int w, h;
+    BlendMode blending;
+    ImageAlpha alpha;
+  };
+  const Pic pics[] = {
+      {LibGlmlshots, 24, 24, BlendMode::Transparency, ImageAlpha::SuperBlackTransparent},
+      {LibGlmlshots, 32, 32, BlendMode::Additive, ImageAlpha::LuminanceSqrt},
+      {LibGlmlshots, 48, 48, BlendMode::Transparency, ImageAlpha::Default},
+      {LibGLMLmenu, 37, 21, BlendMode::AlphaTest50, ImageAlpha::Default},
+      {LibGLMLmenu, 16, 16, BlendMode::Modulate, ImageAlpha::Opaque},
+      {LibGlmlshots, 8, 8, BlendMode::Opaque, ImageAlpha::Default},
+  };
+  for (size_t k = 0; k < std::size(pics); ++k) {
+    Material* m = scene_.Library(pics[k].library)
+                      .AddTextureMaterial("b" + std::to_string(k), busy(pics[k].w, pics[k].h));
+    m->SetBlending(pics[k].blending);
+    m->SetImageAlpha(pics[k].alpha);
+    if (k == 2) m->SetDiffuse(1, 0.5f);
+    if (k == 5) m->SetTextureMode(TextureMode::Replace);
+  }
+  // Drawn as they are, halved (the viruses) or quartered, turned and enlarged. Filtering
+  // may round differently by a level or two where a sprite is turned or made smaller; at
+  // its own size a sprite must come out exactly the same. Pictures of odd sizes have no
+  // exact half, and their smaller levels are made differently: they are shown only at
+  // their size or larger here.
+  struct Look {
+    float scale, rotation;
+    int tolerance;
+  };
+  const Look looks[] = {{1, 0, 0},      {0.5f, 0, 2},    {1.5f, 30, 2},
+                        {0.5f, 200, 2}, {2.25f, -90, 2}, {0.25f, 0, 2}};
+  std::vector<std::pair<Sprite*, int>> sprites;
+  float y = 40;
+  for (const Look& look : looks) {
+    float x = 10;
+    for (size_t k = 0; k < std::size(pics); ++k) {
+      const bool odd = pics[k].w % 2 || pics[k].h % 2;
+      if (odd && look.scale < 1) continue;
+      Sprite* s = scene_.CreateSprite();  // the libraries alternate in drawing order
+      s->SetMaterial(&scene_.Library(pics[k].library), "b" + std::to_string(k));
+      s->width = static_cast<float>(pics[k].w) * look.scale;
+      s->height = static_cast<float>(pics[k].h) * look.scale;
+      s->rotation = look.rotation;
+      s->x = x + s->width / 2 + 0.25f;
+      s->y = y;
+      x += s->width + 12;
+      sprites.emplace_back(s, look.tolerance);
+    }
+    y += 80;
+  }
+  Render();
+  const std::vector<uint8_t> shared = frame_;
+  renderer_->SetAtlases(false);
+  Render();
+  renderer_->SetAtlases(true);
+  for (const auto& [s, tolerance] : sprites) {
+    int worst = 0;
+    const int reach = static_cast<int>(std::max(s->width, s->height) * 0.75f) + 2;
+    for (int py = static_cast<int>(s->y) - reach; py <= static_cast<int>(s->y) + reach; ++py) {
+      for (int px = static_cast<int>(s->x) - reach; px <= static_cast<int>(s->x) + reach; ++px) {
+        if (Coverage(*s, px, py, 1.0f) < 0) continue;
+        for (int c = 0; c < 3; ++c) {
+          const size_t i = (static_cast<size_t>(py) * 640 + static_cast<size_t>(px)) * 3 +
+                           static_cast<size_t>(c);
+          worst = std::max(worst, std::abs(int{frame_[i]} - int{shared[i]}));
+        }
+      }
+    }
+    EXPECT_LE(worst, tolerance) << s->MaterialName() << " drawn " << s->width << " by " << s->height
+                                << " turned " << s->rotation;
+  }
+}
+
+// Pictures arriving while the atlas is in use: it grows and keeps every picture in place;
+// a library emptied and filled again shows only its new pictures.
+TEST_F(GlRender, AtlasGrowsAndRefills) {
+  auto colour = [](int i, int round) {
+    return Rgb{20 + 3 * i, 255 - 4 * i - 7 * round, (53 * i + 90 * round) % 256};
+  };
+  auto texel = [](const Rgb& c) {
+    return 0xFF000000u | static_cast<uint32_t>(c.b) << 16 | static_cast<uint32_t>(c.g) << 8 |
+           static_cast<uint32_t>(c.r);
+  };
+  MaterialLibrary& lib = scene_.Library(LibGLMLMyst);
+  constexpr int kCount = 60;  // more 64 by 64 pictures than the first atlas size holds
+  std::vector<Sprite*> sprites;
+  auto addSprites = [&](int from, int to) {
+    for (int i = from; i < to; ++i) {
+      const std::string name = "m" + std::to_string(i);
+      lib.AddTextureMaterial(name, Solid(64, 64, texel(colour(i, 0))));
+      Sprite* s = scene_.CreateSprite();
+      s->SetMaterial(&lib, name);
+      s->x = 30.0f + 60.0f * static_cast<float>(i % 10);
+      s->y = 40.0f + 70.0f * static_cast<float>(i / 10);
+      s->width = s->height = 16;  // a quarter: drawn from the third level
+      sprites.push_back(s);
+    }
+  };
+  addSprites(0, 20);
+  Render();
+  addSprites(20, kCount);
+  Render();
+  for (int i = 0; i < kCount; ++i) {
+    const Sprite& s = *sprites[static_cast<size_t>(i)];
+    for (auto [dx, dy] : {std::pair{0, 0}, {-7, -7}, {7, 7}})
+      EXPECT_EQ(At(static_cast<int>(s.x) + dx, static_cast<int>(s.y) + dy), colour(i, 0)) << i;
+  }
+  lib.Clear();
+  for (int i = 0; i < 10; ++i)
+    lib.AddTextureMaterial("m" + std::to_string(i), Solid(32, 32, texel(colour(i, 1))));
+  Render();
+  for (int i = 0; i < kCount; ++i) {
+    const Sprite& s = *sprites[static_cast<size_t>(i)];
+    EXPECT_EQ(At(static_cast<int>(s.x), static_cast<int>(s.y)), i < 10 ? colour(i, 1) : kBlack)
+        << i;
+  }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -117,14 +118,73 @@ struct Batch {
 };
 
 struct TextureEntry {
-  GLuint id = 0;
+  GLuint id = 0;       // the picture's own texture, when it is not in an atlas
   bool known = false;  // prepared at least once
   bool usable = false;
   bool enabled = false;
   // Held so the picture's address cannot be reused by another picture while we compare.
   std::shared_ptr<const Picture> picture;
   ImageAlpha alpha = ImageAlpha::Default;
+  int atlas = -1;  // the library whose atlas holds the picture, or -1
+  float u0 = 0, v0 = 0, u1 = 1, v1 = 1;
 };
+
+// Small pictures of one library share one texture, so sprites that show different
+// pictures of it can be drawn together: each texture change costs a software GL dearly.
+// Every picture sits in a cell with a border of repeated edge texels, deep enough that
+// neither filtering nor the first three mipmap levels reach a neighbour; cells are
+// aligned to 8 texels so those levels never mix two cells. Deeper levels would, so the
+// atlas stops at level 3 (a sprite drawn below an eighth of its picture's size).
+constexpr int kAtlasGutter = 8;
+constexpr int kAtlasLevels = 4;
+constexpr int kAtlasAlign = 1 << (kAtlasLevels - 1);
+constexpr int kAtlasMaxPicture = 256;
+constexpr int kAtlasFirstSize = 512;
+constexpr int kAtlasMaxSize = 2048;
+
+struct AtlasShelf {
+  int y = 0, height = 0, used = 0;
+};
+
+struct LibraryAtlas {
+  GLuint texture = 0;
+  int width = 0, height = 0;
+  std::vector<AtlasShelf> shelves;
+  int bottom = 0;  // first row below the last shelf
+  // Materials placed here, by address only (never followed: a removed material's entry
+  // is gone from the texture table).
+  std::vector<const Material*> members;
+};
+
+int RoundUp(int v, int step) { return (v + step - 1) / step * step; }
+
+// Copies the texels at the edges of [x0, x1) by [y0, y1) outwards over the rest of the
+// w by h level, so sampling beyond the picture sees what clamping to its edge would.
+void RepeatEdges(uint8_t* level, int w, int h, int x0, int x1, int y0, int y1) {
+  auto at = [&](int x, int y) { return level + (static_cast<size_t>(y) * w + x) * 4; };
+  for (int y = y0; y < y1; ++y) {
+    for (int x = 0; x < x0; ++x) std::memcpy(at(x, y), at(x0, y), 4);
+    for (int x = x1; x < w; ++x) std::memcpy(at(x, y), at(x1 - 1, y), 4);
+  }
+  const size_t row = static_cast<size_t>(w) * 4;
+  for (int y = 0; y < y0; ++y) std::memcpy(at(0, y), at(0, y0), row);
+  for (int y = y1; y < h; ++y) std::memcpy(at(0, y), at(0, y1 - 1), row);
+}
+
+// The next level down of a w by h level (both even): each texel the mean of four.
+void HalveLevel(const uint8_t* src, int w, int h, std::vector<uint8_t>& dst) {
+  const int hw = w / 2, hh = h / 2;
+  dst.resize(static_cast<size_t>(hw) * hh * 4);
+  for (int y = 0; y < hh; ++y) {
+    const uint8_t* a = src + static_cast<size_t>(2 * y) * w * 4;
+    const uint8_t* b = a + static_cast<size_t>(w) * 4;
+    uint8_t* d = &dst[static_cast<size_t>(y) * hw * 4];
+    for (int x = 0; x < hw; ++x, a += 8, b += 8, d += 4) {
+      for (int c = 0; c < 4; ++c)
+        d[c] = static_cast<uint8_t>((a[c] + a[c + 4] + b[c] + b[c + 4] + 2) >> 2);
+    }
+  }
+}
 
 uint8_t ToByte(float v) {
   if (!(v > 0.0f)) return 0;  // also NaN
@@ -208,14 +268,27 @@ struct GlRenderer::Impl {
   std::unordered_map<const Material*, TextureEntry> textures;
   const Scene* lastScene = nullptr;
   uint64_t lastLibraryStamp = 0;
+  bool atlasesOn = true;
+  std::array<LibraryAtlas, kLibraryCount> atlases;
 
+  // A visible sprite whose picture is ready, in drawing order.
+  struct SpriteDraw {
+    const Sprite* sprite;
+    const Material* material;
+    const TextureEntry* entry;
+  };
+  std::vector<SpriteDraw> draws;
   std::vector<Vertex> vertices;
   std::vector<Batch> batches;
   std::vector<uint8_t> texels;
+  std::vector<uint8_t> cellLevels[kAtlasLevels];
 
   ~Impl() {
     for (auto& [material, entry] : textures) {
       if (entry.id) glDeleteTextures(1, &entry.id);
+    }
+    for (LibraryAtlas& a : atlases) {
+      if (a.texture) glDeleteTextures(1, &a.texture);
     }
     if (fbo && deleteFramebuffers) deleteFramebuffers(1, &fbo);
     if (vertexBuffer && deleteBuffers) deleteBuffers(1, &vertexBuffer);
@@ -227,13 +300,21 @@ struct GlRenderer::Impl {
 
   bool Init(GlProcLoader loader, std::string& error);
   void PruneTextures(const Scene& scene);
-  GLuint TextureOf(const Material& material);
-  void DrawCanvas(const Canvas& canvas, int slot);
+  const TextureEntry* Prepare(const Material& material, int library);
+  bool UploadOwn(TextureEntry& e, const Picture& pic);
+  bool AtlasAdd(int library, const Material* key, TextureEntry& e);
+  bool AtlasPlace(LibraryAtlas& a, int cw, int ch, int& x, int& y);
+  bool AtlasGrow(int library);
+  void AtlasNewPage(LibraryAtlas& a, int w, int h);
+  void AtlasUploadCell(const LibraryAtlas& a, int x, int y, int w, int h);
+  void AtlasReset(int library);
+  void ForgetAllTextures();
+  void DrawCanvas(const Canvas& canvas, int slot, bool onClearedFrame);
   void CollectSprites(const Scene& scene);
   void CollectFires(const Scene& scene);
   void DrawBatches();
   void PushQuad(float cx, float cy, float z, float w, float h, float rotation,
-                const uint8_t rgba[4]);
+                const uint8_t rgba[4], const TextureEntry* uv = nullptr);
 };
 
 bool GlRenderer::Impl::Init(GlProcLoader loader, std::string& error) {
@@ -346,6 +427,9 @@ void GlRenderer::Impl::PruneTextures(const Scene& scene) {
     stamp = stamp * 1000003u + scene.Library(static_cast<LibraryId>(i)).Generation();
   }
   if (&scene == lastScene && stamp == lastLibraryStamp) return;
+  if (&scene != lastScene) {
+    for (int i = 0; i < kLibraryCount; ++i) AtlasReset(i);
+  }
   lastScene = &scene;
   lastLibraryStamp = stamp;
   std::unordered_set<const Material*> live;
@@ -361,28 +445,57 @@ void GlRenderer::Impl::PruneTextures(const Scene& scene) {
     if (it->second.id) glDeleteTextures(1, &it->second.id);
     it = textures.erase(it);
   }
+  // An atlas holding a removed material starts afresh rather than keep its dead cell.
+  for (int i = 0; i < kLibraryCount; ++i) {
+    for (const Material* key : atlases[static_cast<size_t>(i)].members) {
+      if (!textures.count(key)) {
+        AtlasReset(i);
+        break;
+      }
+    }
+  }
 }
 
 // The material's texture, prepared on first use and again when its picture or its
-// image-alpha rule changes (other settings are drawing state). 0 when it has no usable picture.
-// Compared by picture rather than by revision: a material freed with its scene and another
-// allocated at the same address must not inherit the old texture.
-GLuint GlRenderer::Impl::TextureOf(const Material& material) {
+// image-alpha rule changes (other settings are drawing state): a cell of its library's
+// atlas, or its own texture when it has no library or is too large. Null when it has no
+// usable picture. Compared by picture rather than by revision: a material freed with its
+// scene and another allocated at the same address must not inherit the old texture.
+const TextureEntry* GlRenderer::Impl::Prepare(const Material& material, int library) {
   TextureEntry& e = textures[&material];
   if (e.known && e.picture == material.picture && e.alpha == material.imageAlpha &&
       e.enabled == material.enabled) {
-    return e.usable ? e.id : 0;
+    return e.usable ? &e : nullptr;
+  }
+  if (e.atlas >= 0) {
+    auto& members = atlases[static_cast<size_t>(e.atlas)].members;
+    members.erase(std::remove(members.begin(), members.end(), &material), members.end());
+    e.atlas = -1;
   }
   e.known = true;
   e.enabled = material.enabled;
   e.picture = material.picture;
   e.alpha = material.imageAlpha;
   e.usable = false;
-  if (!material.picture || !material.enabled) return 0;
+  e.u0 = e.v0 = 0;
+  e.u1 = e.v1 = 1;
+  if (!material.picture || !material.enabled) return nullptr;
   const Picture& pic = *material.picture;
-  if (pic.width > maxTextureSize || pic.height > maxTextureSize) return 0;
-  ApplyImageAlpha(material.imageAlpha, pic, texels);
-  if (texels.empty()) return 0;
+  if (atlasesOn && library >= 0 && pic.width <= kAtlasMaxPicture &&
+      pic.height <= kAtlasMaxPicture && AtlasAdd(library, &material, e)) {
+    if (e.id) glDeleteTextures(1, &e.id);
+    e.id = 0;
+    e.usable = true;
+    return &e;
+  }
+  e.usable = UploadOwn(e, pic);
+  return e.usable ? &e : nullptr;
+}
+
+bool GlRenderer::Impl::UploadOwn(TextureEntry& e, const Picture& pic) {
+  if (pic.width > maxTextureSize || pic.height > maxTextureSize) return false;
+  ApplyImageAlpha(e.alpha, pic, texels);
+  if (texels.empty()) return false;
   if (!e.id) glGenTextures(1, &e.id);
   glBindTexture(GL_TEXTURE_2D, e.id);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
@@ -394,41 +507,224 @@ GLuint GlRenderer::Impl::TextureOf(const Material& material) {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pic.width, pic.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                texels.data());
   if (generateMipmap) generateMipmap(GL_TEXTURE_2D);
-  e.usable = glGetError() == GL_NO_ERROR;
-  return e.usable ? e.id : 0;
+  return glGetError() == GL_NO_ERROR;
 }
 
-void GlRenderer::Impl::DrawCanvas(const Canvas& canvas, int slot) {
+// Puts the entry's picture into its library's atlas, growing the atlas when it is full.
+// False when the picture is unusable or the atlas cannot hold it.
+bool GlRenderer::Impl::AtlasAdd(int library, const Material* key, TextureEntry& e) {
+  LibraryAtlas& a = atlases[static_cast<size_t>(library)];
+  const Picture& pic = *e.picture;
+  if (pic.width <= 0 || pic.height <= 0) return false;
+  const int cw = RoundUp(pic.width, kAtlasAlign) + 2 * kAtlasGutter;
+  const int ch = RoundUp(pic.height, kAtlasAlign) + 2 * kAtlasGutter;
+  if (!a.texture) AtlasNewPage(a, kAtlasFirstSize, kAtlasFirstSize);
+  int x = 0, y = 0;
+  while (!AtlasPlace(a, cw, ch, x, y)) {
+    if (!AtlasGrow(library)) return false;
+  }
+  ApplyImageAlpha(e.alpha, pic, texels);
+  if (texels.empty()) return false;  // the reserved cell stays empty
+  AtlasUploadCell(a, x, y, pic.width, pic.height);
+  e.atlas = library;
+  e.u0 = static_cast<float>(x + kAtlasGutter) / static_cast<float>(a.width);
+  e.v0 = static_cast<float>(y + kAtlasGutter) / static_cast<float>(a.height);
+  e.u1 = static_cast<float>(x + kAtlasGutter + pic.width) / static_cast<float>(a.width);
+  e.v1 = static_cast<float>(y + kAtlasGutter + pic.height) / static_cast<float>(a.height);
+  a.members.push_back(key);
+  return true;
+}
+
+// Shelf packing: a cell goes on the first shelf of about its height with room left, or on
+// a new shelf below the others.
+bool GlRenderer::Impl::AtlasPlace(LibraryAtlas& a, int cw, int ch, int& x, int& y) {
+  for (AtlasShelf& s : a.shelves) {
+    if (ch <= s.height && ch * 4 >= s.height * 3 && s.used + cw <= a.width) {
+      x = s.used;
+      y = s.y;
+      s.used += cw;
+      return true;
+    }
+  }
+  if (cw > a.width || a.bottom + ch > a.height) return false;
+  a.shelves.push_back(AtlasShelf{a.bottom, ch, cw});
+  x = 0;
+  y = a.bottom;
+  a.bottom += ch;
+  return true;
+}
+
+void GlRenderer::Impl::AtlasNewPage(LibraryAtlas& a, int w, int h) {
+  if (!a.texture) glGenTextures(1, &a.texture);
+  a.width = w;
+  a.height = h;
+  a.shelves.clear();
+  a.bottom = 0;
+  a.members.clear();
+  glBindTexture(GL_TEXTURE_2D, a.texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, kAtlasLevels - 1);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  // Cleared, so nothing undefined lies between the cells.
+  std::vector<uint8_t> zero(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 0);
+  for (int level = 0; level < kAtlasLevels; ++level) {
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, std::max(1, w >> level), std::max(1, h >> level),
+                 0, GL_RGBA, GL_UNSIGNED_BYTE, zero.data());
+  }
+}
+
+// Twice the size (the shorter side first), with every current member placed again.
+bool GlRenderer::Impl::AtlasGrow(int library) {
+  LibraryAtlas& a = atlases[static_cast<size_t>(library)];
+  const int limit = std::min(kAtlasMaxSize, maxTextureSize);
+  int w = a.width, h = a.height;
+  if (h < w) {
+    h *= 2;
+  } else {
+    w *= 2;
+  }
+  if (w > limit || h > limit) return false;
+  const std::vector<const Material*> members = a.members;
+  AtlasNewPage(a, w, h);
+  for (const Material* key : members) {
+    auto it = textures.find(key);
+    if (it == textures.end() || it->second.atlas != library) continue;
+    TextureEntry& e = it->second;
+    e.atlas = -1;
+    if (!AtlasAdd(library, key, e)) {
+      e.known = false;  // prepared again when next drawn
+      e.usable = false;
+    }
+  }
+  return true;
+}
+
+// Writes `texels` (a w by h picture) into the cell at (x, y) with its border, on every level.
+void GlRenderer::Impl::AtlasUploadCell(const LibraryAtlas& a, int x, int y, int w, int h) {
+  int cw = RoundUp(w, kAtlasAlign) + 2 * kAtlasGutter;
+  int ch = RoundUp(h, kAtlasAlign) + 2 * kAtlasGutter;
+  std::vector<uint8_t>& base = cellLevels[0];
+  base.assign(static_cast<size_t>(cw) * static_cast<size_t>(ch) * 4, 0);
+  for (int row = 0; row < h; ++row) {
+    std::memcpy(&base[(static_cast<size_t>(row + kAtlasGutter) * cw + kAtlasGutter) * 4],
+                &texels[static_cast<size_t>(row) * w * 4], static_cast<size_t>(w) * 4);
+  }
+  RepeatEdges(base.data(), cw, ch, kAtlasGutter, kAtlasGutter + w, kAtlasGutter, kAtlasGutter + h);
+  glBindTexture(GL_TEXTURE_2D, a.texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, cw, ch, GL_RGBA, GL_UNSIGNED_BYTE, base.data());
+  for (int level = 1; level < kAtlasLevels; ++level) {
+    HalveLevel(cellLevels[level - 1].data(), cw, ch, cellLevels[level]);
+    cw /= 2;
+    ch /= 2;
+    // Where the picture still ends on a whole texel, its border repeats this level's edge,
+    // as clamping a texture of its own would.
+    const int step = 1 << level, g = kAtlasGutter >> level;
+    if (w >= step && h >= step) {
+      RepeatEdges(cellLevels[level].data(), cw, ch, g, w % step ? cw : g + w / step, g,
+                  h % step ? ch : g + h / step);
+    }
+    glTexSubImage2D(GL_TEXTURE_2D, level, x >> level, y >> level, cw, ch, GL_RGBA, GL_UNSIGNED_BYTE,
+                    cellLevels[level].data());
+  }
+}
+
+void GlRenderer::Impl::AtlasReset(int library) {
+  LibraryAtlas& a = atlases[static_cast<size_t>(library)];
+  for (const Material* key : a.members) {
+    auto it = textures.find(key);
+    if (it != textures.end() && it->second.atlas == library) {
+      it->second.atlas = -1;
+      it->second.known = false;
+      it->second.usable = false;
+    }
+  }
+  if (a.texture) glDeleteTextures(1, &a.texture);
+  a = LibraryAtlas{};
+}
+
+void GlRenderer::Impl::ForgetAllTextures() {
+  for (int i = 0; i < kLibraryCount; ++i) AtlasReset(i);
+  for (auto& [material, entry] : textures) {
+    if (entry.id) glDeleteTextures(1, &entry.id);
+  }
+  textures.clear();
+}
+
+// Only bands of rows holding a drawn pixel are uploaded and drawn: a transparent canvas
+// pixel leaves the frame as it is, and the heads-up display's canvas is mostly empty. The
+// first canvas lies on the cleared black frame, where blending gives the canvas colour
+// itself, so it is simply copied (the frame's alpha stays as the clear left it).
+void GlRenderer::Impl::DrawCanvas(const Canvas& canvas, int slot, bool onClearedFrame) {
   if (!canvas.Touched()) return;
+  constexpr int kBand = 16;
+  constexpr int kBands = kViewHeight / kBand;
+  static_assert(kBands * kBand == kViewHeight);
+  const uint32_t* pixels = canvas.Data();
+  bool used[kBands];
+  for (int b = 0; b < kBands; ++b) {
+    const uint32_t* p = pixels + static_cast<size_t>(b) * kBand * kViewWidth;
+    const uint32_t* end = p + kBand * kViewWidth;
+    uint32_t any = 0;
+    for (; p != end && !any; p += 64) {
+      for (int i = 0; i < 64; ++i) any |= p[i];
+    }
+    used[b] = any != 0;
+  }
   glBindTexture(GL_TEXTURE_2D, canvasTextures[slot]);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  // Pixels are R | G << 8 | B << 16 | A << 24 in a 32-bit word: the _REV packing reads
-  // them the same on any byte order.
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kViewWidth, kViewHeight, GL_RGBA,
-                  GL_UNSIGNED_INT_8_8_8_8_REV, canvas.Data());
   glEnable(GL_TEXTURE_2D);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   glDisable(GL_ALPHA_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the canvas holds premultiplied colours
-  glBegin(GL_QUADS);
-  glTexCoord2f(0, 0);
-  glVertex2f(0, 0);
-  glTexCoord2f(1, 0);
-  glVertex2f(kViewWidth, 0);
-  glTexCoord2f(1, 1);
-  glVertex2f(kViewWidth, kViewHeight);
-  glTexCoord2f(0, 1);
-  glVertex2f(0, kViewHeight);
-  glEnd();
+  if (onClearedFrame) {
+    glDisable(GL_BLEND);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  } else {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the canvas holds premultiplied colours
+  }
+  for (int b = 0; b < kBands;) {
+    if (!used[b]) {
+      ++b;
+      continue;
+    }
+    const int first = b;
+    while (b < kBands && used[b]) ++b;
+    const int y0 = first * kBand, y1 = b * kBand;
+    // Pixels are R | G << 8 | B << 16 | A << 24 in a 32-bit word: the _REV packing reads
+    // them the same on any byte order.
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y0, kViewWidth, y1 - y0, GL_RGBA,
+                    GL_UNSIGNED_INT_8_8_8_8_REV, pixels + static_cast<size_t>(y0) * kViewWidth);
+    const float t0 = static_cast<float>(y0) / kViewHeight;
+    const float t1 = static_cast<float>(y1) / kViewHeight;
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, t0);
+    glVertex2f(0, static_cast<float>(y0));
+    glTexCoord2f(1, t0);
+    glVertex2f(kViewWidth, static_cast<float>(y0));
+    glTexCoord2f(1, t1);
+    glVertex2f(kViewWidth, static_cast<float>(y1));
+    glTexCoord2f(0, t1);
+    glVertex2f(0, static_cast<float>(y1));
+    glEnd();
+  }
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 // A quad centred on (cx, cy), turned counter-clockwise on screen by `rotation` degrees;
 // texture row 0 (the picture's top) at the top edge.
+// `uv` gives the picture's place in its texture (the whole texture when null).
 void GlRenderer::Impl::PushQuad(float cx, float cy, float z, float w, float h, float rotation,
-                                const uint8_t rgba[4]) {
+                                const uint8_t rgba[4], const TextureEntry* uv) {
   const float hw = w * 0.5f, hh = h * 0.5f;
-  const float local[4][4] = {{-hw, -hh, 0, 0}, {hw, -hh, 1, 0}, {hw, hh, 1, 1}, {-hw, hh, 0, 1}};
+  const float u0 = uv ? uv->u0 : 0, v0 = uv ? uv->v0 : 0;
+  const float u1 = uv ? uv->u1 : 1, v1 = uv ? uv->v1 : 1;
+  const float local[4][4] = {
+      {-hw, -hh, u0, v0}, {hw, -hh, u1, v0}, {hw, hh, u1, v1}, {-hw, hh, u0, v1}};
   float c = 1, s = 0;
   if (rotation != 0) {
     double r = static_cast<double>(rotation) * (3.14159265358979323846 / 180.0);
@@ -448,20 +744,39 @@ void GlRenderer::Impl::PushQuad(float cx, float cy, float z, float w, float h, f
 }
 
 void GlRenderer::Impl::CollectSprites(const Scene& scene) {
+  // First every picture is made ready, since adding one may grow an atlas and move the
+  // pictures already in it; then the quads are laid down in drawing order.
+  draws.clear();
+  const MaterialLibrary* lastLibrary = nullptr;
+  int library = -1;
   for (const auto& sp : scene.Sprites()) {
     const Sprite& s = *sp;
     if (!s.visible) continue;
     const Material* m = s.ResolvedMaterial();
     if (!m) continue;  // a missing material draws nothing
+    if (s.Library() != lastLibrary) {
+      lastLibrary = s.Library();
+      library = -1;
+      for (int i = 0; i < kLibraryCount; ++i) {
+        if (&scene.Library(static_cast<LibraryId>(i)) == lastLibrary) library = i;
+      }
+    }
     // Prepared even when the quad falls outside the depth range: the loading screen's
     // preload sprite relies on this to get every texture ready before the menus.
-    GLuint tex = TextureOf(*m);
-    if (!tex) continue;
-    BatchState st{tex, m->blending, m->textureMode};
+    const TextureEntry* e = Prepare(*m, library);
+    if (e) draws.push_back(SpriteDraw{&s, m, e});
+  }
+  for (const SpriteDraw& d : draws) {
+    if (!d.entry->usable) continue;
+    const Sprite& s = *d.sprite;
+    const Material& m = *d.material;
+    const GLuint tex =
+        d.entry->atlas >= 0 ? atlases[static_cast<size_t>(d.entry->atlas)].texture : d.entry->id;
+    const BatchState st{tex, m.blending, m.textureMode};
     const GLint first = static_cast<GLint>(vertices.size());
-    const uint8_t rgba[4] = {ToByte(m->diffuse.r), ToByte(m->diffuse.g), ToByte(m->diffuse.b),
-                             ToByte(m->diffuse.a)};
-    PushQuad(s.x, s.y, s.z, s.width, s.height, s.rotation, rgba);
+    const uint8_t rgba[4] = {ToByte(m.diffuse.r), ToByte(m.diffuse.g), ToByte(m.diffuse.b),
+                             ToByte(m.diffuse.a)};
+    PushQuad(s.x, s.y, s.z, s.width, s.height, s.rotation, rgba, d.entry);
     if (!batches.empty() && batches.back().state == st) {
       batches.back().count += 4;
     } else {
@@ -568,7 +883,7 @@ void GlRenderer::Draw(const Scene& scene, const Canvas& before, const Canvas& af
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
 
-  d.DrawCanvas(before, 0);
+  d.DrawCanvas(before, 0, true);
 
   d.vertices.clear();
   d.batches.clear();
@@ -576,7 +891,7 @@ void GlRenderer::Draw(const Scene& scene, const Canvas& before, const Canvas& af
   d.CollectFires(scene);
   d.DrawBatches();
 
-  d.DrawCanvas(after, 1);
+  d.DrawCanvas(after, 1, false);
 
   glDisable(GL_BLEND);
   glDisable(GL_TEXTURE_2D);
@@ -651,6 +966,12 @@ bool GlRenderer::SaveScreenshot(const std::string& path, std::string& error) {
 }
 
 void GlRenderer::Finish() { glFinish(); }
+
+void GlRenderer::SetAtlases(bool on) {
+  if (impl_->atlasesOn == on) return;
+  impl_->ForgetAllTextures();
+  impl_->atlasesOn = on;
+}
 
 bool GlRenderer::HasTexture(const Material* material) const {
   auto it = impl_->textures.find(material);

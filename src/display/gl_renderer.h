@@ -41,6 +41,9 @@ class GlRenderer : public Renderer {
   // Whether the material's texture has been prepared (every visible sprite's material is,
   // even when the sprite lies outside the depth range).
   bool HasTexture(const Material* material) const;
+  // Small pictures of each library share one texture (on from the start); off gives every
+  // picture a texture of its own, as a reference for comparing the two.
+  void SetAtlases(bool on);
 
  private:
   GlRenderer();
