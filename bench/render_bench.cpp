@@ -54,19 +54,26 @@ std::shared_ptr<Picture> Blob(int size, uint32_t bgr) {
 // A scene shaped like a busy round: words, heads, shots and explosions. Consecutive
 // sprites share a material in runs of `run` (worm parts do; words and digits mostly don't),
 // and every change of material is a change of GL state.
+// "m" and the number; built with append, which GCC 12 does not misread as an overlap.
+std::string MaterialName(int i) {
+  std::string name = "m";
+  name += std::to_string(i);
+  return name;
+}
+
 void BuildScene(Scene& scene, int run) {
   const LibraryId libs[] = {LibGLMLmenu, LibGlmlshots, LibGLMLatomic, LibGLMLrocket, LibGLMLMyst};
   for (int i = 0; i < 20; ++i) {
     MaterialLibrary& lib = scene.Library(libs[i % 5]);
     Material* m =
-        lib.AddTextureMaterial("m" + std::to_string(i), Blob(16 << (i % 3), kSlotColours[i % 13]));
+        lib.AddTextureMaterial(MaterialName(i), Blob(16 << (i % 3), kSlotColours[i % 13]));
     m->SetBlending(i % 4 == 3 ? BlendMode::Additive : BlendMode::Transparency);
     m->SetImageAlpha(i % 2 ? ImageAlpha::SuperBlackTransparent : ImageAlpha::LuminanceSqrt);
   }
   for (int i = 0; i < 1000; ++i) {
     Sprite* s = scene.CreateSprite();
     const int m = (i / run) % 20;
-    s->SetMaterial(&scene.Library(libs[m % 5]), "m" + std::to_string(m));
+    s->SetMaterial(&scene.Library(libs[m % 5]), MaterialName(m));
     s->x = static_cast<float>(kArenaX + (i * 37) % kArenaW);
     s->y = static_cast<float>(kArenaY + (i * 53) % kArenaH);
     s->width = s->height = static_cast<float>(8 + (i % 5) * 8);
