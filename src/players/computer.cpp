@@ -339,13 +339,9 @@ void CpuAtomicBomberRule(Game& g, int slot) {
   }
 }
 
-void CpuErectorRule(Game& g, int slot) {
-  PressNearOrBlocked(g, slot, 20);
-}
+void CpuErectorRule(Game& g, int slot) { PressNearOrBlocked(g, slot, 20); }
 
-void CpuTeleporterRule(Game& g, int slot) {
-  PressNearOrBlocked(g, slot, 10);
-}
+void CpuTeleporterRule(Game& g, int slot) { PressNearOrBlocked(g, slot, 10); }
 
 void CpuInfernalRule(Game& g, int slot) {
   TCerv& w = g.Worm(slot);

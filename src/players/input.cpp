@@ -11,9 +11,7 @@ uint8_t ControlKey(const TCerv& w, int control) {
   return control == kControlLeft ? w.leftKey : control == kControlRight ? w.rightKey : w.fireKey;
 }
 
-bool IsHumanSlot(const Game& g, int slot) {
-  return tdx::IsHumanSlot(g.settings.players[slot]);
-}
+bool IsHumanSlot(const Game& g, int slot) { return tdx::IsHumanSlot(g.settings.players[slot]); }
 
 // A person's controls are their keys, in every phase (the waiting screen reads fire too).
 void FillFromKeys(Game& g, int slot) {
