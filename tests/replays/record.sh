@@ -102,7 +102,7 @@ else
       command -v "$tool" >/dev/null || fail "$tool is missing"
     done
     export TANDRIX_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$out" "$scenario" "$trace_out"
+    exec xvfb-run -a -n 140 -s "-screen 0 1024x768x24" bash "$0" "$out" "$scenario" "$trace_out"
   fi
   export SDL_AUDIODRIVER=dummy
   read -r -a keys <<<"${mode#window }"

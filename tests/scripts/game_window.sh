@@ -16,7 +16,9 @@ if [ -z "${TANDRIX_IN_XVFB:-}" ]; then
   done
   [ -f "$TANDRIX_GAME_DATA/pak/gfx.pak" ] || { echo "game_window: no game folder at $TANDRIX_GAME_DATA" >&2; exit 1; }
   export TANDRIX_IN_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  # Its own range of display numbers: scripts that start at the same moment never race
+  # for the same free number.
+  exec xvfb-run -a -n 120 -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 
 export SDL_AUDIODRIVER=dummy
@@ -37,14 +39,15 @@ fail() {
 mkdir -p "$work/game"
 ln -s "$TANDRIX_GAME_DATA/pak" "$work/game/pak"
 cp "$TANDRIX_GAME_DATA/tandrix.cfg" "$work/game/tandrix.cfg"
-# Two people (arrows with up to fire; a, d with w), two computer players, a long match.
+# Two people (arrows with up to fire; a, d with w), two computer players that steer at
+# random (so rounds stay short), a long match.
 python3 - "$work/game/tandrix.cfg" <<'PY'
 import sys
 path = sys.argv[1]
 b = bytearray(open(path, 'rb').read()[:164])
 keys = [(37, 39, 38), (65, 68, 87)]
 for i in range(12):
-    b[12 * i] = 2 if i < 2 else (4 if i < 4 else 1)
+    b[12 * i] = 2 if i < 2 else (3 if i < 4 else 1)   # cpuiq0: short rounds
     b[12 * i + 1] = 1   # travellers: no ability needs aiming here
     if i < 2:
         b[12 * i + 8:12 * i + 11] = bytes(keys[i])

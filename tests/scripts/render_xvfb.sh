@@ -12,4 +12,5 @@ fi
 
 export TANDRIX_GL_TESTS=1
 export TANDRIX_NO_MESSAGE_BOX=1
-xvfb-run -a -s "-screen 0 1280x720x24" "$TANDRIX_TEST_BINARY" --gtest_filter='GlRender*' "$@"
+# Its own range of display numbers, so that scripts starting together never race for one.
+xvfb-run -a -n 110 -s "-screen 0 1280x720x24" "$TANDRIX_TEST_BINARY" --gtest_filter='GlRender*' "$@"

@@ -50,10 +50,12 @@ for i in range(12):
     b[12 * i + 1] = 255             # random kinds
 b[146] = 4                          # random places
 b[152] = 1                          # ten rounds
+b[145] = 1                          # constant speed ...
+b[153] = 9                          # ... of 150: short rounds
 b[144 + 15] = 1                     # music on
 open(sys.argv[1], 'wb').write(bytes(b))
 PY
-args=(--start deathmatch --seed 77 --fixed-dt 0.02 --frames 3000 --trace)
+args=(--start deathmatch --seed 77 --fixed-dt 0.02 --frames 1500 --trace)
 run --headless "${args[@]}" | grep '^round=' >"$work/headless.trace"
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_VIDEODRIVER=offscreen \
   run --windowed "${args[@]}" 2>/dev/null | grep '^round=' >"$work/sound.trace"

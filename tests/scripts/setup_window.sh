@@ -16,7 +16,9 @@ if [ -z "${TANDRIX_IN_XVFB:-}" ]; then
   done
   [ -f "$TANDRIX_GAME_DATA/pak/gfx.pak" ] || { echo "setup_window: no game folder at $TANDRIX_GAME_DATA" >&2; exit 1; }
   export TANDRIX_IN_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  # Its own range of display numbers: scripts that start at the same moment never race
+  # for the same free number.
+  exec xvfb-run -a -n 130 -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 
 export SDL_AUDIODRIVER=dummy
