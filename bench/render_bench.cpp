@@ -97,6 +97,7 @@ struct GlContext {
     PlatformOptions options;
     options.windowed = true;
     options.vsync = false;
+    options.paced = false;
     platform = Platform::Create(options, error);
     if (platform) renderer = dynamic_cast<GlRenderer*>(&platform->GetRenderer());
   }

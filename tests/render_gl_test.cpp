@@ -66,6 +66,7 @@ class GlRender : public ::testing::Test {
     PlatformOptions options;
     options.windowed = true;
     options.vsync = false;
+    options.paced = false;
     platform_ = Platform::Create(options, createError_).release();
   }
   static void TearDownTestSuite() {
@@ -694,6 +695,7 @@ class GlRenderWindow : public ::testing::Test {
     setenv("TANDRIX_NO_MESSAGE_BOX", "1", 1);
     PlatformOptions options;  // full screen
     options.vsync = false;
+    options.paced = false;
     std::string error;
     platform_ = Platform::Create(options, error);
     ASSERT_NE(platform_, nullptr) << error;

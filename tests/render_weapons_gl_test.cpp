@@ -50,6 +50,7 @@ class GlRenderWeapons : public ::testing::Test {
     PlatformOptions options;
     options.windowed = true;
     options.vsync = false;
+    options.paced = false;
     platform_ = Platform::Create(options, createError_).release();
   }
   static void TearDownTestSuite() {

@@ -20,6 +20,8 @@ struct PlatformOptions {
   bool windowed = false;
   bool headless = false;  // no window, no GL, no SDL video at all
   bool vsync = true;      // wait for the display's refresh when the driver offers it
+  bool paced = true;      // without vsync, show no more frames than the display does
+                          // (benchmarks turn it off to time the drawing itself)
 };
 
 class Renderer;

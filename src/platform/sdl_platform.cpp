@@ -81,6 +81,7 @@ class SdlPlatform final : public Platform {
   std::array<uint8_t, 256> tapped_{};
   // Set once the window is open, from its display's refresh rate.
   FramePacer pacer_{0};
+  bool paced_ = true;
 };
 
 std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std::string& error) {
@@ -151,6 +152,7 @@ std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std:
   const int refreshHz =
       SDL_GetWindowDisplayMode(p->window_, &mode) == 0 ? mode.refresh_rate : 0;  // 0: unknown
   p->pacer_ = FramePacer(refreshHz);
+  p->paced_ = options.paced;
   if (!swapWaits) p->pacer_.PaceFromStart();
 
   std::string why;
@@ -226,7 +228,7 @@ void SdlPlatform::Present() {
   // takes longer some frames than others). Waiting before the swap, not after it, leaves
   // the frames that are not shown (loading) free to run at full speed.
   const FramePacer::Clock::time_point called = FramePacer::Clock::now();
-  const FramePacer::Clock::time_point showAt = called + pacer_.BeforeSwap(called);
+  const FramePacer::Clock::time_point showAt = paced_ ? called + pacer_.BeforeSwap(called) : called;
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(window_, &w, &h);
   renderer_->PresentToWindow(w, h);
