@@ -5,40 +5,10 @@
 # "main_menu" returns to the menu, "quit" and "exit_program" end the program with 0.
 set -uo pipefail
 
-: "${TANDRIX_BINARY:?set by ctest: the tandrix binary}"
-: "${TANDRIX_GAME_DATA:?set by ctest: the generated game folder}"
-: "${TANDRIX_SOURCE_DIR:?set by ctest: the source folder}"
-export LC_ALL=C
-
-if [ -z "${TANDRIX_IN_XVFB:-}" ]; then
-  for tool in xvfb-run xdotool python3; do
-    command -v "$tool" >/dev/null || { echo "game_window: $tool is missing" >&2; exit 1; }
-  done
-  [ -f "$TANDRIX_GAME_DATA/pak/gfx.pak" ] || { echo "game_window: no game folder at $TANDRIX_GAME_DATA" >&2; exit 1; }
-  export TANDRIX_IN_XVFB=1
-  # Its own range of display numbers: scripts that start at the same moment never race
-  # for the same free number.
-  exec xvfb-run -a -n 120 -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
-
-export SDL_AUDIODRIVER=dummy
-work=$(mktemp -d)
-pid=""
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "game_window: $*" >&2
-  [ -f "$work/trace.txt" ] && { echo "--- trace ---" >&2; cat "$work/trace.txt" >&2; }
-  [ -f "$work/err.txt" ] && { echo "--- stderr ---" >&2; tail -20 "$work/err.txt" >&2; }
-  exit 1
-}
-
-mkdir -p "$work/game"
-ln -s "$TANDRIX_GAME_DATA/pak" "$work/game/pak"
-cp "$TANDRIX_GAME_DATA/tandrix.cfg" "$work/game/tandrix.cfg"
+name=game_window
+xvfb_base=120
+# shellcheck source=../support/xwindow.sh
+source "$(dirname "$0")/../support/xwindow.sh"
 # Two people (arrows with up to fire; a, d with w), two computer players that steer at
 # random (so rounds stay short), a long match.
 python3 - "$work/game/tandrix.cfg" <<'PY'
@@ -60,32 +30,6 @@ start_game() {
   : >"$work/trace.txt"
   (cd "$work/game" && exec "$TANDRIX_BINARY" --windowed --trace "$@" >"$work/trace.txt" 2>"$work/err.txt") &
   pid=$!
-}
-# Waits until the trace has shown `phase` at least `count` times.
-wait_phase() {
-  local phase=$1 count=${2:-1} limit=${3:-60}
-  for _ in $(seq 1 $((limit * 10))); do
-    [ "$(grep -c "phase=$phase\$" "$work/trace.txt")" -ge "$count" ] && return 0
-    kill -0 "$pid" 2>/dev/null || fail "the game ended while waiting for $phase"
-    sleep 0.1
-  done
-  fail "no $phase within $limit s"
-}
-window=""
-find_window() {
-  window=$(xdotool search --sync --name '^Tandrix$' | head -1)
-  [ -n "$window" ] || fail "no window named Tandrix"
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  scale=$((WIDTH / 640))
-  [ "$scale" -ge 1 ] || fail "the window is smaller than the view: ${WIDTH}x${HEIGHT}"
-}
-# Clicks the view pixel (x, y) through the window's scale.
-click_view() {
-  xdotool mousemove --window "$window" $(($1 * scale)) $(($2 * scale))
-  sleep 0.2
-  xdotool mousemove --window "$window" $(($1 * scale + 1)) $(($2 * scale))
-  sleep 0.2
-  xdotool click 1
 }
 wait_exit() {
   for _ in $(seq 1 100); do
