@@ -57,33 +57,9 @@ wait_phase WaitReady 1 60
 sleep 0.5
 click_view 365 376          # "exit_program"
 wait_exit
-python3 - "$work/round.bmp" <<'PY' || fail "the screenshot shows no bent trail of the first worm"
-import struct, sys, math
-data = open(sys.argv[1], 'rb').read()
-off, = struct.unpack_from('<I', data, 10)
-w, h = struct.unpack_from('<ii', data, 18)
-bpp, = struct.unpack_from('<H', data, 28)
-step = bpp // 8
-row = (w * step + 3) & ~3
-pts = []
-for y in range(abs(h)):
-    src = y if h < 0 else abs(h) - 1 - y
-    base = off + src * row
-    for x in range(w):
-        b, g, r = data[base + x * step: base + x * step + 3]
-        # Slot 0 is green; between rounds its trail is drawn in its dim colour.
-        if r < 40 and 100 <= g <= 140 and b < 40 and 16 <= x < 624 and 56 <= y < 464:
-            pts.append((x, y))
-if len(pts) < 20:
-    sys.exit("only %d trail pixels of worm 0" % len(pts))
-# Distance of the trail pixels from the straight line through its two ends.
-xs = sorted(pts)
-(x0, y0), (x1, y1) = xs[0], xs[-1]
-length = math.hypot(x1 - x0, y1 - y0) or 1
-far = max(abs((x1 - x0) * (y0 - y) - (x0 - x) * (y1 - y0)) / length for x, y in pts)
-print("trail pixels", len(pts), "farthest from the chord", round(far, 1))
-sys.exit(0 if far > 6 else "the trail is straight")
-PY
+# Slot 0 is green; between rounds its trail is drawn in its dim colour.
+python3 "$(dirname "$0")/../support/trail_bends.py" "$work/round.bmp" 0 127 0 27 ||
+  fail "the screenshot shows no bent trail of the first worm"
 
 # --- Second run: fire keys start the next round, main_menu returns, quit ends it. ---
 start_game

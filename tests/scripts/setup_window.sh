@@ -126,30 +126,6 @@ pid=""
 [ "$code" -eq 0 ] || fail "the game ended with exit code $code"
 cmp -s "$work/after_setup.cfg" "$work/game/tandrix.cfg" || fail "playing the match changed tandrix.cfg"
 
-python3 - "$work/round.bmp" <<'PY' || fail "player 3's trail does not bend: its new left key did not turn it"
-import struct, sys, math
-data = open(sys.argv[1], 'rb').read()
-off, = struct.unpack_from('<I', data, 10)
-w, h = struct.unpack_from('<ii', data, 18)
-bpp, = struct.unpack_from('<H', data, 28)
-step = bpp // 8
-row = (w * step + 3) & ~3
-pts = []
-for y in range(abs(h)):
-    src = y if h < 0 else abs(h) - 1 - y
-    base = off + src * row
-    for x in range(w):
-        b, g, r = data[base + x * step: base + x * step + 3]
-        # Slot 2 is blue; between rounds its trail is drawn in its dim colour, (0, 0, 127).
-        if r < 8 and g < 8 and 119 <= b <= 135 and 16 <= x < 624 and 56 <= y < 464:
-            pts.append((x, y))
-if len(pts) < 20:
-    sys.exit("only %d trail pixels of player 3" % len(pts))
-xs = sorted(pts)
-(x0, y0), (x1, y1) = xs[0], xs[-1]
-length = math.hypot(x1 - x0, y1 - y0) or 1
-far = max(abs((x1 - x0) * (y0 - y) - (x0 - x) * (y1 - y0)) / length for x, y in pts)
-print("trail pixels", len(pts), "farthest from the chord", round(far, 1))
-sys.exit(0 if far > 6 else "the trail is straight")
-PY
+python3 "$(dirname "$0")/../support/trail_bends.py" "$work/round.bmp" 0 0 127 8 ||
+  fail "player 3's trail does not bend: its new left key did not turn it"
 echo "setup_window: all checks passed"
