@@ -52,9 +52,14 @@ Replay SampleReplay() {
       f.now = t + 0.001 * i;
       f.end = f.now + 0.0005;
     }
-    if (i >= 30) {
+    if (i >= 30 && i < 40) {
       t += 1.0 / 3.0;
       f.now = f.end = t;
+    }
+    if (i >= 40) {  // the real clock's whole microseconds
+      t = (static_cast<double>(i) * 16667 + 3) / 1e6;
+      f.now = t;
+      f.end = (static_cast<double>(i) * 16667 + 250) / 1e6;
     }
     r.frames.push_back(f);
   }

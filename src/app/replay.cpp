@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,7 @@ enum FrameFlag : uint8_t {
   kScored = 16,
   kStep = 32,          // one f64 step: now = previous now + step, end = now
   kSetupMissing = 64,  // reading tandrix.cfg failed in this frame
+  kMicros = 128,       // two counts of whole microseconds: from the last start, and to the end
 };
 
 class Writer {
@@ -47,6 +49,10 @@ class Writer {
   void U32(uint32_t v) { Raw(&v, sizeof v); }
   void U64(uint64_t v) { Raw(&v, sizeof v); }
   void F64(double v) { Raw(&v, sizeof v); }
+  void VarU64(uint64_t v) {
+    for (; v >= 0x80; v >>= 7) U8(static_cast<uint8_t>(v | 0x80));
+    U8(static_cast<uint8_t>(v));
+  }
   void Raw(const void* p, size_t n) {
     const auto* b = static_cast<const uint8_t*>(p);
     bytes.insert(bytes.end(), b, b + n);
@@ -83,6 +89,16 @@ class Reader {
     Raw(&v, sizeof v);
     return v;
   }
+  uint64_t VarU64() {
+    uint64_t v = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+      uint8_t b = U8();
+      v |= static_cast<uint64_t>(b & 0x7F) << shift;
+      if (!(b & 0x80)) return v;
+    }
+    ok = false;  // more than ten bytes: no count of ours
+    return 0;
+  }
   void Raw(void* out, size_t n) {
     if (!ok || Left() < n) {
       ok = false;
@@ -98,6 +114,22 @@ class Reader {
   size_t at_ = 0;
 };
 
+// The real clock reads whole microseconds (FrameClock): such readings are stored as two
+// small counts, which the decoder turns back into the very same doubles.
+int64_t Micros(double t) { return static_cast<int64_t>(std::llround(t * 1e6)); }
+// Twelve days: longer gaps are stored as plain readings, and no damaged count can overflow.
+constexpr uint64_t kMicrosLimit = 1ull << 40;
+
+bool AsMicros(double prevNow, const ReplayFrame& f, uint64_t& sinceLast, uint64_t& toEnd) {
+  if (!(f.now >= prevNow && f.end >= f.now && f.end < 1e12)) return false;
+  int64_t base = Micros(prevNow), now = Micros(f.now), end = Micros(f.end);
+  if (now < base || static_cast<double>(now) / 1e6 != f.now) return false;
+  if (static_cast<double>(end) / 1e6 != f.end) return false;
+  sinceLast = static_cast<uint64_t>(now - base);
+  toEnd = static_cast<uint64_t>(end - now);
+  return sinceLast < kMicrosLimit && toEnd < kMicrosLimit;
+}
+
 void EncodeFrames(const Replay& r, Writer& w) {
   double prevNow = 0, step = 0;
   bool haveStep = false;
@@ -107,7 +139,10 @@ void EncodeFrames(const Replay& r, Writer& w) {
     bool sameStep = haveStep && f.end == f.now && prevNow + step == f.now;
     double newStep = f.now - prevNow;
     bool stepWorks = f.end == f.now && prevNow + newStep == f.now;
-    if (!sameStep) flags |= stepWorks ? kStep : kRawTimes;
+    uint64_t sinceLast = 0, toEnd = 0;
+    if (!sameStep) {
+      flags |= stepWorks ? kStep : AsMicros(prevNow, f, sinceLast, toEnd) ? kMicros : kRawTimes;
+    }
     if (!f.keys.empty()) flags |= kKeys;
     if (!f.mouse.empty()) flags |= kMouse;
     if (f.setupChanged) flags |= kSetup;
@@ -122,6 +157,10 @@ void EncodeFrames(const Replay& r, Writer& w) {
       w.F64(newStep);
       step = newStep;
       haveStep = true;
+    } else if (flags & kMicros) {
+      w.VarU64(sinceLast);
+      w.VarU64(toEnd);
+      haveStep = false;
     }
     prevNow = f.now;
     if (flags & kKeys) {
@@ -159,8 +198,10 @@ bool DecodeFrames(Reader& rd, uint32_t count, Replay& r, std::string& error) {
   for (uint32_t i = 0; i < count; ++i) {
     ReplayFrame f;
     uint8_t flags = rd.U8();
-    if (flags & ~(kRawTimes | kKeys | kMouse | kSetup | kScored | kStep | kSetupMissing)) {
-      error = "damaged: frame " + std::to_string(i) + " has unknown contents";
+    const int clocks =
+        ((flags & kRawTimes) != 0) + ((flags & kStep) != 0) + ((flags & kMicros) != 0);
+    if (clocks > 1) {
+      error = "damaged: frame " + std::to_string(i) + " has two clock readings";
       return false;
     }
     if (flags & kRawTimes) {
@@ -171,6 +212,12 @@ bool DecodeFrames(Reader& rd, uint32_t count, Replay& r, std::string& error) {
       step = rd.F64();
       haveStep = true;
       f.now = f.end = prevNow + step;
+    } else if (flags & kMicros) {
+      int64_t now = Micros(prevNow) + static_cast<int64_t>(rd.VarU64() % kMicrosLimit);
+      int64_t end = now + static_cast<int64_t>(rd.VarU64() % kMicrosLimit);
+      f.now = static_cast<double>(now) / 1e6;
+      f.end = static_cast<double>(end) / 1e6;
+      haveStep = false;
     } else {
       if (!haveStep) {
         error = "damaged: frame " + std::to_string(i) + " has no clock time";
