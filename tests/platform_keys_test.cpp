@@ -59,7 +59,9 @@ TEST(PlatformKeys, EveryPadButtonHasItsOwnNamedCode) {
   // The codes of the keyboard, escape included, are never pad codes.
   for (int sc = 0; sc < kScancodeCount; ++sc) {
     const uint8_t vk = VirtualKeyOfScancode(sc);
-    if (vk) EXPECT_FALSE(IsPadKeyCode(vk)) << "scancode " << sc;
+    if (vk) {
+      EXPECT_FALSE(IsPadKeyCode(vk)) << "scancode " << sc;
+    }
   }
   for (const auto& k : kKeyCodeNames) EXPECT_EQ(IsPadKeyCode(k.code), padCodes.count(k.code) == 1);
 }
