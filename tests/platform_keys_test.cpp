@@ -1,7 +1,9 @@
 // The key table: physical keys to the Windows key codes stored in tandrix.cfg.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <string>
 
 #include "platform/platform.h"
 #include "players/key_codes.h"
@@ -29,7 +31,39 @@ TEST(PlatformKeys, EveryNamedKeyIsReachableAndNothingElseIsProduced) {
     EXPECT_TRUE(named.count(vk)) << "scancode " << sc << " gives code " << vk
                                  << ", which has no name";
   }
-  for (int code : named) EXPECT_TRUE(produced.count(code)) << "no key gives code " << code;
+  for (int code : named) {
+    if (IsPadKeyCode(static_cast<uint8_t>(code))) {
+      EXPECT_FALSE(produced.count(code)) << "a key gives pad code " << code;
+    } else {
+      EXPECT_TRUE(produced.count(code)) << "no key gives code " << code;
+    }
+  }
+}
+
+TEST(PlatformKeys, EveryPadButtonHasItsOwnNamedCode) {
+  const char* buttons[kPadButtonCount] = {"left", "right", "a", "b", "x", "y", "lb", "rb"};
+  std::map<int, std::string> names;
+  for (const auto& k : kKeyCodeNames) {
+    EXPECT_TRUE(names.emplace(k.code, k.name).second) << "code " << int(k.code) << " twice";
+  }
+  std::set<int> padCodes;
+  for (int pad = 0; pad < kPadCount; ++pad) {
+    for (int b = 0; b < kPadButtonCount; ++b) {
+      const uint8_t code = PadKeyCode(pad, static_cast<PadButton>(b));
+      EXPECT_NE(code, 0);
+      EXPECT_TRUE(IsPadKeyCode(code));
+      EXPECT_TRUE(padCodes.insert(code).second) << "pad code " << int(code) << " twice";
+      EXPECT_EQ(names[code], "pad" + std::to_string(pad + 1) + "_" + buttons[b]);
+    }
+  }
+  // The codes of the keyboard, escape included, are never pad codes.
+  for (int sc = 0; sc < kScancodeCount; ++sc) {
+    const uint8_t vk = VirtualKeyOfScancode(sc);
+    if (vk) {
+      EXPECT_FALSE(IsPadKeyCode(vk)) << "scancode " << sc;
+    }
+  }
+  for (const auto& k : kKeyCodeNames) EXPECT_EQ(IsPadKeyCode(k.code), padCodes.count(k.code) == 1);
 }
 
 TEST(PlatformKeys, LettersAndDigitsFollowTheKeyPositions) {

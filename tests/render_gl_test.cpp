@@ -1,6 +1,7 @@
 // The GL renderer's real pixels, read back from its 640 by 480 frame. These need a display:
 // tests/scripts/render_xvfb.sh runs them under Xvfb with TANDRIX_GL_TESTS=1; elsewhere
 // they skip themselves.
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 
 #include "display/gl_renderer.h"
 #include "platform/platform.h"
+#include "players/key_codes.h"
 #include "render_decode.h"
 
 namespace tdx {
@@ -783,6 +785,34 @@ TEST_F(GlRenderWindow, KeysReadAsWindowsCodes) {
       return keys[static_cast<size_t>(c.vk)] == 0;
     }));
   }
+}
+
+// A pad plugged in while the window is open is seen through the window's events and reads
+// in the same table as the keys; pulled out while held, its button reads as released.
+TEST_F(GlRenderWindow, PadPluggedInWhileOpenReadsWithTheKeys) {
+  ASSERT_TRUE(Xdotool("mousemove 640 360"));  // pads, like keys, are read with the focus
+  Pump(10);
+  if (SDL_NumJoysticks() != 0) GTEST_SKIP() << "a real pad is plugged in";
+  const int device = SDL_JoystickAttachVirtual(
+      SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+  ASSERT_EQ(device, 0) << SDL_GetError();
+  SDL_Joystick* pad = SDL_JoystickOpen(device);
+  ASSERT_NE(pad, nullptr) << SDL_GetError();
+  const size_t a = PadKeyCode(0, kPadA);
+  std::array<uint8_t, 256> keys{};
+  auto read = [&] {
+    platform_->ReadKeys(keys);
+    return keys;
+  };
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+  EXPECT_TRUE(PumpUntil([&] { return read()[a] != 0; }));
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
+  EXPECT_TRUE(PumpUntil([&] { return read()[a] == 0; }));
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+  EXPECT_TRUE(PumpUntil([&] { return read()[a] != 0; }));
+  SDL_JoystickDetachVirtual(device);
+  SDL_JoystickClose(pad);
+  EXPECT_TRUE(PumpUntil([&] { return read()[a] == 0; }));
 }
 
 }  // namespace

@@ -484,6 +484,7 @@ TEST_F(SetupScreen, KeyPromptBindsOneKeyReleasedAlone) {
       {"two keys released together", 302, {}, {{74, 76}, {74, 76}, {}, {}}, -1, 32},
       {"held before the prompt", 302, {76}, {{76}, {76}, {}}, 76, 32},
       {"escape binds like any key", 302, {}, {{27}, {}}, 27, 32},
+      {"a pad button binds like any key", 407, {}, {{PadKeyCode(2, kPadB)}, {}}, 196, 93},
       {"a second key joins, then both go", 302, {}, {{74}, {74, 76}, {}, {}}, -1, 32},
   };
   for (const Case& c : cases) {

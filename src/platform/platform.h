@@ -37,7 +37,8 @@ class Platform {
   // at most one Move between clicks (the latest position), and a Click for each release of
   // the left button inside the view. Returns false when the window was closed.
   virtual bool PumpEvents(std::vector<MouseEvent>& mouse) = 0;
-  // The keyboard now, by Windows virtual-key code (nonzero = down).
+  // The keyboard and the gamepads now, by Windows virtual-key code (nonzero = down); pads
+  // read as the pad key codes of players/key_codes.h.
   virtual void ReadKeys(std::array<uint8_t, 256>& keys) = 0;
   // The renderer that draws into this view (a null renderer when headless).
   virtual Renderer& GetRenderer() = 0;

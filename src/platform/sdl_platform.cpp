@@ -11,6 +11,7 @@
 
 #include "display/gl_renderer.h"
 #include "platform/frame_pacer.h"
+#include "platform/gamepads.h"
 #include "platform/letterbox.h"
 #include "platform/platform.h"
 
@@ -71,6 +72,8 @@ class SdlPlatform final : public Platform {
 
  private:
   bool videoStarted_ = false;
+  // Gamepads read as keys; let go of before SDL video shuts down.
+  std::unique_ptr<Gamepads> pads_;
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   std::unique_ptr<GlRenderer> renderer_;
@@ -92,6 +95,7 @@ std::unique_ptr<Platform> SdlPlatform::Open(const PlatformOptions& options, std:
   std::unique_ptr<SdlPlatform> p(new SdlPlatform());
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(SDL_GetError());
   p->videoStarted_ = true;
+  p->pads_ = std::make_unique<Gamepads>();
   // With no display SDL falls back to drivers that show nothing; the game would then run
   // unseen and deaf to the keyboard. They are only taken when asked for by name
   // (SDL_VIDEODRIVER=offscreen draws without a display, for tests and measurements).
@@ -165,6 +169,7 @@ SdlPlatform::~SdlPlatform() {
   renderer_.reset();  // its GL objects go while the context still exists
   if (context_) SDL_GL_DeleteContext(context_);
   if (window_) SDL_DestroyWindow(window_);
+  pads_.reset();
   if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
@@ -174,9 +179,12 @@ bool SdlPlatform::PumpEvents(std::vector<MouseEvent>& mouse) {
   SDL_GetWindowSize(window_, &ww, &wh);
   const ViewRect view = LetterboxRect(ww, wh);
   SDL_Event e;
+  bool padsPlugged = false;
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
       case SDL_QUIT: open_ = false; break;
+      case SDL_JOYDEVICEADDED:
+      case SDL_JOYDEVICEREMOVED: padsPlugged = true; break;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) open_ = false;
         break;
@@ -206,6 +214,7 @@ bool SdlPlatform::PumpEvents(std::vector<MouseEvent>& mouse) {
       default: break;
     }
   }
+  if (padsPlugged && pads_) pads_->Refresh();
   return open_;
 }
 
@@ -214,13 +223,15 @@ void SdlPlatform::ReadKeys(std::array<uint8_t, 256>& keys) {
   tapped_.fill(0);
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
-  if (!state) return;
-  count = std::min(count, kScancodeCount);
-  for (int sc = 0; sc < count; ++sc) {
-    if (!state[sc]) continue;
-    const uint8_t vk = VirtualKeyOfScancode(sc);
-    if (vk) keys[vk] = 0x80;  // the "down" bit of a Windows key state
+  if (state) {
+    count = std::min(count, kScancodeCount);
+    for (int sc = 0; sc < count; ++sc) {
+      if (!state[sc]) continue;
+      const uint8_t vk = VirtualKeyOfScancode(sc);
+      if (vk) keys[vk] = 0x80;  // the "down" bit of a Windows key state
+    }
   }
+  if (pads_) pads_->Read(keys);
 }
 
 void SdlPlatform::Present() {

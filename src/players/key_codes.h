@@ -14,6 +14,37 @@ struct KeyCodeName {
 
 inline constexpr uint8_t VK_Escape = 27;
 
+// Gamepads read as keys, so tandrix.cfg binds them like any key and everything that reads
+// keys reads pads. Each of the eight pads has a block of eight codes, in ranges no key of
+// the keyboard gives (166-181 are Windows' browser and media keys, which the game never
+// reads; 193-216 and 227-250 are reserved or vendor codes there). The codes are stored in
+// settings files: never move them.
+inline constexpr int kPadCount = 8;
+enum PadButton : uint8_t {
+  kPadLeft,   // d-pad or left stick
+  kPadRight,  // d-pad or left stick
+  kPadA,
+  kPadB,
+  kPadX,
+  kPadY,
+  kPadLeftShoulder,
+  kPadRightShoulder,
+  kPadButtonCount
+};
+inline constexpr uint8_t kPadFirstCode[kPadCount] = {166, 174, 193, 201, 209, 227, 235, 243};
+
+// The code of a button of pad 0..7.
+constexpr uint8_t PadKeyCode(int pad, PadButton button) {
+  return static_cast<uint8_t>(kPadFirstCode[pad] + button);
+}
+
+constexpr bool IsPadKeyCode(uint8_t code) {
+  for (uint8_t first : kPadFirstCode) {
+    if (code >= first && code < first + kPadButtonCount) return true;
+  }
+  return false;
+}
+
 inline constexpr KeyCodeName kKeyCodeNames[] = {
     {8, "backspace"},
     {9, "tab"},
@@ -118,6 +149,71 @@ inline constexpr KeyCodeName kKeyCodeNames[] = {
     {221, "right_bracket"},
     {222, "apostrophe"},
     {226, "less_than"},
+    // Gamepads (see kPadFirstCode).
+    {166, "pad1_left"},
+    {167, "pad1_right"},
+    {168, "pad1_a"},
+    {169, "pad1_b"},
+    {170, "pad1_x"},
+    {171, "pad1_y"},
+    {172, "pad1_lb"},
+    {173, "pad1_rb"},
+    {174, "pad2_left"},
+    {175, "pad2_right"},
+    {176, "pad2_a"},
+    {177, "pad2_b"},
+    {178, "pad2_x"},
+    {179, "pad2_y"},
+    {180, "pad2_lb"},
+    {181, "pad2_rb"},
+    {193, "pad3_left"},
+    {194, "pad3_right"},
+    {195, "pad3_a"},
+    {196, "pad3_b"},
+    {197, "pad3_x"},
+    {198, "pad3_y"},
+    {199, "pad3_lb"},
+    {200, "pad3_rb"},
+    {201, "pad4_left"},
+    {202, "pad4_right"},
+    {203, "pad4_a"},
+    {204, "pad4_b"},
+    {205, "pad4_x"},
+    {206, "pad4_y"},
+    {207, "pad4_lb"},
+    {208, "pad4_rb"},
+    {209, "pad5_left"},
+    {210, "pad5_right"},
+    {211, "pad5_a"},
+    {212, "pad5_b"},
+    {213, "pad5_x"},
+    {214, "pad5_y"},
+    {215, "pad5_lb"},
+    {216, "pad5_rb"},
+    {227, "pad6_left"},
+    {228, "pad6_right"},
+    {229, "pad6_a"},
+    {230, "pad6_b"},
+    {231, "pad6_x"},
+    {232, "pad6_y"},
+    {233, "pad6_lb"},
+    {234, "pad6_rb"},
+    {235, "pad7_left"},
+    {236, "pad7_right"},
+    {237, "pad7_a"},
+    {238, "pad7_b"},
+    {239, "pad7_x"},
+    {240, "pad7_y"},
+    {241, "pad7_lb"},
+    {242, "pad7_rb"},
+    {243, "pad8_left"},
+    {244, "pad8_right"},
+    {245, "pad8_a"},
+    {246, "pad8_b"},
+    {247, "pad8_x"},
+    {248, "pad8_y"},
+    {249, "pad8_lb"},
+    {250, "pad8_rb"},
 };
 
 // num_enter shares the code of enter, as on Windows.
