@@ -401,7 +401,9 @@ TEST_F(DatagenGfx, GameReaderDecodesPicturesWithTheRightAlpha) {
       const uint8_t* px = &pic.rgba[(static_cast<size_t>(y) * pic.width + x) * 4];
       ASSERT_EQ(px[0], (v >> 16) & 0xFF) << c.path << " x " << x;
       ASSERT_EQ(px[2], v & 0xFF) << c.path << " x " << x;
-      if (c.alpha) ASSERT_EQ(px[3], v >> 24) << c.path << " x " << x;
+      if (c.alpha) {
+        ASSERT_EQ(px[3], v >> 24) << c.path << " x " << x;
+      }
     }
   }
 }
