@@ -14,6 +14,7 @@
 #include "app/round_cycle.h"
 #include "arena/arena.h"
 #include "arena/worm.h"
+#include "match_frames.h"
 #include "menu/settings.h"
 #include "players/computer.h"
 #include "players/hazards.h"
@@ -242,17 +243,7 @@ void BM_PlayingFrameTwelvePlanners(benchmark::State& state) {
   };
   long long frames = 0, alive = 0;
   for (auto _ : state) {
-    if (g.phase != GamePhase::Playing) {
-      state.PauseTiming();
-      while (g.phase != GamePhase::Playing) {
-        if (g.phase == GamePhase::WaitReady || g.phase == GamePhase::GameOver) {
-          g.match.RoundsLeft = 1000;
-          g.phase = GamePhase::RoundStart;
-        }
-        frame();
-      }
-      state.ResumeTiming();
-    }
+    SkipToPlay(state, g, frame);
     frame();
     ++frames;
     alive += AliveCount(g);

@@ -11,6 +11,7 @@
 #include "app/round_cycle.h"
 #include "arena/worm.h"
 #include "display/hooks.h"
+#include "match_frames.h"
 
 namespace fs = std::filesystem;
 using namespace tdx;
@@ -50,17 +51,7 @@ static void BM_PlayingFrameTwelveWorms(benchmark::State& state) {
   };
   long long frames = 0;
   for (auto _ : state) {
-    if (g.phase != GamePhase::Playing) {
-      state.PauseTiming();
-      while (g.phase != GamePhase::Playing) {
-        if (g.phase == GamePhase::WaitReady || g.phase == GamePhase::GameOver) {
-          g.match.RoundsLeft = 1000;
-          g.phase = GamePhase::RoundStart;
-        }
-        frame();
-      }
-      state.ResumeTiming();
-    }
+    SkipToPlay(state, g, frame);
     frame();
     ++frames;
   }

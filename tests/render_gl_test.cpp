@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "players/key_codes.h"
 #include "render_decode.h"
+#include "support/gl_window.h"
 
 namespace tdx {
 namespace {
@@ -25,14 +26,8 @@ namespace {
 using render_test::MakePicture;
 using render_test::Solid;
 
-bool GlTestsAllowed() {
-  const char* allowed = std::getenv("TANDRIX_GL_TESTS");
-  const char* display = std::getenv("DISPLAY");
-  const char* driver = std::getenv("SDL_VIDEODRIVER");
-  const bool offscreen = driver && std::strcmp(driver, "offscreen") == 0;
-  return allowed && *allowed && std::strcmp(allowed, "0") != 0 &&
-         ((display && *display) || offscreen);
-}
+using testing::GlTestsAllowed;
+using testing::OpenTestWindow;
 
 struct Rgb {
   int r, g, b;
@@ -64,12 +59,7 @@ class GlRender : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!GlTestsAllowed()) return;
-    setenv("TANDRIX_NO_MESSAGE_BOX", "1", 1);
-    PlatformOptions options;
-    options.windowed = true;
-    options.vsync = false;
-    options.paced = false;
-    platform_ = Platform::Create(options, createError_).release();
+    platform_ = OpenTestWindow(createError_).release();
   }
   static void TearDownTestSuite() {
     delete platform_;

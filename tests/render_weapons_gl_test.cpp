@@ -18,20 +18,15 @@
 #include "display/gl_renderer.h"
 #include "platform/platform.h"
 #include "platform/screenshot_file.h"
+#include "support/gl_window.h"
 #include "weapons/abilities.h"
 #include "weapons/projectiles.h"
 
 namespace tdx {
 namespace {
 
-bool GlTestsAllowed() {
-  const char* allowed = std::getenv("TANDRIX_GL_TESTS");
-  const char* display = std::getenv("DISPLAY");
-  const char* driver = std::getenv("SDL_VIDEODRIVER");
-  const bool offscreen = driver && std::strcmp(driver, "offscreen") == 0;
-  return allowed && *allowed && std::strcmp(allowed, "0") != 0 &&
-         ((display && *display) || offscreen);
-}
+using testing::GlTestsAllowed;
+using testing::OpenTestWindow;
 
 std::string GameData() {
   const char* env = std::getenv("TANDRIX_GAME_DATA");
@@ -46,12 +41,7 @@ class GlRenderWeapons : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!GlTestsAllowed()) return;
-    setenv("TANDRIX_NO_MESSAGE_BOX", "1", 1);
-    PlatformOptions options;
-    options.windowed = true;
-    options.vsync = false;
-    options.paced = false;
-    platform_ = Platform::Create(options, createError_).release();
+    platform_ = OpenTestWindow(createError_).release();
   }
   static void TearDownTestSuite() {
     delete platform_;

@@ -41,17 +41,18 @@ enum FrameFlag : uint8_t {
   kMicros = 128,       // two counts of whole microseconds: from the last start, and to the end
 };
 
+// Fixed-size values are stored as they lie in memory (little-endian on every machine the
+// game is built for); counts of clock time as 7-bit groups.
 class Writer {
  public:
   std::vector<uint8_t> bytes;
-  void U8(uint8_t v) { bytes.push_back(v); }
-  void U16(uint16_t v) { Raw(&v, sizeof v); }
-  void U32(uint32_t v) { Raw(&v, sizeof v); }
-  void U64(uint64_t v) { Raw(&v, sizeof v); }
-  void F64(double v) { Raw(&v, sizeof v); }
+  template <typename T>
+  void Put(T v) {
+    Raw(&v, sizeof v);
+  }
   void VarU64(uint64_t v) {
-    for (; v >= 0x80; v >>= 7) U8(static_cast<uint8_t>(v | 0x80));
-    U8(static_cast<uint8_t>(v));
+    for (; v >= 0x80; v >>= 7) Put<uint8_t>(static_cast<uint8_t>(v | 0x80));
+    Put<uint8_t>(static_cast<uint8_t>(v));
   }
   void Raw(const void* p, size_t n) {
     const auto* b = static_cast<const uint8_t*>(p);
@@ -64,35 +65,16 @@ class Reader {
   Reader(const uint8_t* p, size_t n) : p_(p), n_(n) {}
   bool ok = true;
   size_t Left() const { return n_ - at_; }
-  uint8_t U8() {
-    uint8_t v = 0;
-    Raw(&v, 1);
-    return v;
-  }
-  uint16_t U16() {
-    uint16_t v = 0;
-    Raw(&v, sizeof v);
-    return v;
-  }
-  uint32_t U32() {
-    uint32_t v = 0;
-    Raw(&v, sizeof v);
-    return v;
-  }
-  uint64_t U64() {
-    uint64_t v = 0;
-    Raw(&v, sizeof v);
-    return v;
-  }
-  double F64() {
-    double v = 0;
+  template <typename T>
+  T Get() {
+    T v{};
     Raw(&v, sizeof v);
     return v;
   }
   uint64_t VarU64() {
     uint64_t v = 0;
     for (int shift = 0; shift < 64; shift += 7) {
-      uint8_t b = U8();
+      auto b = Get<uint8_t>();
       v |= static_cast<uint64_t>(b & 0x7F) << shift;
       if (!(b & 0x80)) return v;
     }
@@ -148,13 +130,13 @@ void EncodeFrames(const Replay& r, Writer& w) {
     if (f.setupChanged) flags |= kSetup;
     if (f.setupMissing) flags |= kSetupMissing;
     if (!f.scored.empty()) flags |= kScored;
-    w.U8(flags);
+    w.Put<uint8_t>(flags);
     if (flags & kRawTimes) {
-      w.F64(f.now);
-      w.F64(f.end);
+      w.Put<double>(f.now);
+      w.Put<double>(f.end);
       haveStep = false;
     } else if (flags & kStep) {
-      w.F64(newStep);
+      w.Put<double>(newStep);
       step = newStep;
       haveStep = true;
     } else if (flags & kMicros) {
@@ -164,27 +146,27 @@ void EncodeFrames(const Replay& r, Writer& w) {
     }
     prevNow = f.now;
     if (flags & kKeys) {
-      w.U16(static_cast<uint16_t>(f.keys.size()));
+      w.Put<uint16_t>(static_cast<uint16_t>(f.keys.size()));
       for (auto [code, state] : f.keys) {
-        w.U8(code);
-        w.U8(state);
+        w.Put<uint8_t>(code);
+        w.Put<uint8_t>(state);
       }
     }
     if (flags & kMouse) {
-      w.U16(static_cast<uint16_t>(f.mouse.size()));
+      w.Put<uint16_t>(static_cast<uint16_t>(f.mouse.size()));
       for (const MouseEvent& m : f.mouse) {
-        w.U8(static_cast<uint8_t>(m.kind));
-        w.U16(static_cast<uint16_t>(static_cast<int16_t>(m.x)));
-        w.U16(static_cast<uint16_t>(static_cast<int16_t>(m.y)));
+        w.Put<uint8_t>(static_cast<uint8_t>(m.kind));
+        w.Put<uint16_t>(static_cast<uint16_t>(static_cast<int16_t>(m.x)));
+        w.Put<uint16_t>(static_cast<uint16_t>(static_cast<int16_t>(m.y)));
       }
     }
     if (flags & kSetup) w.Raw(&f.setup, sizeof f.setup);
     if (flags & kScored) {
-      w.U8(static_cast<uint8_t>(f.scored.size()));
+      w.Put<uint8_t>(static_cast<uint8_t>(f.scored.size()));
       for (const ScoredRound& s : f.scored) {
-        w.U32(static_cast<uint32_t>(s.round));
-        w.U8(static_cast<uint8_t>(static_cast<int8_t>(s.winner)));
-        w.U64(s.digest);
+        w.Put<uint32_t>(static_cast<uint32_t>(s.round));
+        w.Put<uint8_t>(static_cast<uint8_t>(static_cast<int8_t>(s.winner)));
+        w.Put<uint64_t>(s.digest);
       }
     }
   }
@@ -197,7 +179,7 @@ bool DecodeFrames(Reader& rd, uint32_t count, Replay& r, std::string& error) {
   r.frames.reserve(std::min<uint32_t>(count, 1u << 20));
   for (uint32_t i = 0; i < count; ++i) {
     ReplayFrame f;
-    uint8_t flags = rd.U8();
+    uint8_t flags = rd.Get<uint8_t>();
     const int clocks =
         ((flags & kRawTimes) != 0) + ((flags & kStep) != 0) + ((flags & kMicros) != 0);
     if (clocks > 1) {
@@ -205,11 +187,11 @@ bool DecodeFrames(Reader& rd, uint32_t count, Replay& r, std::string& error) {
       return false;
     }
     if (flags & kRawTimes) {
-      f.now = rd.F64();
-      f.end = rd.F64();
+      f.now = rd.Get<double>();
+      f.end = rd.Get<double>();
       haveStep = false;
     } else if (flags & kStep) {
-      step = rd.F64();
+      step = rd.Get<double>();
       haveStep = true;
       f.now = f.end = prevNow + step;
     } else if (flags & kMicros) {
@@ -227,21 +209,21 @@ bool DecodeFrames(Reader& rd, uint32_t count, Replay& r, std::string& error) {
     }
     prevNow = f.now;
     if (flags & kKeys) {
-      uint16_t n = rd.U16();
+      uint16_t n = rd.Get<uint16_t>();
       for (uint16_t k = 0; k < n && rd.ok; ++k) {
-        uint8_t code = rd.U8();
-        uint8_t state = rd.U8();
+        uint8_t code = rd.Get<uint8_t>();
+        uint8_t state = rd.Get<uint8_t>();
         f.keys.emplace_back(code, state);
       }
     }
     if (flags & kMouse) {
-      uint16_t n = rd.U16();
+      uint16_t n = rd.Get<uint16_t>();
       for (uint16_t k = 0; k < n && rd.ok; ++k) {
         MouseEvent m;
-        uint8_t kind = rd.U8();
+        uint8_t kind = rd.Get<uint8_t>();
         m.kind = kind == MouseEvent::Click ? MouseEvent::Click : MouseEvent::Move;
-        m.x = static_cast<int16_t>(rd.U16());
-        m.y = static_cast<int16_t>(rd.U16());
+        m.x = static_cast<int16_t>(rd.Get<uint16_t>());
+        m.y = static_cast<int16_t>(rd.Get<uint16_t>());
         f.mouse.push_back(m);
       }
     }
@@ -251,12 +233,12 @@ bool DecodeFrames(Reader& rd, uint32_t count, Replay& r, std::string& error) {
     }
     f.setupMissing = (flags & kSetupMissing) != 0;
     if (flags & kScored) {
-      uint8_t n = rd.U8();
+      uint8_t n = rd.Get<uint8_t>();
       for (uint8_t k = 0; k < n && rd.ok; ++k) {
         ScoredRound s;
-        s.round = static_cast<int>(rd.U32());
-        s.winner = static_cast<int8_t>(rd.U8());
-        s.digest = rd.U64();
+        s.round = static_cast<int>(rd.Get<uint32_t>());
+        s.winner = static_cast<int8_t>(rd.Get<uint8_t>());
+        s.digest = rd.Get<uint64_t>();
         s.frame = i;
         f.scored.push_back(s);
       }
@@ -297,17 +279,18 @@ std::vector<uint8_t> EncodeReplay(const Replay& r) {
 
   Writer w;
   w.Raw(kMagic, sizeof kMagic);
-  w.U32(kReplayFormat);
-  w.U16(static_cast<uint16_t>(r.version.size()));
+  w.Put<uint32_t>(kReplayFormat);
+  w.Put<uint16_t>(static_cast<uint16_t>(r.version.size()));
   w.Raw(r.version.data(), r.version.size());
-  w.U64(r.seed);
-  w.U8(r.start);
+  w.Put<uint64_t>(r.seed);
+  w.Put<uint8_t>(r.start);
   w.Raw(&r.setup, sizeof r.setup);
-  w.U32(static_cast<uint32_t>(r.frames.size()));
-  w.U32(static_cast<uint32_t>(payload.bytes.size()));
-  w.U32(static_cast<uint32_t>(packed.size()));
+  w.Put<uint32_t>(static_cast<uint32_t>(r.frames.size()));
+  w.Put<uint32_t>(static_cast<uint32_t>(payload.bytes.size()));
+  w.Put<uint32_t>(static_cast<uint32_t>(packed.size()));
   w.Raw(packed.data(), packed.size());
-  w.U32(static_cast<uint32_t>(crc32(0, w.bytes.data(), static_cast<uInt>(w.bytes.size()))));
+  w.Put<uint32_t>(
+      static_cast<uint32_t>(crc32(0, w.bytes.data(), static_cast<uInt>(w.bytes.size()))));
   return w.bytes;
 }
 
@@ -317,23 +300,23 @@ bool DecodeReplay(const std::vector<uint8_t>& bytes, Replay& r, std::string& err
     return false;
   }
   Reader rd(bytes.data() + sizeof kMagic, bytes.size() - sizeof kMagic);
-  uint32_t format = rd.U32();
+  uint32_t format = rd.Get<uint32_t>();
   if (rd.ok && format != kReplayFormat) {
     error = "recorded by an incompatible build (recording format " + std::to_string(format) +
             ", this build reads format " + std::to_string(kReplayFormat) + ")";
     return false;
   }
-  uint16_t versionSize = rd.U16();
+  uint16_t versionSize = rd.Get<uint16_t>();
   if (rd.ok && versionSize > 64) rd.ok = false;
   std::string version(rd.ok ? versionSize : 0, '\0');
   rd.Raw(version.data(), version.size());
-  uint64_t seed = rd.U64();
-  uint8_t start = rd.U8();
+  uint64_t seed = rd.Get<uint64_t>();
+  uint8_t start = rd.Get<uint8_t>();
   SettingsBlock setup{};
   rd.Raw(&setup, sizeof setup);
-  uint32_t frames = rd.U32();
-  uint32_t rawSize = rd.U32();
-  uint32_t packedSize = rd.U32();
+  uint32_t frames = rd.Get<uint32_t>();
+  uint32_t rawSize = rd.Get<uint32_t>();
+  uint32_t packedSize = rd.Get<uint32_t>();
   if (!rd.ok || rd.Left() < 4 || packedSize > rd.Left() - 4) {
     error = "truncated";
     return false;
