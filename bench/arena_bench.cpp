@@ -2,10 +2,10 @@
 #include <benchmark/benchmark.h>
 
 #include "app/game.h"
-#include "arena/start_positions.h"
-#include "arena/worm.h"
-#include "arena/worm_step.h"
 #include "display/hooks.h"
+#include "match/arena/start_positions.h"
+#include "match/arena/worm.h"
+#include "match/arena/worm_step.h"
 #include "menu/settings.h"
 
 namespace tdx {

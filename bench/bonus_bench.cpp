@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "app/game.h"
-#include "arena/worm.h"
-#include "bonus/bonus_places.h"
-#include "weapons/bonus_objects.h"
+#include "match/arena/worm.h"
+#include "match/bonus/bonus_places.h"
+#include "match/weapons/bonus_objects.h"
 
 using namespace tdx;
 
@@ -71,7 +71,7 @@ static void BM_BonusFrameCrowdedArena(benchmark::State& state) {
   g.match.HalfPlayerCount = 6;
   g.GlobalSpeed = 80;
   g.FrameDelta = 1.0 / 60;
-  CreateBonusSprites(g);
+  OpenBonusPlaces(g);
   ReviveWorms(g);
   TopUp(g);
   long long frames = 0, topUps = 0;
@@ -98,6 +98,6 @@ static void BM_BonusFrameCrowdedArena(benchmark::State& state) {
                           g.bonus.objects.XonixWalkers.size() + g.bonus.objects.BonusShots.size());
   state.counters["topUps/frame"] = static_cast<double>(topUps) / static_cast<double>(frames);
   ClearBonusObjects(g);
-  DestroyBonusSprites(g);
+  CloseBonusPlaces(g);
 }
 BENCHMARK(BM_BonusFrameCrowdedArena)->Unit(benchmark::kMicrosecond);

@@ -12,13 +12,13 @@
 #include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/round_cycle.h"
-#include "arena/arena.h"
-#include "arena/worm.h"
+#include "match/arena/arena.h"
+#include "match/arena/worm.h"
+#include "match/computer/computer.h"
+#include "match/computer/hazards.h"
+#include "match/computer/planner.h"
 #include "match_frames.h"
 #include "menu/settings.h"
-#include "players/computer.h"
-#include "players/hazards.h"
-#include "players/planner.h"
 
 namespace tdx {
 namespace {

@@ -10,7 +10,7 @@
 #include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/round_cycle.h"
-#include "arena/worm.h"
+#include "match/arena/worm.h"
 #include "menu/settings.h"
 
 namespace fs = std::filesystem;

@@ -9,8 +9,8 @@
 #include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/round_cycle.h"
-#include "arena/worm.h"
 #include "display/hooks.h"
+#include "match/arena/worm.h"
 #include "match_frames.h"
 
 namespace fs = std::filesystem;

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/game.h"
-#include "arena/worm.h"
-#include "weapons/projectiles.h"
+#include "match/arena/worm.h"
+#include "match/weapons/projectiles.h"
 
 using namespace tdx;
 
@@ -45,8 +45,8 @@ void Arm(Game& g, const std::array<Load, kPlayerSlots>& load) {
     }
     w.laserActive = 1;
     for (size_t b = 0; b < kLaserBeamCount; ++b) {
-      w.laserBeam[b]->x = static_cast<float>(16 + 40 * s + 20);
-      w.laserBeam[b]->y = static_cast<float>(56 + 30 * s + 20);
+      w.laserBeam[b].x = static_cast<float>(16 + 40 * s + 20);
+      w.laserBeam[b].y = static_cast<float>(56 + 30 * s + 20);
     }
   }
   TCerv& rocket = g.Worm(0);

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/game.h"
-#include "arena/start_positions.h"
-#include "arena/worm.h"
+#include "match/arena/start_positions.h"
+#include "match/arena/worm.h"
 #include "menu/settings.h"
 
 namespace tdx {

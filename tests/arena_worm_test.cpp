@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "app/game.h"
-#include "arena/arena.h"
-#include "arena/worm.h"
-#include "arena/worm_step.h"
+#include "display/match_view.h"
+#include "match/arena/arena.h"
+#include "match/arena/worm.h"
+#include "match/arena/worm_step.h"
 #include "menu/settings.h"
 
 namespace tdx {
@@ -65,58 +66,88 @@ class WormTest : public ::testing::Test {
 
 // ------------------------------------------------------------ record and screen objects
 
-TEST_F(WormTest, StartUpMakesThirteenWormsWithTheirSpritesFiresAndColours) {
+TEST_F(WormTest, StartUpGivesEveryWormItsSlotAndColours) {
+  EXPECT_EQ(g.Worm(1).colour, 0x0000FFu);
+  EXPECT_EQ(g.Worm(8).dimColour, 0x404040u);
+  EXPECT_EQ(g.Worm(12).colour, 0xFFFFFFu);
+  EXPECT_EQ(g.Worm(12).dimColour, 0x7F7F7Fu);
+  EXPECT_EQ(g.Worm(12).slot, 12);
+  EXPECT_EQ(g.Worm(11).virusColour, 'l');
+  EXPECT_EQ(DimColour(0xFF123456u), 0x00091A2Bu);  // the top byte is dropped
+}
+
+TEST_F(WormTest, TheViewMakesEveryWormsSpritesAndFiresInDrawingOrder) {
+  BuildMatchView(g);
   ASSERT_EQ(g.scene.Sprites().size(), 13u * 82u);
   ASSERT_EQ(g.scene.Fires().size(), 26u);
   const auto& sprites = g.scene.Sprites();
   // Worm 0's objects, in creation order.
-  const TCerv& w0 = g.Worm(0);
-  EXPECT_EQ(sprites[0].get(), w0.ripSprite);
-  EXPECT_EQ(sprites[1].get(), w0.fireballSprite);
-  EXPECT_EQ(sprites[2].get(), w0.infernalCarrier[0]);
-  EXPECT_EQ(sprites[3].get(), w0.infernalCarrier[1]);
-  EXPECT_EQ(sprites[4].get(), w0.missileSprite);
-  EXPECT_EQ(sprites[5].get(), w0.bulletSprite[0]);
-  EXPECT_EQ(sprites[12].get(), w0.laserBeam[0]);
-  EXPECT_EQ(sprites[16].get(), w0.virusSprite[0]);
-  EXPECT_EQ(sprites[80].get(), w0.virusSprite[64]);
-  EXPECT_EQ(sprites[81].get(), w0.teleportSprite);
-  EXPECT_EQ(sprites[82].get(), g.Worm(1).ripSprite);
+  const WormSprites& w0 = g.view.worms[0];
+  EXPECT_EQ(sprites[0].get(), w0.rip);
+  EXPECT_EQ(sprites[1].get(), w0.fireball);
+  EXPECT_EQ(sprites[2].get(), w0.carrier[0]);
+  EXPECT_EQ(sprites[3].get(), w0.carrier[1]);
+  EXPECT_EQ(sprites[4].get(), w0.missile);
+  EXPECT_EQ(sprites[5].get(), w0.bullets[0]);
+  EXPECT_EQ(sprites[12].get(), w0.laser[0]);
+  EXPECT_EQ(sprites[16].get(), w0.viruses[0]);
+  EXPECT_EQ(sprites[80].get(), w0.viruses[64]);
+  EXPECT_EQ(sprites[81].get(), w0.teleport);
+  EXPECT_EQ(sprites[82].get(), g.view.worms[1].rip);
 
   for (int i = 0; i < 2; ++i) {
-    const FireEffect* f = w0.infernalFire[static_cast<size_t>(i)];
+    const FireEffect* f = w0.fires[static_cast<size_t>(i)];
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->carrier, w0.infernalCarrier[static_cast<size_t>(i)]);
+    EXPECT_EQ(f->carrier, w0.carrier[static_cast<size_t>(i)]);
     EXPECT_TRUE(f->disabled);
     EXPECT_EQ(f->maxParticles, 48);
     EXPECT_FLOAT_EQ(f->fireBurst, 8.0f);
     EXPECT_FLOAT_EQ(f->fireRadius, 5.0f);
     EXPECT_FLOAT_EQ(f->inner.g, 1.0f);
   }
-  EXPECT_FLOAT_EQ(w0.infernalFire[0]->outer.r, 1.0f);  // yellow into red
-  EXPECT_FLOAT_EQ(w0.infernalFire[1]->outer.r, 0.0f);  // yellow into green
-  EXPECT_FLOAT_EQ(w0.infernalFire[1]->outer.g, 1.0f);
-
-  EXPECT_EQ(g.Worm(1).colour, 0x0000FFu);
-  EXPECT_EQ(g.Worm(8).dimColour, 0x404040u);
-  EXPECT_EQ(g.Worm(12).colour, 0xFFFFFFu);
-  EXPECT_EQ(g.Worm(12).dimColour, 0x7F7F7Fu);
-  EXPECT_EQ(g.Worm(12).slot, 12);
-  EXPECT_EQ(DimColour(0xFF123456u), 0x00091A2Bu);  // the top byte is dropped
+  EXPECT_FLOAT_EQ(w0.fires[0]->outer.r, 1.0f);  // yellow into red
+  EXPECT_FLOAT_EQ(w0.fires[1]->outer.r, 0.0f);  // yellow into green
+  EXPECT_FLOAT_EQ(w0.fires[1]->outer.g, 1.0f);
 }
 
-TEST_F(WormTest, DestroyingTheWormsLeavesNothingInTheScene) {
-  for (auto& w : g.worms) w.reset();
-  EXPECT_TRUE(g.scene.Sprites().empty());
-  EXPECT_TRUE(g.scene.Fires().empty());
+TEST_F(WormTest, TheViewPlacesEachSpriteFromItsLookEveryFrame) {
+  BuildMatchView(g);
+  TCerv& w = g.Worm(3);
+  w.fireballLook.SetMaterial(LibGlmlshots, "shot");
+  w.fireballLook.x = 120.5f;
+  w.fireballLook.y = 99;
+  w.fireballLook.width = w.fireballLook.height = 18;
+  w.fireballLook.visible = true;
+  w.infernalOn = 1;
+  w.infernalCarrier[1].x = 40;
+  ShowMatch(g);
+  const WormSprites& ws = g.view.worms[3];
+  EXPECT_FLOAT_EQ(ws.fireball->x, 120.5f);
+  EXPECT_FLOAT_EQ(ws.fireball->y, 99);
+  EXPECT_FLOAT_EQ(ws.fireball->width, 18);
+  EXPECT_TRUE(ws.fireball->visible);
+  EXPECT_EQ(ws.fireball->MaterialName(), "shot");
+  EXPECT_EQ(ws.fireball->Library(), &g.scene.Library(LibGlmlshots));
+  EXPECT_FALSE(ws.fires[0]->disabled);
+  EXPECT_FLOAT_EQ(ws.carrier[1]->x, 40);
+
+  // The next frame shows what the match says now; nothing is kept from the last.
+  w.fireballLook.visible = false;
+  w.fireballLook.SetMaterialName("rip");
+  w.infernalOn = 0;
+  ShowMatch(g);
+  EXPECT_FALSE(ws.fireball->visible);
+  EXPECT_EQ(ws.fireball->MaterialName(), "rip");
+  EXPECT_TRUE(ws.fires[0]->disabled);
+  EXPECT_TRUE(ws.fires[1]->disabled);
 }
 
 TEST_F(WormTest, RoundResetHidesShotsAndRestartsTheComputerTimers) {
   g.Now = 12.5;
   TCerv& w = g.Worm(3);
   w.bulletActive.fill(1);
-  for (Sprite* s : w.bulletSprite) s->visible = true;
-  w.teleportSprite->visible = true;
+  for (Look& s : w.bulletLook) s.visible = true;
+  w.teleportLook.visible = true;
   w.teleportAnimActive = w.rocketImmune = w.virusImmune = w.burstActive = 1;
   w.cpuKeys = {1, 1, 1};
   w.cpuPrevKeys = {1, 0, 1};
@@ -125,9 +156,9 @@ TEST_F(WormTest, RoundResetHidesShotsAndRestartsTheComputerTimers) {
   ResetWormRound(g, 3);
   for (int i = 0; i < kBulletCount; ++i) {
     EXPECT_FALSE(w.bulletActive[static_cast<size_t>(i)]);
-    EXPECT_FALSE(w.bulletSprite[static_cast<size_t>(i)]->visible);
+    EXPECT_FALSE(w.bulletLook[static_cast<size_t>(i)].visible);
   }
-  EXPECT_FALSE(w.teleportSprite->visible);
+  EXPECT_FALSE(w.teleportLook.visible);
   EXPECT_FALSE(w.teleportAnimActive || w.rocketImmune || w.virusImmune || w.burstActive);
   EXPECT_EQ(w.cpuKeys, (std::array<uint8_t, 3>{0, 0, 0}));
   EXPECT_EQ(w.cpuPrevKeys, (std::array<uint8_t, 3>{0, 0, 0}));
@@ -404,7 +435,7 @@ TEST_F(WormTest, TrailsAndWallsKillUnlessATravellerPassesThrough) {
       EXPECT_EQ(w.headX, lastHeadX) << c.name;
       EXPECT_LT(w.headX, 200) << c.name;
       EXPECT_EQ(g.ArenaMap.At(static_cast<int>(RoundEven(w.headX)) + 1, 100), c.wall) << c.name;
-      EXPECT_TRUE(w.ripSprite->visible) << c.name;
+      EXPECT_TRUE(w.ripLook.visible) << c.name;
     }
   }
 }
@@ -472,10 +503,10 @@ TEST_F(WormTest, EdgeAndWarperWrapThresholds) {
 
 TEST_F(WormTest, ExtraHeadsTakeOverLowestFirstThenTheWormDies) {
   TCerv& w = Start(4, 100, 100, 0, WormKind::Multiplier);
-  w.infernalFire[0]->disabled = false;
-  w.teleportSprite->visible = true;
+  w.infernalOn = 1;
+  w.teleportLook.visible = true;
   w.teleportAnimActive = 1;
-  w.ripSprite->visible = false;
+  w.ripLook.visible = false;
   w.cloneAlive = {0, 1, 0, 1, 0};
   w.cloneX = {0, 210, 0, 230, 0};
   w.cloneY = {0, 110, 0, 130, 0};
@@ -487,7 +518,7 @@ TEST_F(WormTest, ExtraHeadsTakeOverLowestFirstThenTheWormDies) {
   EXPECT_EQ(w.nextY, 110);
   EXPECT_EQ(w.heading, 45);
   EXPECT_FALSE(w.cloneAlive[1]);
-  EXPECT_FALSE(w.ripSprite->visible);
+  EXPECT_FALSE(w.ripLook.visible);
 
   KillWorm(g, w);
   EXPECT_TRUE(w.alive);
@@ -498,12 +529,12 @@ TEST_F(WormTest, ExtraHeadsTakeOverLowestFirstThenTheWormDies) {
   w.ripTime = 0.7;
   KillWorm(g, w);
   EXPECT_FALSE(w.alive);
-  EXPECT_TRUE(w.ripSprite->visible);
-  EXPECT_FLOAT_EQ(w.ripSprite->x, 246);
-  EXPECT_FLOAT_EQ(w.ripSprite->y, 186);
+  EXPECT_TRUE(w.ripLook.visible);
+  EXPECT_FLOAT_EQ(w.ripLook.x, 246);
+  EXPECT_FLOAT_EQ(w.ripLook.y, 186);
   EXPECT_EQ(w.ripTime, 0);
-  EXPECT_TRUE(w.infernalFire[0]->disabled);
-  EXPECT_FALSE(w.teleportSprite->visible);
+  EXPECT_FALSE(w.infernalOn);
+  EXPECT_FALSE(w.teleportLook.visible);
   EXPECT_FALSE(w.teleportAnimActive);
 
   // Other kinds never take over, whatever their extra-head flags say.

@@ -36,7 +36,7 @@ TEST_F(BonusEffects, EnergyKindsAndTheirSounds) {
     EXPECT_DOUBLE_EQ(w.energy, c.after) << c.before;
     ASSERT_FALSE(Sounds().empty());
     EXPECT_EQ(Sounds().back(), c.sound);
-    EXPECT_EQ(mixer->Calls("play").back().pan, ArenaPan(500));
+    EXPECT_EQ(g.events.raised.back().x, 500);
   }
 }
 
@@ -134,12 +134,12 @@ TEST_F(BonusEffects, FireBallsFlyFromTheTakingHeadTowardsEachTarget) {
   ASSERT_EQ(shots.size(), 2u);
   // Both leave from the extra head, in view pixels.
   for (const BonusObject& o : shots) {
-    EXPECT_EQ(o.sprite->x, 116);
-    EXPECT_EQ(o.sprite->y, 156);
-    EXPECT_EQ(o.sprite->width, 16);
-    EXPECT_EQ(o.sprite->MaterialName(), "fire_ball");
-    EXPECT_EQ(o.sprite->Library(), &g.scene.Library(LibGlmlshots));
-    EXPECT_TRUE(o.sprite->visible);
+    EXPECT_EQ(o.look.x, 116);
+    EXPECT_EQ(o.look.y, 156);
+    EXPECT_EQ(o.look.width, 16);
+    EXPECT_EQ(o.look.MaterialName(), "fire_ball");
+    EXPECT_EQ(o.look.library, LibGlmlshots);
+    EXPECT_TRUE(o.look.visible);
     EXPECT_EQ(o.owner, 0);
   }
   double d = std::sqrt(300.0 * 300 + 100 * 100);
@@ -149,7 +149,7 @@ TEST_F(BonusEffects, FireBallsFlyFromTheTakingHeadTowardsEachTarget) {
   EXPECT_NEAR(shots[1].dirY, 1, 1e-12);
   // The sound is placed at the main head.
   ASSERT_EQ(Sounds(), std::vector<std::string>{"fireball.mp3"});
-  EXPECT_EQ(mixer->Calls("play").back().pan, ArenaPan(300));
+  EXPECT_EQ(g.events.raised.back().x, 300);
 }
 
 TEST_F(BonusEffects, FireballSoundKeepsAPauseOfAThirdOfASecond) {
@@ -176,12 +176,12 @@ TEST_F(BonusEffects, BombsLieOneHundredCellsAheadOfEveryEnemyHead) {
     PickUpBonus(g, 0, BonusKind::Bomb, kMainHead);
     const auto& bombs = g.bonus.objects.Bombs;
     ASSERT_EQ(bombs.size(), 2u);
-    EXPECT_NEAR(bombs[0].sprite->x, 216, 1e-3);
-    EXPECT_NEAR(bombs[0].sprite->y, 256, 1e-3);
-    EXPECT_NEAR(bombs[1].sprite->x, 316, 1e-3);
-    EXPECT_NEAR(bombs[1].sprite->y, 356, 1e-3);
-    EXPECT_EQ(bombs[0].sprite->width, 48);
-    EXPECT_EQ(bombs[0].sprite->MaterialName(), "s_bomb_1");
+    EXPECT_NEAR(bombs[0].look.x, 216, 1e-3);
+    EXPECT_NEAR(bombs[0].look.y, 256, 1e-3);
+    EXPECT_NEAR(bombs[1].look.x, 316, 1e-3);
+    EXPECT_NEAR(bombs[1].look.y, 356, 1e-3);
+    EXPECT_EQ(bombs[0].look.width, 48);
+    EXPECT_EQ(bombs[0].look.MaterialName(), "s_bomb_1");
     EXPECT_EQ(bombs[0].stage, 0);
     EXPECT_EQ(bombs[0].startTime, g.Now);
   }
@@ -195,19 +195,19 @@ TEST_F(BonusEffects, DiggerAndWallStartAtTheLeftEdgeOnARandomRow) {
     PickUpBonus(g, 7, BonusKind::Xonix, kMainHead);
   }
   for (const BonusObject& d : g.bonus.objects.Diggers) {
-    EXPECT_EQ(d.sprite->x, -10);
-    EXPECT_GE(d.sprite->y, 56);
-    EXPECT_LE(d.sprite->y, 463);
-    EXPECT_EQ(d.sprite->width, 30);
-    EXPECT_EQ(d.sprite->MaterialName(), "digger1");
-    EXPECT_TRUE(d.sprite->visible);
+    EXPECT_EQ(d.look.x, -10);
+    EXPECT_GE(d.look.y, 56);
+    EXPECT_LE(d.look.y, 463);
+    EXPECT_EQ(d.look.width, 30);
+    EXPECT_EQ(d.look.MaterialName(), "digger1");
+    EXPECT_TRUE(d.look.visible);
     EXPECT_EQ(d.owner, 7);
   }
   for (const BonusObject& x : g.bonus.objects.XonixWalkers) {
-    EXPECT_EQ(x.sprite->x, 0);
-    EXPECT_GE(x.sprite->y, 0);
-    EXPECT_LE(x.sprite->y, 407);
-    EXPECT_FALSE(x.sprite->visible);
+    EXPECT_EQ(x.look.x, 0);
+    EXPECT_GE(x.look.y, 0);
+    EXPECT_LE(x.look.y, 407);
+    EXPECT_FALSE(x.look.visible);
   }
   EXPECT_EQ(CountSound("digger.mp3"), 50);
   EXPECT_EQ(CountSound("xonix.mp3"), 50);

@@ -11,6 +11,8 @@
 #include "app/frame_clock.h"
 #include "app/frame_loop.h"
 #include "app/round_cycle.h"
+#include "audio/fake_mixer.h"
+#include "audio/sound.h"
 #include "support/bonus_fixture.h"
 
 namespace fs = std::filesystem;
@@ -22,7 +24,25 @@ class BonusMatch : public testing::BonusGame {
  protected:
   void SetUp() override {
     BonusGame::SetUp();
-    DestroyBonusSprites(g);  // the match start makes them
+    CloseBonusPlaces(g);  // the match start makes them
+    // Whole frames play what the match raised: a recording mixer whose buffers carry the
+    // names of the sounds shows what was heard.
+    g.settings.game.sounds = 1;
+    const char* names[] = {"bonus.mp3",  "ceresna.mp3", "fireball.mp3", "bombeaten.mp3",
+                           "srdce.mp3",  "poison.mp3",  "faster.mp3",   "slower.mp3",
+                           "digger.mp3", "xonix.mp3",   "rocket.mp3",   "viruses.mp3",
+                           "bomb.mp3",   "death.mp3"};
+    int slot = 0;
+    for (const char* n : names) {
+      g.audio.SoundTable.push_back({slot, n});
+      g.audio.SoundStreams[slot] = std::vector<uint8_t>(n, n + std::string(n).size());
+      ++slot;
+    }
+    auto fake = std::make_unique<FakeMixer>(&g.Now);
+    fake->effectSeconds = 0.001;  // channels free up at once: the test hears every sound
+    mixer = fake.get();
+    StartAudio(g, std::move(fake));
+    ASSERT_TRUE(g.audio.AudioAvailable);
     dir = fs::temp_directory_path() /
           ("tdx_bonus_match_" + std::to_string(::getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -44,7 +64,7 @@ class BonusMatch : public testing::BonusGame {
   }
   void TearDown() override { fs::remove_all(dir); }
 
-  // Plays `frames` frames of a deathmatch and returns the names of the sounds played.
+  // Plays `frames` frames of a deathmatch and returns the names of the sounds heard.
   std::multiset<std::string> Play(int frames) {
     std::string error;
     EXPECT_TRUE(SaveSettings(g.Path(kSettingsFileName), g.settings, error)) << error;
@@ -53,15 +73,17 @@ class BonusMatch : public testing::BonusGame {
       clock.BeginFrame();
       FrameStep(g, clock);
       for (const BonusSlot& b : g.bonus.slots) {
-        if (b.picture && b.picture->visible) ++framesWithAPicture;
+        if (b.picture.visible) ++framesWithAPicture;
       }
     }
-    std::vector<std::string> s = Sounds();
-    return std::multiset<std::string>(s.begin(), s.end());
+    std::multiset<std::string> heard;
+    for (const FakeMixerCall& c : mixer->Calls("play")) heard.insert(c.name);
+    return heard;
   }
 
   fs::path dir;
   FrameClock clock;
+  FakeMixer* mixer = nullptr;
   long framesWithAPicture = 0;
 };
 

@@ -30,7 +30,7 @@ class BonusPlaces : public BonusGame {
     b.y = y;
     b.timer = 10;
     b.shownAt = g.Now;
-    b.picture->visible = true;
+    b.picture.visible = true;
   }
 };
 
@@ -42,8 +42,8 @@ TEST_F(BonusPlaces, WithTheOptionOffNothingAppearsAndNothingSounds) {
   }
   for (const BonusSlot& b : g.bonus.slots) {
     EXPECT_EQ(b.state, BonusState::Start);
-    EXPECT_FALSE(b.swirl->visible);
-    EXPECT_FALSE(b.picture->visible);
+    EXPECT_FALSE(b.swirl.visible);
+    EXPECT_FALSE(b.picture.visible);
   }
   EXPECT_TRUE(Sounds().empty());
 }
@@ -66,24 +66,24 @@ TEST_F(BonusPlaces, CycleRunsThroughSwirlStayAndBlinksBackToStart) {
   EXPECT_LE(b.x, 577);
   EXPECT_GE(b.y, 30);
   EXPECT_LE(b.y, 377);
-  EXPECT_TRUE(b.swirl->visible);
-  EXPECT_EQ(b.swirl->x, b.x + 15);
-  EXPECT_EQ(b.swirl->y, b.y + 57);
-  EXPECT_EQ(b.swirl->MaterialName(), "00");
-  EXPECT_FALSE(b.picture->visible);
-  EXPECT_EQ(b.picture->x, b.x + 16);
-  EXPECT_EQ(b.picture->y, b.y + 56);
-  EXPECT_EQ(b.picture->MaterialName(), BonusFirstFrame(b.kind));
+  EXPECT_TRUE(b.swirl.visible);
+  EXPECT_EQ(b.swirl.x, b.x + 15);
+  EXPECT_EQ(b.swirl.y, b.y + 57);
+  EXPECT_EQ(b.swirl.MaterialName(), "00");
+  EXPECT_FALSE(b.picture.visible);
+  EXPECT_EQ(b.picture.x, b.x + 16);
+  EXPECT_EQ(b.picture.y, b.y + 56);
+  EXPECT_EQ(b.picture.MaterialName(), BonusFirstFrame(b.kind));
   ASSERT_EQ(Sounds(), std::vector<std::string>{"bonus.mp3"});
-  EXPECT_EQ(mixer->Calls("play").back().pan, ArenaPan(b.x - 1));
+  EXPECT_EQ(g.events.raised.back().x, b.x - 1);
 
   // The picture comes after 0.72 s of swirl, the swirl ends after 1.44 s.
   int toPicture = 0;
   std::set<std::string> swirlFrames;
-  while (!b.picture->visible && toPicture < 200) {
+  while (!b.picture.visible && toPicture < 200) {
     Frame();
     ++toPicture;
-    swirlFrames.insert(b.swirl->MaterialName());
+    swirlFrames.insert(std::string(b.swirl.MaterialName()));
   }
   EXPECT_EQ(toPicture, 73);
   EXPECT_EQ(b.state, BonusState::Shown);
@@ -91,11 +91,11 @@ TEST_F(BonusPlaces, CycleRunsThroughSwirlStayAndBlinksBackToStart) {
   while (b.state == BonusState::Shown && toStay < 300) {
     Frame();
     ++toStay;
-    if (b.swirl->visible) swirlFrames.insert(b.swirl->MaterialName());
+    if (b.swirl.visible) swirlFrames.insert(std::string(b.swirl.MaterialName()));
   }
   EXPECT_EQ(toStay, 144);
   EXPECT_EQ(b.state, BonusState::Lasting);
-  EXPECT_FALSE(b.swirl->visible);
+  EXPECT_FALSE(b.swirl.visible);
   EXPECT_EQ(swirlFrames.size(), 48u);
   EXPECT_EQ(*swirlFrames.rbegin(), "47");
   EXPECT_GE(b.timer, 15.0 - 1e-9);
@@ -110,7 +110,7 @@ TEST_F(BonusPlaces, CycleRunsThroughSwirlStayAndBlinksBackToStart) {
     Frame();
     ++inPhase;
     if (b.state != last) {
-      seen.push_back({b.state, b.picture->visible});
+      seen.push_back({b.state, b.picture.visible});
       phaseFrames.push_back(inPhase);
       inPhase = 0;
       last = b.state;
@@ -133,14 +133,14 @@ TEST_F(BonusPlaces, PictureAnimatesFourStepsASecondFromWhenItWasShown) {
   for (int step = 0; step < 5; ++step) {
     g.Now = Slot().shownAt + step * 0.25;
     AnimateBonus(g, Slot());
-    EXPECT_EQ(Slot().picture->MaterialName(), expected[step]) << step;
+    EXPECT_EQ(Slot().picture.MaterialName(), expected[step]) << step;
   }
   g.Now = Slot().shownAt + 0.125;  // exactly half a step: to the even step
   AnimateBonus(g, Slot());
-  EXPECT_EQ(Slot().picture->MaterialName(), "fire1");
+  EXPECT_EQ(Slot().picture.MaterialName(), "fire1");
   g.Now = Slot().shownAt + 0.375;
   AnimateBonus(g, Slot());
-  EXPECT_EQ(Slot().picture->MaterialName(), "fire1");
+  EXPECT_EQ(Slot().picture.MaterialName(), "fire1");
 }
 
 TEST_F(BonusPlaces, FasterGamesHaveShorterWaits) {
@@ -204,7 +204,7 @@ TEST_F(BonusPlaces, AnImmunityThatVanishesUntakenFreesItsPlaceInTheRation) {
   Slot().timer = 0.001;
   Frame();
   EXPECT_EQ(Slot().state, BonusState::Start);
-  EXPECT_FALSE(Slot().picture->visible);
+  EXPECT_FALSE(Slot().picture.visible);
   EXPECT_EQ(g.bonus.NoRocketCount, 0);
 }
 
@@ -238,8 +238,8 @@ TEST_F(BonusPlaces, PickUpBoxEdges) {
                    << "extra=" << extraHead << " d=(" << c.dx << ", " << c.dy << ")");
       EXPECT_EQ(Slot().state == BonusState::Start, c.taken);
       EXPECT_EQ(w.energy, c.taken ? 50 : 10);
-      EXPECT_EQ(Slot().picture->visible, !c.taken);
-      EXPECT_FALSE(Slot().swirl->visible);
+      EXPECT_EQ(Slot().picture.visible, !c.taken);
+      EXPECT_FALSE(Slot().swirl.visible);
     }
   }
 }
@@ -258,7 +258,7 @@ TEST_F(BonusPlaces, OnlyAShownPictureCanBeTakenAndBlinkingDoesNotProtectIt) {
     w.energy = 10;
     Showing(BonusKind::Heart, 301, 199, c.state);
     Slot().timer = c.state == BonusState::Appearing ? 0.1 : 10;  // in the swirl's first half
-    if (c.state == BonusState::Appearing) Slot().picture->visible = false;
+    if (c.state == BonusState::Appearing) Slot().picture.visible = false;
     Frame();
     EXPECT_EQ(w.energy, c.taken ? 90 : 10) << static_cast<int>(c.state);
   }
@@ -294,34 +294,31 @@ TEST_F(BonusPlaces, DeadWormsAndDeadExtraHeadsTakeNothing) {
 TEST_F(BonusPlaces, RoundResetHidesEveryPlaceAndClearsTheCounts) {
   for (int i = 0; i < kBonusSlots; ++i) {
     Slot(i).state = BonusState::Blinking6;
-    Slot(i).picture->visible = true;
-    Slot(i).swirl->visible = true;
+    Slot(i).picture.visible = true;
+    Slot(i).swirl.visible = true;
   }
   g.bonus.NoRocketCount = 3;
   g.bonus.NoVirusCount = 2;
   ResetBonusRound(g);
   for (int i = 0; i < kBonusSlots; ++i) {
     EXPECT_EQ(Slot(i).state, BonusState::Start);
-    EXPECT_FALSE(Slot(i).picture->visible);
-    EXPECT_FALSE(Slot(i).swirl->visible);
+    EXPECT_FALSE(Slot(i).picture.visible);
+    EXPECT_FALSE(Slot(i).swirl.visible);
   }
   EXPECT_EQ(g.bonus.NoRocketCount, 0);
   EXPECT_EQ(g.bonus.NoVirusCount, 0);
 }
 
-TEST_F(BonusPlaces, SpritesAreMadeOncePerMatchAndRemovedWithTheDisplay) {
-  size_t before = g.scene.Sprites().size();
-  CreateBonusSprites(g);  // a second match start
-  EXPECT_EQ(g.scene.Sprites().size(), before);
+TEST_F(BonusPlaces, PlacesOpenWithTheMatchAndCloseWhenItIsLeft) {
+  OpenBonusPlaces(g);  // a second match start
   const BonusSlot& b = Slot(11);
-  EXPECT_EQ(b.swirl->width, 96);
-  EXPECT_EQ(b.swirl->height, 192);
-  EXPECT_EQ(b.swirl->Library(), &g.scene.Library(LibGLMLMyst));
-  EXPECT_EQ(b.picture->width, 16);
-  EXPECT_EQ(b.picture->Library(), &g.scene.Library(LibGLMLMyst));
-  DestroyBonusSprites(g);
-  EXPECT_EQ(g.scene.Sprites().size(), before - 24);
-  UpdateBonusSlot(g, 0);  // no display: the place stays put
+  EXPECT_EQ(b.swirl.width, 96);
+  EXPECT_EQ(b.swirl.height, 192);
+  EXPECT_EQ(b.swirl.library, LibGLMLMyst);
+  EXPECT_EQ(b.picture.width, 16);
+  EXPECT_EQ(b.picture.library, LibGLMLMyst);
+  CloseBonusPlaces(g);
+  UpdateBonusSlot(g, 0);  // no match: the place stays put
   EXPECT_EQ(Slot().state, BonusState::Start);
 }
 

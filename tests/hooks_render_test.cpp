@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "app/game.h"
-#include "arena/worm.h"
 #include "display/hooks.h"
+#include "match/arena/worm.h"
 #include "menu/settings.h"
 
 namespace tdx {

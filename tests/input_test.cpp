@@ -2,7 +2,7 @@
 
 #include "app/game.h"
 #include "app/round_cycle.h"
-#include "arena/worm.h"
+#include "match/arena/worm.h"
 #include "players/input.h"
 #include "players/key_names.h"
 
@@ -122,9 +122,9 @@ TEST_F(InputGame, InfernalSoundGateOpensAgainOnlyAfterItsPause) {
   g.Now = 10.0;
   Frame({38});
   EXPECT_FALSE(g.gates.InfernalSoundReady);  // sound played, gate closed until 10.3
-  EXPECT_FALSE(w.infernalFire[0]->disabled);
+  EXPECT_TRUE(w.infernalOn);
   Frame({});
-  EXPECT_TRUE(w.infernalFire[0]->disabled);
+  EXPECT_FALSE(w.infernalOn);
   g.Now = 10.2;
   Frame({38});
   EXPECT_FALSE(g.gates.InfernalSoundReady);

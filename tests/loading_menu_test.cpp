@@ -6,7 +6,7 @@
 #include "app/game.h"
 #include "app/game_flow.h"
 #include "app/startup.h"
-#include "arena/worm.h"
+#include "match/arena/worm.h"
 #include "menu/main_menu.h"
 #include "support/game_fixture.h"
 

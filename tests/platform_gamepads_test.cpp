@@ -7,7 +7,7 @@
 
 #include "app/game.h"
 #include "app/round_cycle.h"
-#include "arena/worm.h"
+#include "match/arena/worm.h"
 #include "platform/gamepads.h"
 #include "players/input.h"
 

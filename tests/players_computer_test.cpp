@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "app/game.h"
-#include "arena/arena.h"
-#include "arena/worm.h"
+#include "match/arena/arena.h"
+#include "match/arena/worm.h"
+#include "match/computer/computer.h"
+#include "match/computer/hazards.h"
+#include "match/computer/planner.h"
 #include "menu/settings.h"
-#include "players/computer.h"
-#include "players/hazards.h"
-#include "players/planner.h"
 
 namespace tdx {
 namespace {
@@ -347,11 +347,9 @@ TEST_F(ComputerTest, BonusObjectsStopTheSimulationUnlessTheyAreTheWormsOwn) {
   for (const Case& c : cases) {
     TCerv& w = Start(0, 300, 200, 0);
     Start(1, 100, 100, 0);
-    Sprite sprite;
-    sprite.x = static_cast<float>(360 + kArenaViewX);
-    sprite.y = static_cast<float>(200 + c.offPath + kArenaViewY);
     BonusObject o;
-    o.sprite = &sprite;
+    o.look.x = static_cast<float>(360 + kArenaViewX);
+    o.look.y = static_cast<float>(200 + c.offPath + kArenaViewY);
     o.owner = c.owner;
     auto& lists = g.bonus.objects;
     (c.kind == kFireBall ? lists.BonusShots

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app/game.h"
-#include "arena/arena.h"
-#include "arena/worm.h"
-#include "players/hazards.h"
-#include "players/planner.h"
+#include "match/arena/arena.h"
+#include "match/arena/worm.h"
+#include "match/computer/hazards.h"
+#include "match/computer/planner.h"
 
 namespace tdx {
 namespace {
@@ -69,7 +69,7 @@ bool Occupied(const Game& g, double x, double y) {
 
 bool HazardNear(const Game& g, const TCerv& w, double x, double y) {
   for (int s = 0; s < kPlayerSlots; ++s) {
-    const TCerv& o = *g.worms[static_cast<size_t>(s)];
+    const TCerv& o = g.worms[static_cast<size_t>(s)];
     if (!o.alive) continue;
     if (s != w.slot && !w.virusImmune) {
       for (size_t v = 0; v < kVirusCount; ++v) {

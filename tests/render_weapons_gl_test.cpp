@@ -13,14 +13,15 @@
 #include <string>
 
 #include "app/game.h"
-#include "arena/worm_step.h"
 #include "assets/catalogue.h"
 #include "display/gl_renderer.h"
+#include "display/match_view.h"
+#include "match/arena/worm_step.h"
+#include "match/weapons/abilities.h"
+#include "match/weapons/projectiles.h"
 #include "platform/platform.h"
 #include "platform/screenshot_file.h"
 #include "support/gl_window.h"
-#include "weapons/abilities.h"
-#include "weapons/projectiles.h"
 
 namespace tdx {
 namespace {
@@ -70,9 +71,9 @@ class GlRenderWeapons : public ::testing::Test {
     return {p[0], p[1], p[2]};
   }
 
-  // How many pixels within `reach` of the sprite's centre pass the test.
-  int Count(const Sprite* s, int reach, const std::function<bool(Rgb)>& test) const {
-    int cx = static_cast<int>(s->x), cy = static_cast<int>(s->y), n = 0;
+  // How many pixels within `reach` of the look's centre pass the test.
+  int Count(const Look& l, int reach, const std::function<bool(Rgb)>& test) const {
+    int cx = static_cast<int>(l.x), cy = static_cast<int>(l.y), n = 0;
     for (int y = cy - reach; y <= cy + reach; ++y) {
       for (int x = cx - reach; x <= cx + reach; ++x) {
         if (x >= 0 && x < 640 && y >= 0 && y < 480 && test(At(x, y))) ++n;
@@ -95,6 +96,7 @@ TEST_F(GlRenderWeapons, FireballLaserRocketAtomicBlastAndVirusesShowTheirPicture
   g->workDir = GameData();
   ASSERT_TRUE(LoadAssets(*g)) << g->fatalError;
   CreateWorms(*g);
+  BuildMatchView(*g);
   g->GlobalSpeed = 50;
   g->FrameDelta = 0.01;
   g->Now = 10;
@@ -129,6 +131,7 @@ TEST_F(GlRenderWeapons, FireballLaserRocketAtomicBlastAndVirusesShowTheirPicture
   for (int i = 0; i < 75; ++i) ProjectileUpdate(*g);
   ASSERT_TRUE(bomber.atomicActive);
   ASSERT_GE(bomber.missileFrame, 25);
+  ShowMatch(*g);
   Render(*g);
 
   auto bright = [](Rgb c) { return c.r > 200 && c.g > 120; };
@@ -138,36 +141,36 @@ TEST_F(GlRenderWeapons, FireballLaserRocketAtomicBlastAndVirusesShowTheirPicture
   auto yellow = [](Rgb c) { return c.r > 110 && c.g > 110 && c.b < c.r / 2; };
 
   const TCerv& killer = g->Worm(0);
-  ASSERT_TRUE(killer.fireballSprite->visible);
-  EXPECT_GE(Count(killer.fireballSprite, 2, bright), 9) << "fireball";
+  ASSERT_TRUE(killer.fireballLook.visible);
+  EXPECT_GE(Count(killer.fireballLook, 2, bright), 9) << "fireball";
 
   const TCerv& laser = g->Worm(1);
   for (int b = 0; b < 4; ++b) {
-    ASSERT_TRUE(laser.laserBeam[static_cast<size_t>(b)]->visible);
+    ASSERT_TRUE(laser.laserBeam[static_cast<size_t>(b)].visible);
     EXPECT_GE(Count(laser.laserBeam[static_cast<size_t>(b)], 2, pink), 3) << "laser beam " << b;
   }
 
   const TCerv& rocket = g->Worm(2);
   ASSERT_TRUE(rocket.rocketFlying);
-  EXPECT_GE(Count(rocket.missileSprite, 4, light), 4) << "rocket";
+  EXPECT_GE(Count(rocket.missileLook, 4, light), 4) << "rocket";
 
-  EXPECT_GE(Count(bomber.missileSprite, 30, fiery), 200) << "atomic blast";
+  EXPECT_GE(Count(bomber.missileLook, 30, fiery), 200) << "atomic blast";
 
   const TCerv& infester = g->Worm(4);
   int shown = 0;
   for (size_t j = 0; j < 16; ++j) {
-    const Sprite* v = infester.virusSprite[j];
-    ASSERT_TRUE(v->visible);
+    const Look& v = infester.virusLook[j];
+    ASSERT_TRUE(v.visible);
     shown += Count(v, 3, yellow) >= 4;
   }
   EXPECT_GE(shown, 14) << "yellow viruses of slot 4";
 
   const TCerv& shooter = g->Worm(5);
   ASSERT_TRUE(shooter.bulletActive[0]);
-  EXPECT_GE(Count(shooter.bulletSprite[0], 1, bright), 3) << "bullet";
+  EXPECT_GE(Count(shooter.bulletLook[0], 1, bright), 3) << "bullet";
 
-  const Sprite* rip = g->Worm(6).ripSprite;
-  ASSERT_TRUE(rip->visible);
+  const Look& rip = g->Worm(6).ripLook;
+  ASSERT_TRUE(rip.visible);
   EXPECT_GE(Count(rip, 4, [](Rgb c) { return c.r > 80 && c.g > 80 && c.b > 80; }), 6) << "marker";
 
   // And nothing where nothing flies.

@@ -62,7 +62,7 @@ std::set<int> KindsThatUsedTheirAbility(const std::string& name, std::string& er
   std::array<WormKind, kPlayerSlots> kindBefore{};
   error = Play(name, [&](const Game& g) {
     for (int s = 0; s < kPlayerSlots; ++s) {
-      const TCerv& w = *g.worms[static_cast<size_t>(s)];
+      const TCerv& w = g.worms[static_cast<size_t>(s)];
       auto i = static_cast<size_t>(s);
       if (g.phase == GamePhase::Playing && w.kind == kindBefore[i] && w.energy < before[i]) {
         used.insert(static_cast<int>(w.kind));
@@ -96,7 +96,7 @@ TEST(Recordings, ComputerPlayersOfEveryKindReplay) {
     std::string error = Play(name, [&](const Game& g) {
       if (g.phase != GamePhase::Playing) return;
       for (int s = 0; s < kPlayerSlots; ++s) {
-        const TCerv& w = *g.worms[static_cast<size_t>(s)];
+        const TCerv& w = g.worms[static_cast<size_t>(s)];
         if (w.alive) kinds.insert(static_cast<int>(w.kind));
       }
       scored = static_cast<int>(g.match.Scored.size());

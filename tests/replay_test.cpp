@@ -16,9 +16,9 @@
 #include "app/game.h"
 #include "app/replay.h"
 #include "app/round_cycle.h"
-#include "arena/worm.h"
 #include "audio/fake_mixer.h"
 #include "audio/sound.h"
+#include "match/arena/worm.h"
 
 namespace fs = std::filesystem;
 using namespace tdx;

@@ -8,7 +8,7 @@
 #include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/round_cycle.h"
-#include "arena/worm.h"
+#include "match/arena/worm.h"
 #include "support/game_fixture.h"
 
 namespace fs = std::filesystem;
@@ -18,7 +18,7 @@ namespace {
 
 // A fresh game whose set-up file lives in its own folder, run frame by frame with a
 // fixed clock, every phase change recorded.
-struct Match : ::testing::Test {
+struct MatchCycle : ::testing::Test {
   void SetUp() override {
     dir = fs::temp_directory_path() /
           ("tdx_round_" + std::to_string(::getpid()) + "_" +
@@ -79,7 +79,7 @@ const std::vector<GamePhase> kOneRound = {
 
 }  // namespace
 
-TEST_F(Match, ComputerOnlyMatchRunsItsRoundsStraightToTheFinalScreen) {
+TEST_F(MatchCycle, ComputerOnlyMatchRunsItsRoundsStraightToTheFinalScreen) {
   for (int s : {0, 5, 9}) g.settings.players[s].controller = CtrlCpuIq0;
   g.settings.game.startPosition = static_cast<uint8_t>(StartPositionRule::IntoTheMiddle);
   Save();
@@ -103,7 +103,7 @@ TEST_F(Match, ComputerOnlyMatchRunsItsRoundsStraightToTheFinalScreen) {
   EXPECT_EQ(g.menu.MainList().FindTag(kTagMessage)->name, "main_menu");
 }
 
-TEST_F(Match, WormsThatDieInTheSameFrameDrawTheRound) {
+TEST_F(MatchCycle, WormsThatDieInTheSameFrameDrawTheRound) {
   // Side by side, facing the right wall at one speed, and nobody steers (two people who
   // press nothing): they reach it together.
   for (int s : {0, 1}) g.settings.players[s].controller = CtrlHuman;
@@ -117,7 +117,7 @@ TEST_F(Match, WormsThatDieInTheSameFrameDrawTheRound) {
   EXPECT_EQ(g.menu.MainList().FindTag(kTagResult)->name, "draw_game");
 }
 
-TEST_F(Match, TheLastWormStandingWinsTheRound) {
+TEST_F(MatchCycle, TheLastWormStandingWinsTheRound) {
   for (int s : {2, 3}) g.settings.players[s].controller = CtrlCpuIq0;
   g.settings.game.scoreLimit = 1;
   Save();
@@ -132,7 +132,7 @@ TEST_F(Match, TheLastWormStandingWinsTheRound) {
   EXPECT_EQ(g.menu.MainList().FindTag(kTagWinner)->name, ColourName(2));
 }
 
-TEST_F(Match, EveryRoundsWinIsCountedTheLastOneToo) {
+TEST_F(MatchCycle, EveryRoundsWinIsCountedTheLastOneToo) {
   // People who steer nothing: the worms run where the test points them.
   for (int s : {2, 3}) g.settings.players[s].controller = CtrlHuman;
   Save();
@@ -150,7 +150,7 @@ TEST_F(Match, EveryRoundsWinIsCountedTheLastOneToo) {
   EXPECT_EQ(g.match.RoundWins[3], 0);
 }
 
-TEST_F(Match, CountdownKeepsItsTimesAndSpeedRampsFromTheRoundStart) {
+TEST_F(MatchCycle, CountdownKeepsItsTimesAndSpeedRampsFromTheRoundStart) {
   for (int s : {0, 1}) g.settings.players[s].controller = CtrlCpuIq0;
   GameSetup& gs = g.settings.game;
   gs.speedMode = 0;
@@ -171,7 +171,7 @@ TEST_F(Match, CountdownKeepsItsTimesAndSpeedRampsFromTheRoundStart) {
   EXPECT_NEAR(g.GlobalSpeed, 150 + (30 - 150) * t / 10.0, 1e-9);
 }
 
-TEST_F(Match, APersonBecomesReadyOnlyOnAFreshPressOfTheFireKey) {
+TEST_F(MatchCycle, APersonBecomesReadyOnlyOnAFreshPressOfTheFireKey) {
   g.settings.players[0].controller = CtrlHuman;
   g.settings.players[1].controller = CtrlCpuIq0;
   g.settings.game.scoreLimit = 1;
@@ -194,7 +194,7 @@ TEST_F(Match, APersonBecomesReadyOnlyOnAFreshPressOfTheFireKey) {
   EXPECT_EQ(g.phase, GamePhase::RoundStart);
 }
 
-TEST_F(Match, MainMenuWordOfTheRoundOverScreenLeadsBackToTheMenu) {
+TEST_F(MatchCycle, MainMenuWordOfTheRoundOverScreenLeadsBackToTheMenu) {
   for (int s : {0, 1}) g.settings.players[s].controller = CtrlHuman;
   g.settings.game.scoreLimit = 1;
   Save();
@@ -210,7 +210,7 @@ TEST_F(Match, MainMenuWordOfTheRoundOverScreenLeadsBackToTheMenu) {
   EXPECT_EQ(phases[phases.size() - 3], GamePhase::BackToMenu);
 }
 
-TEST_F(Match, AClickDuringPlayDoesNothingLater) {
+TEST_F(MatchCycle, AClickDuringPlayDoesNothingLater) {
   for (int s : {0, 1}) g.settings.players[s].controller = CtrlHuman;
   g.settings.game.scoreLimit = 1;
   Save();
@@ -225,7 +225,7 @@ TEST_F(Match, AClickDuringPlayDoesNothingLater) {
   EXPECT_EQ(g.phase, GamePhase::WaitReady);
 }
 
-TEST_F(Match, HandEditedValuesOutsideTheirTablesNeverBreakARound) {
+TEST_F(MatchCycle, HandEditedValuesOutsideTheirTablesNeverBreakARound) {
   for (int s : {0, 1, 2}) g.settings.players[s].controller = CtrlCpuIq0;
   g.settings.players[0].kind = 30;
   g.settings.players[1].team = 7;

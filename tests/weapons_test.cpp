@@ -7,16 +7,16 @@
 #include <string>
 
 #include "app/game.h"
-#include "arena/arena.h"
-#include "arena/worm.h"
-#include "arena/worm_step.h"
 #include "audio/fake_mixer.h"
 #include "audio/sound.h"
+#include "match/arena/arena.h"
+#include "match/arena/worm.h"
+#include "match/arena/worm_step.h"
+#include "match/weapons/abilities.h"
+#include "match/weapons/projectiles.h"
+#include "match/weapons/rockets.h"
+#include "match/weapons/viruses.h"
 #include "menu/settings.h"
-#include "weapons/abilities.h"
-#include "weapons/projectiles.h"
-#include "weapons/rockets.h"
-#include "weapons/viruses.h"
 
 namespace tdx {
 namespace {
@@ -206,14 +206,14 @@ TEST(Abilities, InfernalAndThickerStopWhenTheEnergyRunsOut) {
   Match m;
   TCerv& inf = m.Start(0, 300, 200, 0, WormKind::WInfernal);
   TCerv& thick = m.Start(1, 300, 300, 0, WormKind::WThicker);
-  for (FireEffect* f : inf.infernalFire) f->disabled = false;
+  inf.infernalOn = 1;
   thick.thickMode = 1;
   inf.energy = thick.energy = 1.05;
   inf.fireHeld = thick.fireHeld = 1;
   AbilityAction(m.g, inf, 0.01);
   AbilityAction(m.g, thick, 0.01);
-  EXPECT_TRUE(inf.infernalFire[0]->disabled);
-  EXPECT_TRUE(inf.infernalFire[1]->disabled);
+  EXPECT_FALSE(inf.infernalOn);
+  EXPECT_FALSE(inf.infernalOn);
   EXPECT_EQ(thick.thickMode, 0);
 }
 
@@ -238,22 +238,15 @@ TEST(Abilities, EachKindSoundsItsNameWhereItActs) {
   };
   for (const Case& c : cases) {
     Match m;
-    // The buffer holds the sound's name, so the fake's record names what was played.
-    const std::string name = c.sound;
-    m.g.audio.SoundTable.push_back({0, name});
-    m.g.audio.SoundStreams[0] = std::vector<uint8_t>(name.begin(), name.end());
-    m.g.settings.game.sounds = 1;
-    auto fake = std::make_unique<FakeMixer>(&m.g.Now);
-    FakeMixer* mixer = fake.get();
-    StartAudio(m.g, std::move(fake));
     TCerv& w = m.Start(0, 152, 200, 0, c.kind);
     w.tailX = 456;
     w.fireHeld = 1;
     AbilityAction(m.g, w, 0.01);
-    auto plays = mixer->Calls("play");
-    ASSERT_EQ(plays.size(), 1u) << c.sound;
-    EXPECT_EQ(plays[0].name, c.sound);
-    EXPECT_EQ(plays[0].pan, ArenaPan(c.x < 0 ? w.headX : c.x)) << c.sound;
+    const auto& raised = m.g.events.raised;
+    ASSERT_EQ(raised.size(), 1u) << c.sound;
+    EXPECT_STREQ(raised[0].name, c.sound);
+    EXPECT_EQ(raised[0].kind, MatchEvent::Kind::Sound) << c.sound;
+    EXPECT_EQ(raised[0].x, c.x < 0 ? w.headX : c.x) << c.sound;
   }
 }
 
@@ -350,22 +343,22 @@ TEST(Abilities, TeleportFlashRunsItsFramesWhereTheWormLanded) {
   TCerv& w = m.Start(0, 300, 200, 0, WormKind::Teleporter);
   w.fireHeld = 1;
   AbilityAction(m.g, w, 0.01);
-  const float x = w.teleportSprite->x;
-  EXPECT_EQ(w.teleportSprite->width, 24);
-  EXPECT_EQ(w.teleportSprite->height, 48);
-  EXPECT_EQ(w.teleportSprite->MaterialName(), "tele00");
+  const float x = w.teleportLook.x;
+  EXPECT_EQ(w.teleportLook.width, 24);
+  EXPECT_EQ(w.teleportLook.height, 48);
+  EXPECT_EQ(w.teleportLook.MaterialName(), "tele00");
   m.g.Now += 0.5;  // half of 50 / 50 seconds
   w.headX += 30;
   AnimateTeleports(m.g);
-  EXPECT_EQ(w.teleportSprite->MaterialName(), "tele12");
-  EXPECT_EQ(w.teleportSprite->x, x);
+  EXPECT_EQ(w.teleportLook.MaterialName(), "tele12");
+  EXPECT_EQ(w.teleportLook.x, x);
   m.g.Now += 0.5;  // exactly at the end: the last frame
   AnimateTeleports(m.g);
-  EXPECT_EQ(w.teleportSprite->MaterialName(), "tele23");
+  EXPECT_EQ(w.teleportLook.MaterialName(), "tele23");
   m.g.Now += 0.01;
   AnimateTeleports(m.g);
   EXPECT_FALSE(w.teleportAnimActive);
-  EXPECT_FALSE(w.teleportSprite->visible);
+  EXPECT_FALSE(w.teleportLook.visible);
 }
 
 TEST(Abilities, ErectorReplacesEverythingOfItsSlotByOneLine) {
@@ -415,15 +408,15 @@ TEST(Abilities, InfernalFiresCircleBurnAndKillOthersOnly) {
   TCerv& w = m.Start(0, 300, 200, 0, WormKind::WInfernal);
   TCerv& victim = m.Start(1, 310, 200, 0);
   w.infernalAngle = {0, 0};
-  for (FireEffect* f : w.infernalFire) f->disabled = false;
+  w.infernalOn = 1;
   m.g.ArenaMap.At(310, 204) = 3;
   m.g.FrameDelta = 0;  // the fires stay at angle 0: 10 ahead of the head
   ContinuousEffects(m.g, w, 0.01);
   EXPECT_FALSE(victim.alive);
   EXPECT_TRUE(w.alive);
   EXPECT_EQ(m.g.ArenaMap.At(310, 204), EmptyCell);
-  EXPECT_FLOAT_EQ(w.infernalCarrier[0]->x, 310 + 16);
-  EXPECT_FLOAT_EQ(w.infernalCarrier[0]->y, 200 + 56);
+  EXPECT_FLOAT_EQ(w.infernalCarrier[0].x, 310 + 16);
+  EXPECT_FLOAT_EQ(w.infernalCarrier[0].y, 200 + 56);
   m.g.FrameDelta = 0.1;
   ContinuousEffects(m.g, w, 0.1);
   EXPECT_DOUBLE_EQ(w.infernalAngle[0], 30);
@@ -520,12 +513,12 @@ TEST(Projectiles, HitsKillOthersWithinReachButNeverTheOwner) {
         break;
       case Laser:
         owner.laserActive = 1;
-        for (Sprite* b : owner.laserBeam) {
-          b->x = 700;  // all but beam 2 far away
-          b->y = 700;
+        for (Look& b : owner.laserBeam) {
+          b.x = 700;  // all but beam 2 far away
+          b.y = 700;
         }
-        owner.laserBeam[2]->x = static_cast<float>(px + 16);
-        owner.laserBeam[2]->y = static_cast<float>(py + 56);
+        owner.laserBeam[2].x = static_cast<float>(px + 16);
+        owner.laserBeam[2].y = static_cast<float>(py + 56);
         UpdateLaserHits(m.g);
         break;
       case Virus:
@@ -579,7 +572,7 @@ TEST(Projectiles, FireballsAndBulletsAreRetiredOnceTheyLeaveTheScreen) {
   Match m;
   TCerv& owner = m.Start(0, 100, 100, 0, WormKind::Killer);
   owner.fireballActive = 1;
-  owner.fireballSprite->visible = true;
+  owner.fireballLook.visible = true;
   owner.fireballX = 633.9;  // view x 649.9: out after this frame's 1.5
   owner.fireballY = 200;
   owner.fireballHeading = 0;
@@ -590,7 +583,7 @@ TEST(Projectiles, FireballsAndBulletsAreRetiredOnceTheyLeaveTheScreen) {
   owner.bulletHeading[0] = owner.bulletHeading[1] = 270;
   ProjectileUpdate(m.g);
   EXPECT_FALSE(owner.fireballActive);
-  EXPECT_FALSE(owner.fireballSprite->visible);
+  EXPECT_FALSE(owner.fireballLook.visible);
   EXPECT_FALSE(owner.bulletActive[0]);
   EXPECT_TRUE(owner.bulletActive[1]);
   EXPECT_TRUE(AnyBulletActive(m.g, 0));
@@ -603,7 +596,7 @@ TEST(Projectiles, ALaserStaysUntilAllFourBeamsAreOutAndBurnsAlongAllFour) {
   AbilityAction(m.g, w, 0.01);
   // Beam 0 leaves the screen first, right beside the right edge.
   for (int i = 0; i < 60; ++i) ProjectileUpdate(m.g);
-  EXPECT_GT(w.laserBeam[0]->x, 650);
+  EXPECT_GT(w.laserBeam[0].x, 650);
   EXPECT_TRUE(w.laserActive);
   m.g.ArenaMap.At(300, 200) = 3;
   m.g.ArenaMap.At(590, 60) = 3;
@@ -615,7 +608,7 @@ TEST(Projectiles, ALaserStaysUntilAllFourBeamsAreOutAndBurnsAlongAllFour) {
   EXPECT_EQ(m.g.ArenaMap.At(300, 200), EmptyCell);  // burnt by the left beam
   EXPECT_EQ(m.g.ArenaMap.At(590, 60), EmptyCell);   // and by the upward one
   EXPECT_FALSE(w.laserActive);
-  for (Sprite* b : w.laserBeam) EXPECT_FALSE(b->visible);
+  for (Look& b : w.laserBeam) EXPECT_FALSE(b.visible);
 }
 
 TEST(Projectiles, BurningAtTheArenaEdgeStaysInsideTheGrid) {
@@ -650,9 +643,9 @@ TEST(Projectiles, BurningAtTheArenaEdgeStaysInsideTheGrid) {
       {"laser beams just left of the arena: one column of the horizontal beams",
        [](Match& m, TCerv& w) {
          w.laserActive = 1;
-         for (Sprite* b : w.laserBeam) {
-           b->x = -5 + 16;
-           b->y = 200 + 56;
+         for (Look& b : w.laserBeam) {
+           b.x = -5 + 16;
+           b.y = 200 + 56;
          }
          UpdateLaserHits(m.g);
        },
@@ -671,7 +664,7 @@ TEST(Projectiles, BurningAtTheArenaEdgeStaysInsideTheGrid) {
          w.kind = WormKind::WInfernal;
          w.nextX = 5;
          w.infernalAngle = {180, 180};
-         for (FireEffect* f : w.infernalFire) f->disabled = false;
+         w.infernalOn = 1;
          m.g.FrameDelta = 0;
          ContinuousEffects(m.g, w, 0.0);
        },
@@ -723,15 +716,15 @@ TEST(Rockets, WithNoEligibleTargetTheRocketExplodesThreeHundredAhead) {
     EXPECT_TRUE(w.rocketActive) << c.name;  // exploding
     EXPECT_NEAR(w.missileX, 400, 2) << c.name;
     EXPECT_NEAR(w.missileY, 200, 2) << c.name;
-    EXPECT_EQ(w.missileSprite->Library(), &m.g.scene.Library(LibGLMLrocket)) << c.name;
+    EXPECT_EQ(w.missileLook.library, LibGLMLrocket) << c.name;
     // 25 explosion frames of 0.03 s, whatever the game speed.
     m.g.GlobalSpeed = 150;
     for (int i = 0; i < 70; ++i) UpdateRockets(m.g, 0.01);
     EXPECT_TRUE(w.rocketActive) << c.name;
     for (int i = 0; i < 10; ++i) UpdateRockets(m.g, 0.01);
     EXPECT_FALSE(w.rocketActive) << c.name;
-    EXPECT_FALSE(w.missileSprite->visible) << c.name;
-    EXPECT_EQ(w.missileSprite->Library(), &m.g.scene.Library(LibGlmlshots)) << c.name;
+    EXPECT_FALSE(w.missileLook.visible) << c.name;
+    EXPECT_EQ(w.missileLook.library, LibGlmlshots) << c.name;
   }
 }
 
@@ -761,8 +754,8 @@ TEST(Rockets, TheAtomicBombWarnsBlastsAndBurnsOnlyOnce) {
   w.fireHeld = 1;
   AbilityAction(m.g, w, 0.01);
   EXPECT_TRUE(w.atomicLaunchedNow);
-  EXPECT_EQ(w.missileSprite->MaterialName(), "target");
-  EXPECT_EQ(w.missileSprite->width, 48);
+  EXPECT_EQ(w.missileLook.MaterialName(), "target");
+  EXPECT_EQ(w.missileLook.width, 48);
   m.g.ArenaMap.At(310, 200) = 1;
   // Five warning steps of 12 / 50 = 0.24 s.
   int frames = 0;
@@ -776,8 +769,8 @@ TEST(Rockets, TheAtomicBombWarnsBlastsAndBurnsOnlyOnce) {
   EXPECT_EQ(w.missileFrame, 1);
   EXPECT_TRUE(victim.alive);  // nobody is tested in the frame the blast begins
   EXPECT_EQ(m.g.ArenaMap.At(310, 200), EmptyCell);
-  EXPECT_EQ(w.missileSprite->height, 192);
-  EXPECT_FLOAT_EQ(w.missileSprite->y, 200 + 56 - 32);
+  EXPECT_EQ(w.missileLook.height, 192);
+  EXPECT_FLOAT_EQ(w.missileLook.y, 200 + 56 - 32);
   m.g.ArenaMap.At(310, 200) = 1;  // a trail drawn into the blast stays
   UpdateAtomicBombs(m.g, 0.01);
   EXPECT_FALSE(victim.alive);
@@ -787,7 +780,7 @@ TEST(Rockets, TheAtomicBombWarnsBlastsAndBurnsOnlyOnce) {
     UpdateAtomicBombs(m.g, 0.01);
     ++frames;
   }
-  EXPECT_FALSE(w.missileSprite->visible);
+  EXPECT_FALSE(w.missileLook.visible);
   EXPECT_EQ(w.missileFrame, 101);
 }
 
@@ -807,10 +800,10 @@ TEST(Viruses, InfesterReleasesARingOfSixteenTowardsTheCentre) {
     EXPECT_LT(w.virusDriftX[j], 304 - 100 + 100) << j;
     EXPECT_GE(w.virusAnimPeriod[j], 0.02) << j;
     EXPECT_LE(w.virusAnimPeriod[j], 0.06 + 1e-12) << j;
-    EXPECT_TRUE(w.virusSprite[j]->visible);
+    EXPECT_TRUE(w.virusLook[j].visible);
   }
-  EXPECT_EQ(w.virusColour, "d");
-  EXPECT_EQ(w.virusSprite[1]->MaterialName(), "virus1d");
+  EXPECT_EQ(w.virusColour, 'd');
+  EXPECT_EQ(w.virusLook[1].MaterialName(), "virus1d");
 }
 
 TEST(Viruses, OutsideTheyLapClockwiseAndVanishAtTheBottomLeft) {
@@ -837,7 +830,7 @@ TEST(Viruses, OutsideTheyLapClockwiseAndVanishAtTheBottomLeft) {
     TCerv& w = m.Start(0, 300, 200, 0);
     m.g.GlobalSpeed = 150;  // the lap does not scale with the game speed
     w.virusActive[0] = 1;
-    w.virusSprite[0]->visible = true;
+    w.virusLook[0].visible = true;
     w.virusX[0] = c.x;
     w.virusY[0] = c.y;
     w.virusEdgeState[0] = c.state;
@@ -847,7 +840,7 @@ TEST(Viruses, OutsideTheyLapClockwiseAndVanishAtTheBottomLeft) {
     EXPECT_NEAR(w.virusY[0], c.wantY, 1e-9) << c.name;
     EXPECT_EQ(w.virusEdgeState[0], c.wantState) << c.name;
     EXPECT_EQ(w.virusActive[0] != 0, c.wantAlive) << c.name;
-    EXPECT_EQ(w.virusSprite[0]->visible, c.wantAlive) << c.name;
+    EXPECT_EQ(w.virusLook[0].visible, c.wantAlive) << c.name;
   }
 }
 
@@ -901,7 +894,7 @@ TEST(Viruses, FramesRunThroughTheirPicturesInTheOwnersColour) {
   const char* want = "23454321678987612";
   for (int i = 0; i < 17; ++i) {
     UpdateViruses(m.g, 0.0201);
-    EXPECT_EQ(w.virusSprite[0]->MaterialName(), std::string("virus") + want[i] + "l") << i;
+    EXPECT_EQ(w.virusLook[0].MaterialName(), std::string("virus") + want[i] + "l") << i;
   }
 }
 
@@ -912,36 +905,36 @@ TEST(Projectiles, RoundStartGivesEverySpriteItsPictureSizeAndHidesIt) {
   m.Start(0, 100, 100, 0, WormKind::RocketLauncher);
   m.Start(1, 100, 100, 0, WormKind::AtomicBomber);
   TCerv& other = m.Start(2, 100, 100, 0, WormKind::Killer);
-  other.missileSprite->width = 5;
-  other.missileSprite->visible = true;
+  other.missileLook.width = 5;
+  other.missileLook.visible = true;
   m.g.Worm(0).bulletActive[2] = 1;
   m.g.Worm(1).thickness = 9;
   nastavsprity(m.g);
-  const MaterialLibrary* shots = &m.g.scene.Library(LibGlmlshots);
+  const LibraryId shots = LibGlmlshots;
   struct Want {
-    const Sprite* s;
-    const MaterialLibrary* lib;
+    const Look* s;
+    LibraryId lib;
     float w, h;
     const char* material;
   } wants[] = {
-      {m.g.Worm(0).fireballSprite, shots, 16, 16, "shot"},
-      {m.g.Worm(0).ripSprite, shots, 16, 16, "rip"},
-      {m.g.Worm(0).missileSprite, shots, 24, 24, "rocket1"},
-      {m.g.Worm(1).missileSprite, &m.g.scene.Library(LibGLMLatomic), 96, 64, "01"},
-      {m.g.Worm(0).laserBeam[1], shots, 12, 12, "laserh"},
-      {m.g.Worm(0).laserBeam[3], shots, 12, 12, "laserv"},
-      {m.g.Worm(5).virusSprite[64], shots, 12, 12, "virus1a"},
-      {m.g.Worm(11).bulletSprite[6], shots, 10, 10, "tripple"},
+      {&m.g.Worm(0).fireballLook, shots, 16, 16, "shot"},
+      {&m.g.Worm(0).ripLook, shots, 16, 16, "rip"},
+      {&m.g.Worm(0).missileLook, shots, 24, 24, "rocket1"},
+      {&m.g.Worm(1).missileLook, LibGLMLatomic, 96, 64, "01"},
+      {&m.g.Worm(0).laserBeam[1], shots, 12, 12, "laserh"},
+      {&m.g.Worm(0).laserBeam[3], shots, 12, 12, "laserv"},
+      {&m.g.Worm(5).virusLook[64], shots, 12, 12, "virus1a"},
+      {&m.g.Worm(11).bulletLook[6], shots, 10, 10, "tripple"},
   };
   for (const Want& w : wants) {
-    EXPECT_EQ(w.s->Library(), w.lib) << w.material;
+    EXPECT_EQ(w.s->library, w.lib) << w.material;
     EXPECT_EQ(w.s->width, w.w) << w.material;
     EXPECT_EQ(w.s->height, w.h) << w.material;
     EXPECT_EQ(w.s->MaterialName(), w.material);
     EXPECT_FALSE(w.s->visible) << w.material;
   }
-  EXPECT_EQ(other.missileSprite->width, 5);  // other kinds' missile sprite is only hidden
-  EXPECT_FALSE(other.missileSprite->visible);
+  EXPECT_EQ(other.missileLook.width, 5);  // other kinds' missile sprite is only hidden
+  EXPECT_FALSE(other.missileLook.visible);
   EXPECT_FALSE(m.g.Worm(0).bulletActive[2]);
   EXPECT_EQ(m.g.Worm(1).thickness, 1);
 }
@@ -950,13 +943,13 @@ TEST(Projectiles, TheDeathMarkerDriftsShrinksAndGoesAfterOneSecond) {
   Match m;
   TCerv& w = m.Start(0, 300, 200, 90);
   KillWorm(m.g, w);
-  ASSERT_TRUE(w.ripSprite->visible);
+  ASSERT_TRUE(w.ripLook.visible);
   for (int i = 0; i < 50; ++i) UpdateDeathMarkers(m.g, 0.01);
-  EXPECT_NEAR(w.ripSprite->width, 12, 1e-4);
-  EXPECT_NEAR(w.ripSprite->y, 256 + 1.5, 1e-3);
-  EXPECT_NEAR(w.ripSprite->x, 316, 1e-3);
+  EXPECT_NEAR(w.ripLook.width, 12, 1e-4);
+  EXPECT_NEAR(w.ripLook.y, 256 + 1.5, 1e-3);
+  EXPECT_NEAR(w.ripLook.x, 316, 1e-3);
   for (int i = 0; i < 51; ++i) UpdateDeathMarkers(m.g, 0.01);
-  EXPECT_FALSE(w.ripSprite->visible);
+  EXPECT_FALSE(w.ripLook.visible);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "app/replay.h"
 #include "app/startup.h"
 #include "display/hooks.h"
+#include "display/match_view.h"
 #include "display/renderer.h"
 #include "platform/platform.h"
 
@@ -274,6 +275,7 @@ int RunProgram(const AppOptions& options) {
     if (options.headless && start != 0 && g.phase == GamePhase::GameOver) break;
     if (options.headless) continue;  // nobody sees the canvases or the fires
 
+    ShowMatch(g);
     g.scene.TickFires(g.FrameDelta);
     BeforeRender(g);
     AfterRender(g);

@@ -5,7 +5,7 @@
 #include "app/game_flow.h"
 #include "app/round_cycle.h"
 #include "audio/sound.h"
-#include "players/computer.h"
+#include "match/computer/computer.h"
 #include "players/input.h"
 
 namespace tdx {
@@ -16,6 +16,8 @@ void FrameStep(Game& g, const FrameClock& clock) {
   GameFlowStep(g);
   processkeyboard(g);
   if (g.phase == GamePhase::Playing) PlayControls(g);
+  // What the rules raised is heard after the step, in the order raised.
+  PlayMatchEvents(g);
   g.PlannerText = CpuDebugText(g);
   g.AudioActivityText = AudioActivityText(g);
   ServiceMusic(g);

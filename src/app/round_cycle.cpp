@@ -3,20 +3,20 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/digest.h"
 #include "app/game.h"
 #include "app/game_flow.h"
-#include "arena/start_positions.h"
-#include "arena/worm_step.h"
 #include "audio/music_names.h"
 #include "audio/sound.h"
-#include "bonus/bonus_places.h"
 #include "display/hooks.h"
 #include "display/hud.h"
+#include "match/arena/start_positions.h"
+#include "match/arena/worm_step.h"
+#include "match/bonus/bonus_places.h"
+#include "match/digest.h"
+#include "match/weapons/bonus_objects.h"
+#include "match/weapons/projectiles.h"
+#include "match/weapons/worm_kinds.h"
 #include "players/input.h"
-#include "weapons/bonus_objects.h"
-#include "weapons/projectiles.h"
-#include "weapons/worm_kinds.h"
 
 namespace tdx {
 
@@ -54,21 +54,21 @@ double SpeedValue(int index) { return ClampedSpeed(static_cast<uint8_t>(std::max
 
 int AliveCount(const Game& g) {
   int n = 0;
-  for (int s = 0; s < kPlayerSlots; ++s) n += g.worms[static_cast<size_t>(s)]->alive ? 1 : 0;
+  for (int s = 0; s < kPlayerSlots; ++s) n += g.worms[static_cast<size_t>(s)].alive ? 1 : 0;
   return n;
 }
 
 int AliveTeamCount(const Game& g) {
   bool seen[5] = {};
   for (int s = 0; s < kPlayerSlots; ++s) {
-    if (g.worms[static_cast<size_t>(s)]->alive) seen[TeamOf(g, s)] = true;
+    if (g.worms[static_cast<size_t>(s)].alive) seen[TeamOf(g, s)] = true;
   }
   return seen[1] + seen[2] + seen[3] + seen[4];
 }
 
 int LastAliveSlot(const Game& g) {
   for (int s = kPlayerSlots - 1; s >= 0; --s) {
-    if (g.worms[static_cast<size_t>(s)]->alive) return s;
+    if (g.worms[static_cast<size_t>(s)].alive) return s;
   }
   return 0;
 }
@@ -94,7 +94,8 @@ void StartMatch(Game& g, int teamMode) {
   g.match.Scored.clear();
   g.menu.MainList().Clear();
   g.phase = GamePhase::RoundStart;
-  CreateBonusSprites(g);
+  OpenBonusPlaces(g);
+  ShowBonusPlaces(g);
   BuildHud(g);
   if (teamMode == 0) {
     g.match.RoundWins.fill(0);
@@ -319,7 +320,7 @@ void WaitReadyStep(Game& g) {
   }
   for (int s = 0; s < kPlayerSlots; ++s) {
     if (!IsHuman(g, s) || m.ReadyFlags[static_cast<size_t>(s)]) continue;
-    if (g.input.controls[static_cast<size_t>(s)].Pressed(kControlFire)) {
+    if (g.controls[static_cast<size_t>(s)].Pressed(kControlFire)) {
       m.ReadyFlags[static_cast<size_t>(s)] = 1;
       PlaySound(g, "key.mp3", 0);
       list.RemoveTag(kTagWaiting + s);
@@ -362,7 +363,8 @@ void GameOverStep(Game& g) {
 
 void BackToMenuStep(Game& g) {
   ClearBonusObjects(g);
-  DestroyBonusSprites(g);
+  CloseBonusPlaces(g);
+  HideBonusPlaces(g);
   RemoveHud(g);
   for (auto& list : g.menu.lists) list.Clear();
   g.phase = GamePhase::MainMenuBuild;

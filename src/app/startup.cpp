@@ -3,9 +3,9 @@
 #include <chrono>
 
 #include "app/game.h"
-#include "arena/worm.h"
 #include "assets/catalogue.h"
 #include "audio/sound.h"
+#include "match/arena/worm.h"
 #include "menu/main_menu.h"
 #include "players/key_names.h"
 
@@ -107,6 +107,8 @@ bool StartUp(Game& g, const StartOptions& options) {
   g.input.PrevKeys.fill(0);
   g.phase = GamePhase::Loading;
   CreateWorms(g);
+  g.headless = options.headless;
+  if (!options.headless) BuildMatchView(g);
 
   g.LogoSprite = g.scene.CreateSprite();
   g.LogoSprite->width = 296;

@@ -122,4 +122,15 @@ void ShutdownAudio(Game& g) {
   a.AudioAvailable = false;
 }
 
+void PlayMatchEvents(Game& g) {
+  for (const MatchEvent& e : g.events.raised) {
+    if (e.kind == MatchEvent::Kind::Sound) {
+      PlaySoundByName(g, e.name, e.x);
+    } else {
+      PlaySound(g, e.name, e.pan);
+    }
+  }
+  g.events.Clear();
+}
+
 }  // namespace tdx

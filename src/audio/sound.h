@@ -30,6 +30,8 @@ void LoadMusic(Game& g);
 void PlaySoundByName(Game& g, const std::string& fileName, double arenaX);
 // An effect with a pan of -100 (left) .. 100 (right).
 void PlaySound(Game& g, const std::string& fileName, int pan);
+// What the match's last step raised, in order; the list is emptied.
+void PlayMatchEvents(Game& g);
 // A spoken announcement (plays even with effect sounds off when speech is on).
 void PlaySpeech(Game& g, const std::string& fileName);
 // The pan of an arena x: -100 at 0, 0 at 304, 100 at 608, clamped outside.

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "app/game.h"
-#include "app/phase.h"
-#include "arena/arena.h"
-#include "arena/worm.h"
+#include "match/arena/arena.h"
+#include "match/arena/worm.h"
+#include "match/phase.h"
 
 namespace tdx {
 
@@ -89,10 +89,8 @@ void DrawEnergyBar(Canvas& c, int slot, const TCerv& w) {
 void DrawTrails(Game& g, Canvas& c, bool dim) {
   std::array<uint32_t, 256> pixelOf{};  // 0: not drawn (a drawn pixel is never 0)
   for (int v = 0; v < kWormCount; ++v) {
-    const auto& w = g.worms[static_cast<size_t>(v)];
-    if (w)
-      pixelOf[static_cast<size_t>(v)] =
-          ((dim ? w->dimColour : w->colour) & 0xFFFFFFu) | 0xFF000000u;
+    const TCerv& w = g.Worm(v);
+    pixelOf[static_cast<size_t>(v)] = ((dim ? w.dimColour : w.colour) & 0xFFFFFFu) | 0xFF000000u;
   }
   const uint8_t* cells = g.ArenaMap.cells.data();
   for (int y = 0; y < kArenaHeight; ++y) {
@@ -131,8 +129,8 @@ void BeforeRender(Game& g) {
   if (g.settings.game.backgroundEffect && phase != GamePhase::RoundStart) DrawBackground(g, c);
   DrawArenaFrame(c);
   for (int s = 0; s < kPlayerSlots; ++s) {
-    const auto& w = g.worms[static_cast<size_t>(s)];
-    if (w && w->alive) DrawEnergyBar(c, s, *w);
+    const TCerv& w = g.Worm(s);
+    if (w.alive) DrawEnergyBar(c, s, w);
   }
   // Between rounds the trails are shown dimmed; with "surprise" positions the intro and
   // countdown hide them so nobody sees where the others start.

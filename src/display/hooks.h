@@ -3,7 +3,7 @@
 // mouse as the menus see it.
 #pragma once
 
-#include "app/phase.h"
+#include "match/phase.h"
 
 #include <cstdint>
 

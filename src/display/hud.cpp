@@ -48,38 +48,6 @@ std::string ColourName(int slot) {
   return buf;
 }
 
-int ActivePlayerCount(const Game& g) {
-  int n = 0;
-  for (int s = 0; s < kPlayerSlots; ++s) n += Takes(g, s);
-  return n;
-}
-
-int NthActivePlayer(const Game& g, int n) {
-  for (int s = 0; s < kPlayerSlots; ++s) {
-    if (Takes(g, s) && n-- == 0) return s;
-  }
-  return -1;
-}
-
-int TeamCount(const Game& g) {
-  bool used[4] = {};
-  for (int s = 0; s < kPlayerSlots; ++s) {
-    if (Takes(g, s)) used[TeamIndex(g, s)] = true;
-  }
-  return used[0] + used[1] + used[2] + used[3];
-}
-
-int NthUsedTeam(const Game& g, int n) {
-  bool used[4] = {};
-  for (int s = 0; s < kPlayerSlots; ++s) {
-    if (Takes(g, s)) used[TeamIndex(g, s)] = true;
-  }
-  for (int t = 0; t < 4; ++t) {
-    if (used[t] && n-- == 0) return t;
-  }
-  return -1;
-}
-
 int PlayerAtRank(const Game& g, int rank) {
   std::vector<int> order;
   for (int s = 0; s < kPlayerSlots; ++s) {

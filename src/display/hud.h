@@ -28,10 +28,6 @@ struct HudState {
 // "c" followed by the slot's colour as RRGGBB.
 std::string ColourName(int slot);
 
-int ActivePlayerCount(const Game& g);
-int NthActivePlayer(const Game& g, int n);
-int TeamCount(const Game& g);
-int NthUsedTeam(const Game& g, int n);
 int PlayerAtRank(const Game& g, int rank);
 int TeamAtRank(const Game& g, int rank);
 

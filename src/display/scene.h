@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "match/look.h"
+
 namespace tdx {
 
 inline constexpr int kViewWidth = 640;
@@ -109,20 +111,6 @@ class MaterialLibrary {
   uint32_t generation_ = 1;
 };
 
-// The ten libraries the game owns, in this order.
-enum LibraryId : int {
-  LibGLML1,
-  LibGlmllogo,
-  LibGlmlzorbel,
-  LibGlmlshots,
-  LibGLMLatomic,
-  LibGLMLrocket,
-  LibGLMLmenu,
-  LibGLMLMyst,
-  LibGLMLtele,
-  LibGLMLloading,
-  kLibraryCount
-};
 extern const char* const kLibraryNames[kLibraryCount];
 
 class Scene;

@@ -73,10 +73,4 @@ bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string&
   return true;
 }
 
-int ClampedRoundLimit(uint8_t scoreLimitIndex) {
-  return kRoundLimits[scoreLimitIndex > 5 ? 5 : scoreLimitIndex];
-}
-
-int ClampedSpeed(uint8_t speedIndex) { return kSpeedTable[speedIndex > 9 ? 9 : speedIndex]; }
-
 }  // namespace tdx

@@ -1,7 +1,7 @@
 #include "players/input.h"
 
 #include "app/game.h"
-#include "players/computer.h"
+#include "match/computer/computer.h"
 
 namespace tdx {
 
@@ -16,7 +16,7 @@ bool IsHumanSlot(const Game& g, int slot) { return tdx::IsHumanSlot(g.settings.p
 // A person's controls are their keys, in every phase (the waiting screen reads fire too).
 void FillFromKeys(Game& g, int slot) {
   const TCerv& w = g.Worm(slot);
-  Controls& c = g.input.controls[static_cast<size_t>(slot)];
+  Controls& c = g.controls[static_cast<size_t>(slot)];
   for (int k = 0; k < 3; ++k) {
     uint8_t key = ControlKey(w, k);
     c.now[k] = key != 0 && g.input.Keys[key] != 0;
@@ -29,11 +29,11 @@ void FillFromKeys(Game& g, int slot) {
 bool KeyDown(const Game& g, uint8_t code) { return code != 0 && g.input.Keys[code] != 0; }
 
 bool ControlNow(const Game& g, int slot, int control) {
-  return g.input.controls[static_cast<size_t>(slot)].now[control];
+  return g.controls[static_cast<size_t>(slot)].now[control];
 }
 
 bool ControlBefore(const Game& g, int slot, int control) {
-  return g.input.controls[static_cast<size_t>(slot)].before[control];
+  return g.controls[static_cast<size_t>(slot)].before[control];
 }
 
 bool AnyHumanPlayer(const Game& g) {
@@ -74,12 +74,9 @@ void processkeyboard(Game& g) {
   }
   const bool playing = g.phase == GamePhase::Playing;
   if (playing) {
-    for (auto& w : g.worms) {
-      if (w) w->cpuPrevKeys = w->cpuKeys;
-    }
+    for (TCerv& w : g.worms) w.cpuPrevKeys = w.cpuKeys;
   }
   for (int s = 0; s < kPlayerSlots; ++s) {
-    if (!g.worms[static_cast<size_t>(s)]) continue;  // a menu-only game has no worms
     if (IsHumanSlot(g, s)) {
       FillFromKeys(g, s);
       continue;
@@ -87,7 +84,7 @@ void processkeyboard(Game& g) {
     if (!playing) continue;  // a computer player's controls change only in play
     TCerv& w = g.Worm(s);
     if (w.alive && IsComputerSlot(g.settings.players[s])) ComputerSteer(g, s);
-    Controls& c = in.controls[static_cast<size_t>(s)];
+    Controls& c = g.controls[static_cast<size_t>(s)];
     for (int k = 0; k < 3; ++k) {
       c.now[k] = w.cpuKeys[static_cast<size_t>(k)] != 0;
       c.before[k] = w.cpuPrevKeys[static_cast<size_t>(k)] != 0;

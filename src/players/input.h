@@ -6,22 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "match/controls.h"
 #include "players/key_codes.h"
 #include "players/key_names.h"
 
 namespace tdx {
-
-inline constexpr int kControlLeft = 0, kControlRight = 1, kControlFire = 2;
-
-// A player's three controls this frame and the frame before, whoever gave them: the keys of
-// a person, the computer player, or a recording played back through the keys.
-struct Controls {
-  std::array<bool, 3> now{};
-  std::array<bool, 3> before{};
-  bool Pressed(int c) const { return now[c] && !before[c]; }
-  bool Held(int c) const { return now[c] && before[c]; }
-  bool Released(int c) const { return !now[c] && before[c]; }
-};
 
 struct InputState {
   std::array<uint8_t, 256> Keys{};      // live states as polled (nonzero = down)
@@ -29,8 +18,6 @@ struct InputState {
   std::array<uint8_t, 256> Polled{};    // what the platform reported, taken by the next poll
   bool ForgetHeldKeys = false;
   std::vector<KeyNameEntry> KeyNameTable;
-  // Filled once a frame by processkeyboard, slots 0..11.
-  std::array<Controls, 12> controls{};
 };
 
 struct Game;

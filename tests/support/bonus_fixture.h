@@ -1,6 +1,6 @@
-// A fresh game for the bonus tests: thirteen worms, the bonus sprites, a recording mixer
-// whose buffers carry the names of the bonus sounds, and every player slot off until a
-// test places a worm.
+// A fresh game for the bonus tests: thirteen worms, the bonus places open, no sound device
+// (the sounds are the events the match raises), and every player slot off until a test
+// places a worm.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "app/game.h"
-#include "audio/fake_mixer.h"
 #include "audio/sound.h"
-#include "bonus/bonus_effects.h"
-#include "bonus/bonus_places.h"
-#include "weapons/bonus_objects.h"
+#include "match/bonus/bonus_effects.h"
+#include "match/bonus/bonus_places.h"
+#include "match/weapons/bonus_objects.h"
 
 namespace tdx::testing {
 
@@ -28,23 +27,7 @@ class BonusGame : public ::testing::Test {
       p.team = 1;
     }
     g.settings.game.bonus = 1;
-    g.settings.game.sounds = 1;
-    const char* names[] = {"bonus.mp3",  "ceresna.mp3", "fireball.mp3", "bombeaten.mp3",
-                           "srdce.mp3",  "poison.mp3",  "faster.mp3",   "slower.mp3",
-                           "digger.mp3", "xonix.mp3",   "rocket.mp3",   "viruses.mp3",
-                           "bomb.mp3",   "death.mp3"};
-    int slot = 0;
-    for (const char* n : names) {
-      g.audio.SoundTable.push_back({slot, n});
-      g.audio.SoundStreams[slot] = std::vector<uint8_t>(n, n + std::string(n).size());
-      ++slot;
-    }
-    auto fake = std::make_unique<FakeMixer>(&g.Now);
-    fake->effectSeconds = 0.001;  // channels free up at once: the test sees every sound
-    mixer = fake.get();
-    StartAudio(g, std::move(fake));
-    ASSERT_TRUE(g.audio.AudioAvailable);
-    CreateBonusSprites(g);
+    OpenBonusPlaces(g);
     g.GlobalSpeed = 50;
     g.Now = 100;
     g.FrameDelta = 0.01;
@@ -68,10 +51,10 @@ class BonusGame : public ::testing::Test {
     w.cloneHeading[static_cast<size_t>(k)] = h;
   }
 
-  // The names of the sounds played so far, in order.
+  // The names of the sounds the match raised so far, in order.
   std::vector<std::string> Sounds() const {
     std::vector<std::string> out;
-    for (const FakeMixerCall& c : mixer->Calls("play")) out.push_back(c.name);
+    for (const MatchEvent& e : g.events.raised) out.push_back(e.name);
     return out;
   }
   int CountSound(const std::string& name) const {
@@ -83,7 +66,6 @@ class BonusGame : public ::testing::Test {
   void Tick() { g.Now += g.FrameDelta; }
 
   Game g;
-  FakeMixer* mixer = nullptr;
 };
 
 }  // namespace tdx::testing

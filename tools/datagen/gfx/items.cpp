@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/random.h"
-#include "arena/start_positions.h"
+#include "match/arena/start_positions.h"
+#include "match/random.h"
 #include "output.h"
 #include "players/key_codes.h"
 

@@ -1,0 +1,41 @@
+// The computer players' share of the game object: the figures of the plan search and the
+// working storage that lets a search run without allocating.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "match/computer/hazards.h"
+
+namespace tdx {
+
+// Sine and cosine of the exact headings a search meets. A search turns in steps of 16
+// degrees from one start heading, so it meets few distinct values; keyed by the value's
+// bits, the table gives exactly what std::cos and std::sin give.
+struct HeadingTable {
+  static constexpr size_t kSize = 256;
+  std::array<uint64_t, kSize> key{};
+  std::array<uint8_t, kSize> used{};
+  std::array<double, kSize> cosine{}, sine{};
+};
+
+struct ComputerState {
+  // The plan search: the last simulated plan's survival time and whether it passes a
+  // wanted bonus; the best score of the current search and whether a bonus plan ended it.
+  double PlanScore = 0;
+  double BestScore = 0;
+  bool BonusOnPath = false;
+  bool SearchLocked = false;
+
+  // The frame in which a plan last ran (the debug output shows "RUNNING PROGRAM").
+  bool planRan = false;
+  uint64_t planRanFrame = 0;
+
+  // Working storage, valid only during one worm's turn.
+  std::vector<HazardPoint> hazardPoints;
+  HazardIndex hazards;
+  HeadingTable headings;
+};
+
+}  // namespace tdx
