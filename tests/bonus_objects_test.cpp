@@ -186,7 +186,7 @@ TEST_F(BonusObjects, FuseAndExplosionTimingAtTwoSpeeds) {
     ASSERT_EQ(Sounds().size(), soundsBefore + 1);
     EXPECT_EQ(Sounds().back(), "bomb.mp3");
     EXPECT_EQ(g.events.raised.back().kind, MatchEvent::Kind::SoundPanned);
-    EXPECT_EQ(g.events.raised.back().pan, 0) << "the bomb sounds from the middle";
+    EXPECT_EQ(g.events.raised.back().value, 0) << "the bomb sounds from the middle";
   }
 }
 

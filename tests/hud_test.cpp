@@ -2,6 +2,7 @@
 
 #include "app/game.h"
 #include "display/hud.h"
+#include "match/round.h"
 #include "support/game_fixture.h"
 
 using namespace tdx;
@@ -66,14 +67,15 @@ TEST_F(HudGame, NumbersLayOutFromTheirBaseX) {
   EXPECT_EQ(Shown(g.hud.gameTimeDigits), "2");
 }
 
-TEST_F(HudGame, BuildSetsRoundsFromScoreLimitAndRemoveFreesEverything) {
+TEST_F(HudGame, MatchTakesRoundsFromScoreLimitAndRemoveFreesEverything) {
   Play(0);
   Play(3);
   Play(5);
   size_t before = g.scene.Sprites().size();
   g.settings.game.scoreLimit = 8;  // out of the table: the longest match
-  BuildHud(g);
+  BeginMatch(g, 0);
   EXPECT_EQ(g.match.RoundsLeft, 1000);
+  BuildHud(g);
   EXPECT_EQ(g.hud.markers.size(), 3u);
   RemoveHud(g);
   // Only the caption words remain (they belong to the word list).

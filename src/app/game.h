@@ -59,6 +59,9 @@ struct Game : Match {
 
   // ---- The match and the round. ----
   HudState hud;
+  // The crowd cheers a moment after the final screen shows (after the winner's speech).
+  bool CrowdPending = false;
+  double CrowdTime = 0;
 
   // The scrolling background grid, chosen anew every round when the effect is on.
   BackgroundGrid BackgroundLines;

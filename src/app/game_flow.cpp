@@ -44,16 +44,16 @@ void RunPhase(Game& g) {
     case GamePhase::CaptureLeftKey:
     case GamePhase::CaptureRightKey:
     case GamePhase::CaptureFireKey: KeyCaptureStep(g); break;
-    case GamePhase::RoundStart: RoundStartStep(g); break;
-    case GamePhase::RoundIntro: RoundIntroStep(g); break;
+    case GamePhase::RoundStart:
+    case GamePhase::RoundIntro:
     case GamePhase::ShowThree:
     case GamePhase::ShowingThree:
     case GamePhase::ShowingTwo:
     case GamePhase::ShowingOne:
-    case GamePhase::ShowingGo: CountdownStep(g); break;
-    case GamePhase::Playing: PlayingStep(g); break;
-    case GamePhase::RoundOver: RoundOverStep(g); break;
-    case GamePhase::WaitReady: WaitReadyStep(g); break;
+    case GamePhase::ShowingGo:
+    case GamePhase::Playing:
+    case GamePhase::RoundOver:
+    case GamePhase::WaitReady: MatchPhaseStep(g); break;
     case GamePhase::GameOver: GameOverStep(g); break;
     case GamePhase::BackToMenu: BackToMenuStep(g); break;
     default: break;  // a phase outside the table runs nothing

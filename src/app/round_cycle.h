@@ -1,8 +1,9 @@
-// The match: rounds from their start through the countdown and play to the scoring,
-// the wait for the players and the final screen.
+// The program around a match: it reads the set-up for each round, steps the match's phase,
+// and shows what the step raised (the countdown, the scores, the waiting screen), then
+// the final screen and the way back to the menu.
 #pragma once
 
-#include <string>
+#include "match/round.h"
 
 namespace tdx {
 
@@ -17,24 +18,14 @@ inline constexpr int kTagTeamNumber = 20013;
 inline constexpr int kTagTeamWon = 20014;
 inline constexpr int kTagWaiting = 30000;  // + slot
 
-int AliveCount(const Game& g);
-int AliveTeamCount(const Game& g);
-int LastAliveSlot(const Game& g);
-int LastAliveTeam(const Game& g);
-// Speed of a speed option index, in arena units per second.
-double SpeedValue(int index);
-
 // Starts a match from the main menu (deathmatch or team deathmatch).
 void StartMatch(Game& g, int teamMode);
 
-void RoundStartStep(Game& g);
-void RoundIntroStep(Game& g);
-void CountdownStep(Game& g);
-void PlayingStep(Game& g);
+// One frame of a match phase (RoundStart .. WaitReady): the match's step with what the
+// program does around it.
+void MatchPhaseStep(Game& g);
 // In play, after the controls were read: what they do (steering, abilities), and Escape.
 void PlayControls(Game& g);
-void RoundOverStep(Game& g);
-void WaitReadyStep(Game& g);
 void GameOverStep(Game& g);
 void BackToMenuStep(Game& g);
 

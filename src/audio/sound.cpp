@@ -124,10 +124,11 @@ void ShutdownAudio(Game& g) {
 
 void PlayMatchEvents(Game& g) {
   for (const MatchEvent& e : g.events.raised) {
-    if (e.kind == MatchEvent::Kind::Sound) {
-      PlaySoundByName(g, e.name, e.x);
-    } else {
-      PlaySound(g, e.name, e.pan);
+    switch (e.kind) {
+      case MatchEvent::Kind::Sound: PlaySoundByName(g, e.name, e.x); break;
+      case MatchEvent::Kind::SoundPanned: PlaySound(g, e.name, e.value); break;
+      case MatchEvent::Kind::Speech: PlaySpeech(g, e.name); break;
+      default: break;  // what is only seen was shown right after the step
     }
   }
   g.events.Clear();

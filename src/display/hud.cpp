@@ -130,7 +130,6 @@ void BuildHud(Game& g) {
       }
     }
   }
-  g.match.RoundsLeft = ClampedRoundLimit(gs.scoreLimit);
   h.built = true;
 }
 

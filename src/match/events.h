@@ -1,6 +1,7 @@
-// What a step of the match lets its players hear: raised by the rules in the order they
-// happen, played by the program right after the step. A step that is only re-run (a
-// replay sought forward, a frame stepped again) can drop them unheard.
+// What a step of the match lets its players see and hear: raised by the rules in the order
+// they happen, shown by the program right after the step and heard at the end of the
+// frame. A step that is only re-run (a replay sought forward, a frame stepped again) can
+// drop them unheard.
 #pragma once
 
 #include <cstdint>
@@ -10,24 +11,36 @@ namespace tdx {
 
 struct MatchEvent {
   enum class Kind : uint8_t {
-    Sound,        // an effect panned by the arena x where it happened
-    SoundPanned,  // an effect with a fixed pan, -100 left .. 100 right
+    Sound,          // an effect panned by the arena x where it happened
+    SoundPanned,    // an effect with a fixed pan (value: -100 left .. 100 right)
+    Speech,         // a spoken announcement
+    RoundPrepared,  // the arena is set for a new round
+    CountdownWord,  // "3", "2", "1" or "go" (name) shows at view x (value)
+    PlayBegins,     // the countdown is over
+    RoundScored,    // a round ended and the match goes on (value: the winner, -1 a draw)
+    MatchOver,      // the last round ended (value: its winner, -1 a draw)
+    PlayerReady,    // a person said they are ready for the next round (value: slot)
+    AllReady,       // everybody is ready: the next round begins
   };
   Kind kind = Kind::Sound;
-  const char* name = "";  // the effect's file name; always a literal of the rules
+  const char* name = "";  // a file or word name; always a literal of the rules
   double x = 0;           // Sound: arena x, 0 .. 608
-  int pan = 0;            // SoundPanned
+  int value = 0;
 };
 
 struct MatchEvents {
   std::vector<MatchEvent> raised;  // since the program last took them
 
+  void Raise(MatchEvent::Kind kind, int value = 0, const char* name = "") {
+    raised.push_back({kind, name, 0, value});
+  }
   void Sound(const char* name, double arenaX) {
     raised.push_back({MatchEvent::Kind::Sound, name, arenaX, 0});
   }
   void SoundPanned(const char* name, int pan) {
     raised.push_back({MatchEvent::Kind::SoundPanned, name, 0, pan});
   }
+  void Speech(const char* name) { Raise(MatchEvent::Kind::Speech, 0, name); }
   void Clear() { raised.clear(); }
 };
 

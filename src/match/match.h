@@ -50,8 +50,6 @@ struct MatchState {
   double RoundStartTime = 0;
   int BonusSlotCount = 0;
   int HalfPlayerCount = 0;
-  bool CrowdPending = false;
-  double CrowdTime = 0;
 };
 
 struct Match {

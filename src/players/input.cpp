@@ -1,7 +1,6 @@
 #include "players/input.h"
 
 #include "app/game.h"
-#include "match/computer/computer.h"
 
 namespace tdx {
 
@@ -72,23 +71,10 @@ void processkeyboard(Game& g) {
     in.PrevKeys.fill(0);
     in.ForgetHeldKeys = false;
   }
-  const bool playing = g.phase == GamePhase::Playing;
-  if (playing) {
-    for (TCerv& w : g.worms) w.cpuPrevKeys = w.cpuKeys;
-  }
+  // People's controls are their keys, in every phase (the waiting screen reads fire too);
+  // the computer players decide theirs in the match's own step.
   for (int s = 0; s < kPlayerSlots; ++s) {
-    if (IsHumanSlot(g, s)) {
-      FillFromKeys(g, s);
-      continue;
-    }
-    if (!playing) continue;  // a computer player's controls change only in play
-    TCerv& w = g.Worm(s);
-    if (w.alive && IsComputerSlot(g.settings.players[s])) ComputerSteer(g, s);
-    Controls& c = g.controls[static_cast<size_t>(s)];
-    for (int k = 0; k < 3; ++k) {
-      c.now[k] = w.cpuKeys[static_cast<size_t>(k)] != 0;
-      c.before[k] = w.cpuPrevKeys[static_cast<size_t>(k)] != 0;
-    }
+    if (IsHumanSlot(g, s)) FillFromKeys(g, s);
   }
 }
 

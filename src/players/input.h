@@ -22,9 +22,9 @@ struct InputState {
 
 struct Game;
 
-// Once a frame in every phase: the key snapshot, the poll, and the players' controls
-// records (in play the computer players choose theirs here). It only reads: what the
-// controls do happens in the game's own step (ApplyControls).
+// Once a frame in every phase: the key snapshot, the poll, and the people's controls
+// records. It only reads devices: the computer players decide in the match's step, and
+// what the controls do happens there too (StepMatchControls).
 void processkeyboard(Game& g);
 
 bool KeyDown(const Game& g, uint8_t code);
