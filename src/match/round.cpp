@@ -142,6 +142,21 @@ void StepMatchControls(Match& m) {
   ApplyControls(m);
 }
 
+void StepMatchFrame(Match& m, double now, double end, const std::array<Controls, 12>* people) {
+  m.events.Clear();
+  m.Now = now;
+  m.FrameDelta = m.Now - m.LastFrameTime;  // not clamped: a slow frame moves everything further
+  StepMatchPhase(m);
+  if (people) {
+    for (int s = 0; s < kPlayerSlots; ++s) {
+      if (IsHumanSlot(m.settings.players[s])) m.controls[s] = (*people)[static_cast<size_t>(s)];
+    }
+  }
+  StepMatchControls(m);
+  m.LastFrameTime = end;
+  ++m.frameNumber;
+}
+
 void RoundStart(Match& m) {
   MatchState& s = m.match;
   for (auto& p : m.settings.players) {

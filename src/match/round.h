@@ -3,7 +3,10 @@
 // change only the match and tell the program what to show and play as events.
 #pragma once
 
+#include <array>
 #include <cstdint>
+
+#include "match/controls.h"
 
 namespace tdx {
 
@@ -26,6 +29,13 @@ void StepMatchPhase(Match& m);
 // Once a frame in play, after the people's controls were read: the computer players
 // choose theirs, then everybody's controls act (steering, abilities).
 void StepMatchControls(Match& m);
+
+// One whole frame of a match on its own, as the program runs it with its own work in
+// between: the clock readings (`now` when the frame begins, `end` when it ends: the next
+// frame's delta is measured from it), the phase's step, the people's controls as given
+// (slots of people only; null leaves them as they are), then StepMatchControls. The
+// events of the frame before are dropped first; this frame's are left for the caller.
+void StepMatchFrame(Match& m, double now, double end, const std::array<Controls, 12>* people);
 
 // The phases one by one, as StepMatchPhase runs them.
 void RoundStart(Match& m);

@@ -2,6 +2,8 @@
 # The game's layers meet only through small interfaces: SDL is included only by the
 # platform and audio layers, GL only by the GL renderer. Everything else (the game rules,
 # menus, HUD, hooks, assets) must build without either, so it runs headless and in tests.
+# The match (src/match/: its state and every rule) stands at the bottom: it includes
+# nothing of the program around it, so it can be stepped, copied and replayed on its own.
 set -uo pipefail
 : "${TANDRIX_SOURCE_DIR:?set by ctest: the source folder}"
 cd "$TANDRIX_SOURCE_DIR/src" || exit 1
@@ -21,5 +23,12 @@ if [ -n "$gl" ]; then
   echo "$gl" >&2
   status=1
 fi
-[ $status -eq 0 ] && echo "layer_boundaries: SDL and GL stay in their layers"
+up=$(grep -rnE '#[[:space:]]*include[[:space:]]*"' match \
+     | grep -vE '#[[:space:]]*include[[:space:]]*"match/' || true)
+if [ -n "$up" ]; then
+  echo "layer_boundaries: the match includes something above it:" >&2
+  echo "$up" >&2
+  status=1
+fi
+[ $status -eq 0 ] && echo "layer_boundaries: SDL and GL stay in their layers; the match stands alone"
 exit $status
