@@ -236,17 +236,12 @@ void ReadPreloadPairs(const std::vector<uint8_t>& text, std::vector<PreloadEntry
   }
 }
 
-bool LoadAssets(Game& g) {
+namespace {
+
+// 2-8: the pictures only sprites show: the title logo and the game's mark, shots,
+// explosions, bonuses, teleports.
+bool LoadSpritePictures(Game& g) {
   Scene& s = g.scene;
-
-  // 1-3: the black placeholder, the title logo and the game's mark.
-  auto black = std::make_shared<Picture>();
-  black->width = 32;
-  black->height = 32;
-  black->rgba.assign(32 * 32 * 4, 0);
-  for (size_t i = 3; i < black->rgba.size(); i += 4) black->rgba[i] = 255;
-  s.Library(LibGLML1).AddTextureMaterial("empty", std::move(black));
-
   if (!LoadLibrary(g, LibGlmllogo) || !LoadLibrary(g, LibGlmlzorbel)) return false;
   ApplyRowToAll(s.Library(LibGLML1), kSuperBlackHq);
   ApplyRowToAll(s.Library(LibGlmllogo), kSuperBlackHq);
@@ -284,6 +279,25 @@ bool LoadAssets(Game& g) {
   }
   if (!LoadLibrary(g, LibGLMLtele)) return false;
   ApplyRowToAll(s.Library(LibGLMLtele), kLuminance);
+  return true;
+}
+
+}  // namespace
+
+bool LoadAssets(Game& g) {
+  Scene& s = g.scene;
+
+  // 1: the black placeholder.
+  auto black = std::make_shared<Picture>();
+  black->width = 32;
+  black->height = 32;
+  black->rgba.assign(32 * 32 * 4, 0);
+  for (size_t i = 3; i < black->rgba.size(); i += 4) black->rgba[i] = 255;
+  s.Library(LibGLML1).AddTextureMaterial("empty", std::move(black));
+
+  // A headless run draws nothing: the sprites' pictures stay in their archive. The menu
+  // words are still read, as their sizes place the words that the mouse clicks.
+  if (!g.headless && !LoadSpritePictures(g)) return false;
 
   // 9: the sizes of the menu word pictures.
   std::vector<uint8_t> text;
