@@ -58,6 +58,22 @@ void TraceLine(const Game& g) {
   std::fflush(stdout);
 }
 
+// "player 1", "players 1 and 3", "players 1, 2 and 5": the slots (counted from 1) that
+// people play, or nothing.
+std::string PeopleTakingPart(const SettingsBlock& setup) {
+  std::vector<int> slots;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if (IsHumanSlot(setup.players[s])) slots.push_back(s + 1);
+  }
+  if (slots.empty()) return "";
+  std::string text = slots.size() == 1 ? "player " : "players ";
+  for (size_t i = 0; i < slots.size(); ++i) {
+    if (i > 0) text += i + 1 == slots.size() ? " and " : ", ";
+    text += std::to_string(slots[i]);
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -240,6 +256,18 @@ int RunProgram(const AppOptions& options) {
     platform->ShowError("Tandrix", g.fatalError);
     ShutDown(g);
     return 1;
+  }
+  // A match asked for on the command line of a headless run has no keyboard to wait for:
+  // with people taking part it would wait forever at the first waiting screen.
+  if (options.headless && !replaying && start != 0) {
+    std::string people = PeopleTakingPart(g.settings);
+    if (!people.empty()) {
+      std::cerr << "tandrix: --headless --start " << (start == 1 ? "deathmatch" : "team_deathmatch")
+                << " plays computer players only, and tandrix.cfg has people in " << people
+                << " (make them computer players in the set-up screen, or leave out --headless)\n";
+      ShutDown(g);
+      return 2;
+    }
   }
   g.menu.StartRequest = start;
   clock.Enable();

@@ -64,6 +64,16 @@ cmp -s tandrix.cfg before.cfg || fail "the run rewrote tandrix.cfg"
 leftover=$(ls | grep -v -e '^pak$' -e '\.txt$' -e '\.cfg$' || true)
 [ -z "$leftover" ] || fail "files left in the game folder: $leftover"
 
+# A match asked for headless cannot wait for people: the shipped set-up (two people) is
+# refused at once, naming them, instead of waiting at the first waiting screen for ever.
+for mode in deathmatch team_deathmatch; do
+  timeout 60 "$TANDRIX_BINARY" --headless --start $mode >out.txt 2>err.txt
+  code=$?
+  [ $code -eq 2 ] || fail "--headless --start $mode with people exited with $code"
+  grep -q "people in players 1 and 2" err.txt || fail "--headless --start $mode: $(cat err.txt)"
+done
+[ ! -e replays ] || fail "a refused match left a recording"
+
 # Without the menu words (items.pak missing or damaged) start-up stops naming the file,
 # instead of showing a blank main menu.
 mkdir -p "$work/bare/pak"
