@@ -2,12 +2,16 @@
 // repeatable from its seed, and copied whole into a snapshot that plays on the same.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "match/arena/worm.h"
 #include "match/digest.h"
 #include "match/match.h"
 #include "match/round.h"
+#include "match/snapshot.h"
 
 namespace tdx {
 namespace {
@@ -101,6 +105,84 @@ TEST(MatchAlone, RaisesWhatPlayersHearAndSeeInsteadOfPlayingIt) {
   EXPECT_TRUE(sound);
   EXPECT_TRUE(scored);
   EXPECT_LE(m.events.raised.size(), 64u) << "a frame's events are dropped with the next frame";
+}
+
+}  // namespace
+}  // namespace tdx
+
+namespace tdx {
+namespace {
+
+// Where two fields lie in a worm's record as the snapshot stores it.
+size_t KindOffset() {
+  TCerv w;
+  return static_cast<size_t>(reinterpret_cast<const uint8_t*>(&w.kind) -
+                             reinterpret_cast<const uint8_t*>(&w));
+}
+size_t HeadXOffset() {
+  TCerv w;
+  return static_cast<size_t>(reinterpret_cast<const uint8_t*>(&w.headX) -
+                             reinterpret_cast<const uint8_t*>(&w));
+}
+
+TEST(MatchSnapshot, ReadsBackIntoAMatchThatPlaysOnTheSame) {
+  Match original = NewMatch(5);
+  StepFrames(original, 2000);
+  ASSERT_EQ(original.phase, GamePhase::Playing);
+  std::vector<uint8_t> bytes = SaveSnapshot(original);
+  EXPECT_LT(bytes.size(), 200000u) << "the grid is stored as runs";
+
+  Match restored;
+  std::string error;
+  ASSERT_TRUE(LoadSnapshot(bytes, restored, error)) << error;
+  EXPECT_EQ(RoundDigest(restored), RoundDigest(original));
+  EXPECT_EQ(SaveSnapshot(restored), bytes) << "written again, it is the same snapshot";
+  StepFrames(original, 200000);
+  StepFrames(restored, 200000);
+  EXPECT_EQ(Digests(restored), Digests(original));
+}
+
+TEST(MatchSnapshot, RefusesWhatNoMatchCanBeAndLeavesTheMatchAlone) {
+  Match m = NewMatch(9);
+  StepFrames(m, 900);
+  const std::vector<uint8_t> good = SaveSnapshot(m);
+  // Where the first worm's record starts: magic, layout, generator and set-up before it.
+  const size_t worm0 = 4 + 4 + 32 + sizeof(SettingsBlock);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* want;
+  };
+  auto patched = [&](size_t at, const void* v, size_t n) {
+    std::vector<uint8_t> b = good;
+    std::memcpy(b.data() + at, v, n);
+    return b;
+  };
+  const uint8_t badKind = 200;
+  const double nan = std::nan("");
+  const uint32_t otherLayout = 12345;
+  std::vector<uint8_t> longer = good;
+  longer.push_back(0);
+  const Case cases[] = {
+      {"empty", {}, "not a match snapshot"},
+      {"another file", {'P', 'K', 3, 4, 0, 0, 0, 0}, "not a match snapshot"},
+      {"another build", patched(4, &otherLayout, 4), "another build of the rules"},
+      {"cut short", std::vector<uint8_t>(good.begin(), good.begin() + 5000), "cut short"},
+      {"cut in the grid", std::vector<uint8_t>(good.begin(), good.end() - 40), "cut short"},
+      {"stray bytes", longer, "bytes after its end"},
+      {"a kind past the table", patched(worm0 + KindOffset(), &badKind, 1),
+       "values no match can have"},
+      {"a head nowhere", patched(worm0 + HeadXOffset(), &nan, sizeof nan),
+       "values no match can have"},
+  };
+  for (const Case& c : cases) {
+    Match target = NewMatch(1);
+    const uint64_t before = RoundDigest(target);
+    std::string error;
+    EXPECT_FALSE(LoadSnapshot(c.bytes, target, error)) << c.name;
+    EXPECT_NE(error.find(c.want), std::string::npos) << c.name << ": " << error;
+    EXPECT_EQ(RoundDigest(target), before) << c.name;
+  }
 }
 
 }  // namespace

@@ -13,7 +13,6 @@ namespace tdx {
 namespace {
 
 bool Takes(const Game& g, int slot) { return TakesPart(g.settings.players[slot]); }
-int TeamIndex(const Game& g, int slot) { return TeamNumber(g.settings.players[slot]) - 1; }
 
 Sprite* MakeSprite(Game& g, const std::string& material, float x, float y, float w, float h,
                    bool visible) {

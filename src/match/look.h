@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -28,8 +29,8 @@ enum LibraryId : int {
 struct Look {
   float x = 0, y = 0;  // centre, view pixels (arena units for a look never shown)
   float width = 0, height = 0;
-  float rotation = 0;  // degrees
-  bool visible = false;
+  float rotation = 0;                 // degrees
+  uint8_t visible = 0;                // 0 hidden, 1 shown
   LibraryId library = kLibraryCount;  // kLibraryCount: none yet
 
   void SetMaterial(LibraryId lib, std::string_view name) {
@@ -43,6 +44,12 @@ struct Look {
     material_[n] = '\0';
   }
   std::string_view MaterialName() const { return material_; }
+  // Whether a look read back from bytes is one the game can show: a known library, a
+  // shown flag of 0 or 1, a name that ends inside its field.
+  bool Plausible() const {
+    return library >= 0 && library <= kLibraryCount && visible <= 1 &&
+           std::memchr(material_, '\0', sizeof material_) != nullptr;
+  }
 
  private:
   char material_[15] = {};  // every picture name of the match is shorter

@@ -1,6 +1,7 @@
 // The game's one random generator: seeded once per run (from the clock, or --seed).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace tdx {
@@ -33,6 +34,11 @@ class Rng {
   int Random(int n) {
     if (n <= 0) return 0;
     return static_cast<int>((Next() >> 11) % static_cast<uint64_t>(n));
+  }
+  // The whole state, to be written down and set again (a recorded match starts from it).
+  std::array<uint64_t, 4> State() const { return {state_[0], state_[1], state_[2], state_[3]}; }
+  void SetState(const std::array<uint64_t, 4>& s) {
+    for (size_t i = 0; i < 4; ++i) state_[i] = s[i];
   }
   // A uniform real in [0, 1).
   double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
