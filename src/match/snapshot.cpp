@@ -191,6 +191,7 @@ bool Plausible(const Match& m) {
 
 std::vector<uint8_t> SaveSnapshot(const Match& m) {
   Out o;
+  o.bytes.reserve(sizeof(TCerv) * kWormCount + 16384);
   for (char c : kMagic) o.Put(c);
   o.Put(Layout());
   o.Put(m.matchRng.State());
