@@ -36,7 +36,7 @@ std::string Play(const std::string& name, const std::function<void(const Game&)>
   auto g = std::make_unique<Game>();
   g->workDir = dir.string();
   FrameClock clock;
-  Session session(*g, clock, r.seed, r.start, &r);
+  Session session(*g, clock, r.seed, &r, nullptr, nullptr);
   StartOptions so;
   so.headless = true;
   so.seeded = true;

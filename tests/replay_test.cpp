@@ -14,6 +14,7 @@
 
 #include "app/frame_clock.h"
 #include "app/game.h"
+#include "app/match_tape.h"
 #include "app/replay.h"
 #include "app/round_cycle.h"
 #include "audio/fake_mixer.h"
@@ -269,8 +270,8 @@ struct ReplayMatch : ::testing::Test {
     return k;
   }
 
-  // Plays a live match with scripted keys; returns the recording.
-  Replay Record(uint64_t seed, bool musicPlaying, std::vector<ScoredRound>& scored) {
+  // Plays a live match with scripted keys, recorded to match.tdxr.
+  void Record(uint64_t seed, bool musicPlaying, std::vector<ScoredRound>& scored) {
     std::unique_ptr<Game> g;
     NewGame(g, seed, musicPlaying);
     std::string error;
@@ -279,31 +280,35 @@ struct ReplayMatch : ::testing::Test {
     FrameClock clock;
     clock.SetFixedStep(1.0 / 50);
     clock.Enable();
-    Session session(*g, clock, seed, 1, nullptr);
+    Session session(*g, clock, seed, nullptr, nullptr, nullptr);
+    session.RecordMatches("", Tape());
     EXPECT_TRUE(g->LoadSetup(error)) << error;
-    StartMatch(*g, 0);
-    g->match.RoundsLeft = 3;
     std::vector<MouseEvent> mouse;
+    std::array<uint8_t, 256> none{};
+    session.Frame(mouse, &none);  // a menu frame, then the match from its start
+    StartMatch(*g, 0);
     for (uint64_t f = 0; f < 30000 && g->phase != GamePhase::GameOver; ++f) {
       auto keys = ScriptedKeys(f);
       mouse.clear();
       session.Frame(mouse, &keys);
     }
+    EXPECT_TRUE(session.Finish());
+    EXPECT_EQ(session.RecordError(), "");
     EXPECT_EQ(g->phase, GamePhase::GameOver);
     scored = g->match.Scored;
-    return session.Recording();
   }
 
-  // Plays a recording back into a fresh game; returns the replay's error ("" if none).
-  std::string Replayed(const Replay& r, std::vector<ScoredRound>& scored) {
-    std::unique_ptr<Game> g;
-    NewGame(g, r.seed, false);
-    FrameClock clock;
-    Session session(*g, clock, r.seed, r.start, &r);
+  // Plays match.tdxr back into a fresh game; returns the replay's error ("" if none).
+  std::string Replayed(std::vector<ScoredRound>& scored) {
+    TapeReader tape;
+    TapeHeader header;
     std::string error;
-    EXPECT_TRUE(g->LoadSetup(error)) << error;
-    StartMatch(*g, 0);
-    g->match.RoundsLeft = 3;
+    if (!tape.Open(Tape(), header, error)) return error;
+    std::unique_ptr<Game> g;
+    NewGame(g, 99, false);  // another seed: the recording brings the match's own
+    FrameClock clock;
+    Session session(*g, clock, header.seed, nullptr, &tape, &header);
+    if (!session.StartTape(error)) return error;
     std::vector<MouseEvent> mouse;
     while (session.HasFrame()) {
       if (!session.Frame(mouse, nullptr)) break;
@@ -313,27 +318,45 @@ struct ReplayMatch : ::testing::Test {
     return session.ReplayError();
   }
 
+  std::string Tape() const { return (dir / "match.tdxr").string(); }
+
+  // The recording's frames, changed by `change`, written back.
+  void Rewrite(const std::function<void(TapeHeader&, std::vector<TapeFrame>&)>& change) {
+    TapeReader in;
+    TapeHeader header;
+    std::string error;
+    ASSERT_TRUE(in.Open(Tape(), header, error)) << error;
+    std::vector<TapeFrame> frames;
+    TapeFrame f;
+    while (in.Next(f, error)) frames.push_back(f);
+    ASSERT_EQ(error, "");
+    change(header, frames);
+    TapeWriter out;
+    ASSERT_TRUE(out.Open(Tape(), header, error)) << error;
+    for (const TapeFrame& frame : frames) out.Add(frame);
+    ASSERT_TRUE(out.Finish(error)) << error;
+  }
+
   fs::path dir;
 };
 
 TEST_F(ReplayMatch, PeopleAndComputersReplayToTheSameDigests) {
   std::vector<ScoredRound> live, again;
-  Replay r = Record(11, false, live);
+  Record(11, false, live);
   ASSERT_EQ(live.size(), 3u);
-  // Through the file, as a replay from disk would be.
-  Replay loaded;
-  std::string error;
-  ASSERT_TRUE(DecodeReplay(EncodeReplay(r), loaded, error)) << error;
-  EXPECT_EQ(Replayed(loaded, again), "");
+  EXPECT_EQ(Replayed(again), "");
   ASSERT_EQ(again.size(), live.size());
   for (size_t i = 0; i < live.size(); ++i) {
     EXPECT_EQ(ScoredRoundLine(again[i]), ScoredRoundLine(live[i]));
-    EXPECT_EQ(again[i].frame, live[i].frame);
   }
-  // The scripted people really played: somebody turned, and the match went past two
-  // waiting screens only because they pressed fire.
-  EXPECT_FALSE(std::all_of(r.frames.begin(), r.frames.end(),
-                           [](const ReplayFrame& f) { return f.keys.empty(); }));
+  // The scripted people really played: their controls are in the recording, and the
+  // match went past two waiting screens only because they pressed fire.
+  bool pressed = false;
+  Rewrite([&](TapeHeader&, std::vector<TapeFrame>& frames) {
+    for (const TapeFrame& f : frames) pressed |= (f.controls[0] & 4) != 0;
+  });
+  EXPECT_TRUE(pressed);
+  EXPECT_LT(fs::file_size(Tape()), 20000u) << "only the changes of the controls are kept";
 }
 
 TEST_F(ReplayMatch, TheSameSeedPlaysTheSameMatchWithOrWithoutMusic) {
@@ -349,42 +372,56 @@ TEST_F(ReplayMatch, TheSameSeedPlaysTheSameMatchWithOrWithoutMusic) {
 
 TEST_F(ReplayMatch, AReplayThatDiffersSaysAtWhichRoundAndFrame) {
   std::vector<ScoredRound> live, again;
-  Replay r = Record(5, false, live);
+  Record(5, false, live);
   ASSERT_EQ(live.size(), 3u);
+  size_t round2 = 0;
+  Rewrite([&](TapeHeader&, std::vector<TapeFrame>& frames) {
+    for (size_t i = 0; i < frames.size(); ++i) {
+      if (!frames[i].scored.empty() && frames[i].scored[0].round == 2) round2 = i;
+    }
+  });
 
   struct Case {
     const char* name;
-    std::function<void(Replay&)> damage;
+    std::function<void(TapeHeader&, std::vector<TapeFrame>&)> damage;
     std::string says;
   } cases[] = {
       {"a digest of round 2",
-       [](Replay& x) {
-         for (auto& f : x.frames) {
+       [](TapeHeader&, std::vector<TapeFrame>& frames) {
+         for (auto& f : frames) {
            for (auto& s : f.scored) {
              if (s.round == 2) s.digest ^= 1;
            }
          }
        },
-       "differs from the recording at round 2, frame " + std::to_string(live[1].frame)},
+       "differs from the recording at round 2, frame " + std::to_string(round2)},
       {"another start rule read at the first round's start",
-       [](Replay& x) {
-         x.frames[0].setupChanged = true;
-         x.frames[0].setup = x.setup;
-         x.frames[0].setup.game.startPosition = static_cast<uint8_t>(StartPositionRule::Race);
+       [](TapeHeader&, std::vector<TapeFrame>& frames) {
+         frames[0].setupChanged = true;
+         frames[0].setup = TwoPeopleTwoComputers();
+         frames[0].setup.game.startPosition = static_cast<uint8_t>(StartPositionRule::Race);
        },
        "differs from the recording at round 1, frame "},
+      {"a person who never pressed fire again",
+       [](TapeHeader&, std::vector<TapeFrame>& frames) {
+         for (size_t i = 1; i < frames.size(); ++i) frames[i].controls = frames[0].controls;
+       },
+       "differs from the recording at round "},
       {"the recording goes on after the game stopped",
-       [](Replay& x) {
-         ReplayFrame extra = x.frames.back();
+       [](TapeHeader&, std::vector<TapeFrame>& frames) {
+         TapeFrame extra = frames.back();
          extra.scored = {{4, -1, 1, 0}};
-         x.frames.push_back(extra);
+         frames.push_back(extra);
        },
        "at round 4"},
+      {"another match to start from",
+       [](TapeHeader& h, std::vector<TapeFrame>&) { h.snapshot.resize(h.snapshot.size() / 2); },
+       "the match it starts from is cut short"},
   };
   for (const Case& c : cases) {
-    Replay bad = r;
-    c.damage(bad);
-    std::string error = Replayed(bad, again);
+    Record(5, false, live);
+    Rewrite(c.damage);
+    std::string error = Replayed(again);
     EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
   }
 }

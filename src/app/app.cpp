@@ -90,7 +90,8 @@ std::string UsageText() {
          "  --debug            print the effect-channel activity every frame\n"
          "  --start MODE       begin a deathmatch or team_deathmatch at once; with\n"
          "                     --headless the program ends at the final screen\n"
-         "  --record FILE      record the run (seed, set-up, every frame's input)\n"
+         "  --record FILE      record the match played (with --replay: a recording\n"
+         "                     of the older kind is written anew as a match)\n"
          "  --replay FILE      play a recording back and check its round digests\n"
          "  --help             show this help\n"
          "  --version          show the version\n";
@@ -166,41 +167,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
       return ParseResult::Usage;
     }
   }
-  if (!o.replay.empty() && (o.seeded || o.start != 0 || o.fixedDt > 0 || !o.record.empty())) {
+  if (!o.replay.empty() && (o.seeded || o.start != 0 || o.fixedDt > 0)) {
     // A recording brings its own seed, start, clock and input.
-    error = "--replay cannot be combined with --seed, --start, --fixed-dt or --record";
+    error = "--replay cannot be combined with --seed, --start or --fixed-dt";
     return ParseResult::Usage;
   }
   return (o.help || o.version) ? ParseResult::Exit : ParseResult::Run;
 }
-
-namespace {
-
-// Every match played is kept in replays/ (the newest kReplaysKept). A folder that cannot
-// be written is said once; the game plays on.
-class ReplayKeeper {
- public:
-  explicit ReplayKeeper(std::string workDir) : workDir_(std::move(workDir)) {}
-  void Keep(const Replay& r) {
-    std::error_code ec;
-    std::filesystem::create_directories(workDir_ + "/" + kReplayFolder, ec);
-    std::string error;
-    if (ec) {
-      error = workDir_ + "/" + kReplayFolder + ": cannot create (" + ec.message() + ")";
-    } else if (SaveReplay(NewReplayPath(workDir_), r, error)) {
-      PruneReplays(workDir_);
-      return;
-    }
-    if (!warned_) std::cerr << "tandrix: matches are not kept: " << error << "\n";
-    warned_ = true;
-  }
-
- private:
-  std::string workDir_;
-  bool warned_ = false;
-};
-
-}  // namespace
 
 int RunProgram(const AppOptions& options) {
   if (options.help) {
@@ -214,10 +187,21 @@ int RunProgram(const AppOptions& options) {
 
   std::string error;
   const bool replaying = !options.replay.empty();
+  // A recording of either format: the devices from the program's start (format 1), or a
+  // match from its start (format 2).
+  int format = 0;
   Replay replay;
-  if (replaying && !LoadReplay(options.replay, replay, error)) {
-    std::cerr << "tandrix: " << error << "\n";
-    return 1;
+  TapeReader tape;
+  TapeHeader header;
+  if (replaying) {
+    format = RecordingFormatOf(options.replay, error);
+    bool read = format == 1   ? LoadReplay(options.replay, replay, error)
+                : format == 2 ? tape.Open(options.replay, header, error)
+                              : false;
+    if (!read) {
+      std::cerr << "tandrix: " << error << "\n";
+      return 1;
+    }
   }
 
   PlatformOptions po;
@@ -237,19 +221,23 @@ int RunProgram(const AppOptions& options) {
   StartOptions so;
   so.headless = options.headless;
   so.seeded = true;
-  so.seed = replaying ? replay.seed
+  so.seed = format == 1   ? replay.seed
+            : format == 2 ? header.seed
             : options.seeded
                 ? options.seed
                 : static_cast<uint64_t>(
                       std::chrono::high_resolution_clock::now().time_since_epoch().count());
-  const uint8_t start = replaying ? replay.start : static_cast<uint8_t>(options.start);
+  const uint8_t start = format == 1   ? replay.start
+                        : format == 2 ? 0
+                                      : static_cast<uint8_t>(options.start);
 
-  // A replay reads its set-up from the recording; otherwise every run is recorded, for
-  // --record and for replays/.
-  auto sessionOwner =
-      std::make_unique<Session>(g, clock, so.seed, start, replaying ? &replay : nullptr);
+  // A replay reads its set-up from the recording. Every match a live run plays is kept in
+  // replays/; --record writes it to a file of its own, also while a format-1 recording
+  // plays (which turns it into format 2).
+  auto sessionOwner = std::make_unique<Session>(g, clock, so.seed, format == 1 ? &replay : nullptr,
+                                                format == 2 ? &tape : nullptr, &header);
   Session& session = *sessionOwner;
-  ReplayKeeper keeper(g.workDir);
+  session.RecordMatches(replaying ? "" : g.workDir, options.record);
 
   if (!StartUp(g, so)) {
     std::cerr << "tandrix: " << g.fatalError << "\n";
@@ -268,6 +256,11 @@ int RunProgram(const AppOptions& options) {
       ShutDown(g);
       return 2;
     }
+  }
+  if (format == 2 && !session.StartTape(error)) {
+    std::cerr << "tandrix: " << options.replay << ": " << error << "\n";
+    ShutDown(g);
+    return 1;
   }
   g.menu.StartRequest = start;
   clock.Enable();
@@ -297,7 +290,6 @@ int RunProgram(const AppOptions& options) {
       std::cout.flush();
     }
     if (!same) break;
-    if (session.MatchEnded() && !session.Replaying()) keeper.Keep(session.Recording());
     if (g.quitRequested) break;
     // A match asked for on the command line runs as a batch job when headless.
     if (options.headless && start != 0 && g.phase == GamePhase::GameOver) break;
@@ -319,21 +311,23 @@ int RunProgram(const AppOptions& options) {
     drewFrame = true;
   }
   clock.Disable();
-  if (session.MatchRunning() && !session.Replaying()) keeper.Keep(session.Recording());
+  // A replay cut short with --frames is checked only as far as it went.
+  session.Finish(options.frames < 0);
 
   int code = 0;
   if (!g.fatalError.empty()) {
     std::cerr << "tandrix: " << g.fatalError << "\n";
     code = 1;
   }
-  // A replay cut short with --frames is checked only as far as it went.
-  if (session.Replaying() &&
-      (options.frames < 0 ? !session.Finish() : !session.ReplayError().empty())) {
+  if (session.Replaying() && !session.ReplayError().empty()) {
     std::cerr << "tandrix: " << options.replay << ": " << session.ReplayError() << "\n";
     code = 1;
   }
-  if (!options.record.empty() && !SaveReplay(options.record, session.Recording(), error)) {
-    std::cerr << "tandrix: " << error << "\n";
+  if (!session.RecordError().empty()) {
+    std::cerr << "tandrix: " << session.RecordError() << "\n";
+    code = 1;
+  } else if (!options.record.empty() && session.LastRecording().empty()) {
+    std::cerr << "tandrix: " << options.record << ": no match was played to record\n";
     code = 1;
   }
   if (!options.screenshot.empty()) {

@@ -10,11 +10,16 @@
 
 namespace tdx {
 
-void FrameStep(Game& g, const FrameClock& clock) {
+void FrameStep(Game& g, const FrameClock& clock, const std::array<Controls, 12>* people) {
   g.Now = clock.Current();
   g.FrameDelta = g.Now - g.LastFrameTime;  // not clamped: a slow frame moves everything further
   GameFlowStep(g);
   processkeyboard(g);
+  if (people) {
+    for (int s = 0; s < kPlayerSlots; ++s) {
+      if (IsHumanSlot(g.settings.players[s])) g.controls[static_cast<size_t>(s)] = (*people)[s];
+    }
+  }
   if (g.phase == GamePhase::Playing) PlayControls(g);
   // What the rules raised is heard after the step, in the order raised.
   PlayMatchEvents(g);

@@ -12,18 +12,32 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "app/frame_clock.h"
 #include "app/frame_loop.h"
+#include "app/game_flow.h"
+#include "app/recording_bytes.h"
+#include "app/round_cycle.h"
 #include "display/hooks.h"
+#include "display/hud.h"
+#include "display/match_view.h"
+#include "match/snapshot.h"
+#include "menu/menu_items.h"
 
 namespace tdx {
 
 namespace {
 
 namespace fs = std::filesystem;
+using recording::AsMicros;
+using recording::kMicrosLimit;
+using recording::Micros;
+using recording::Reader;
+using recording::Writer;
 
 constexpr char kMagic[8] = {'T', 'D', 'X', 'R', 'P', 'L', 'A', 'Y'};
 // A recording never needs more; a larger figure in a header is damage, not a long match.
@@ -41,77 +55,6 @@ enum FrameFlag : uint8_t {
   kMicros = 128,       // two counts of whole microseconds: from the last start, and to the end
 };
 
-// Fixed-size values are stored as they lie in memory (little-endian on every machine the
-// game is built for); counts of clock time as 7-bit groups.
-class Writer {
- public:
-  std::vector<uint8_t> bytes;
-  template <typename T>
-  void Put(T v) {
-    Raw(&v, sizeof v);
-  }
-  void VarU64(uint64_t v) {
-    for (; v >= 0x80; v >>= 7) Put<uint8_t>(static_cast<uint8_t>(v | 0x80));
-    Put<uint8_t>(static_cast<uint8_t>(v));
-  }
-  void Raw(const void* p, size_t n) {
-    const auto* b = static_cast<const uint8_t*>(p);
-    bytes.insert(bytes.end(), b, b + n);
-  }
-};
-
-class Reader {
- public:
-  Reader(const uint8_t* p, size_t n) : p_(p), n_(n) {}
-  bool ok = true;
-  size_t Left() const { return n_ - at_; }
-  template <typename T>
-  T Get() {
-    T v{};
-    Raw(&v, sizeof v);
-    return v;
-  }
-  uint64_t VarU64() {
-    uint64_t v = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-      auto b = Get<uint8_t>();
-      v |= static_cast<uint64_t>(b & 0x7F) << shift;
-      if (!(b & 0x80)) return v;
-    }
-    ok = false;  // more than ten bytes: no count of ours
-    return 0;
-  }
-  void Raw(void* out, size_t n) {
-    if (!ok || Left() < n) {
-      ok = false;
-      return;
-    }
-    std::memcpy(out, p_ + at_, n);
-    at_ += n;
-  }
-
- private:
-  const uint8_t* p_;
-  size_t n_;
-  size_t at_ = 0;
-};
-
-// The real clock reads whole microseconds (FrameClock): such readings are stored as two
-// small counts, which the decoder turns back into the very same doubles.
-int64_t Micros(double t) { return static_cast<int64_t>(std::llround(t * 1e6)); }
-// Twelve days: longer gaps are stored as plain readings, and no damaged count can overflow.
-constexpr uint64_t kMicrosLimit = 1ull << 40;
-
-bool AsMicros(double prevNow, const ReplayFrame& f, uint64_t& sinceLast, uint64_t& toEnd) {
-  if (!(f.now >= prevNow && f.end >= f.now && f.end < 1e12)) return false;
-  int64_t base = Micros(prevNow), now = Micros(f.now), end = Micros(f.end);
-  if (now < base || static_cast<double>(now) / 1e6 != f.now) return false;
-  if (static_cast<double>(end) / 1e6 != f.end) return false;
-  sinceLast = static_cast<uint64_t>(now - base);
-  toEnd = static_cast<uint64_t>(end - now);
-  return sinceLast < kMicrosLimit && toEnd < kMicrosLimit;
-}
-
 void EncodeFrames(const Replay& r, Writer& w) {
   double prevNow = 0, step = 0;
   bool haveStep = false;
@@ -123,7 +66,9 @@ void EncodeFrames(const Replay& r, Writer& w) {
     bool stepWorks = f.end == f.now && prevNow + newStep == f.now;
     uint64_t sinceLast = 0, toEnd = 0;
     if (!sameStep) {
-      flags |= stepWorks ? kStep : AsMicros(prevNow, f, sinceLast, toEnd) ? kMicros : kRawTimes;
+      flags |= stepWorks                                           ? kStep
+               : AsMicros(prevNow, f.now, f.end, sinceLast, toEnd) ? kMicros
+                                                                   : kRawTimes;
     }
     if (!f.keys.empty()) flags |= kKeys;
     if (!f.mouse.empty()) flags |= kMouse;
@@ -410,28 +355,6 @@ bool LoadReplay(const std::string& path, Replay& r, std::string& error) {
   return true;
 }
 
-bool RecordingSetupStore::Load(SettingsBlock& out, std::string& error) {
-  bool ok = LoadSettings(g_.Path(kSettingsFileName), out, error);
-  ReplayFrame* frame = r_.frames.empty() ? nullptr : &r_.frames.back();
-  if (!ok) {
-    if (frame) frame->setupMissing = true;
-    return false;
-  }
-  if (!frame) {
-    r_.setup = out;  // read at start-up: the recording starts from it
-  } else if (!haveLast_ || std::memcmp(&last_, &out, sizeof out) != 0) {
-    frame->setupChanged = true;
-    frame->setup = out;
-  }
-  last_ = out;
-  haveLast_ = true;
-  return true;
-}
-
-bool RecordingSetupStore::Save(const SettingsBlock& in, std::string& error) {
-  return SaveSettings(g_.Path(kSettingsFileName), in, error);
-}
-
 void ReplaySetupStore::Frame(const ReplayFrame& f) {
   if (f.setupChanged) current_ = f.setup;
   missing_ = f.setupMissing;
@@ -446,34 +369,9 @@ bool ReplaySetupStore::Load(SettingsBlock& out, std::string& error) {
   return true;
 }
 
-Recorder::Recorder(uint64_t seed, uint8_t start) {
-  r_.version = TANDRIX_VERSION;
-  r_.seed = seed;
-  r_.start = start;
-}
-
-void Recorder::BeginFrame(const std::array<uint8_t, 256>& polled,
-                          const std::vector<MouseEvent>& mouse) {
-  ReplayFrame f;
-  for (int c = 0; c < 256; ++c) {
-    auto i = static_cast<size_t>(c);
-    if (polled[i] != keys_[i]) f.keys.emplace_back(static_cast<uint8_t>(c), polled[i]);
-  }
-  keys_ = polled;
-  f.mouse = mouse;
-  r_.frames.push_back(std::move(f));
-}
-
-void Recorder::EndFrame(double now, double end, const std::vector<ScoredRound>& scored) {
-  ReplayFrame& f = r_.frames.back();
-  f.now = now;
-  f.end = end;
-  f.scored = scored;
-}
-
-bool CheckScoredRounds(const ReplayFrame& recorded, const std::vector<ScoredRound>& replayed,
-                       uint64_t frame, std::string& error) {
-  const auto& want = recorded.scored;
+bool CheckScoredRounds(const std::vector<ScoredRound>& want,
+                       const std::vector<ScoredRound>& replayed, uint64_t frame,
+                       std::string& error) {
   for (size_t i = 0; i < std::max(want.size(), replayed.size()); ++i) {
     if (i >= replayed.size()) {
       error = "differs from the recording at round " + std::to_string(want[i].round) + ", frame " +
@@ -535,66 +433,121 @@ void PruneReplays(const std::string& workDir) {
   for (size_t i = 0; i + kReplaysKept < files.size(); ++i) fs::remove(files[i], ec);
 }
 
-namespace {
-
-bool InMatch(GamePhase p) {
-  switch (p) {
-    case GamePhase::RoundStart:
-    case GamePhase::RoundIntro:
-    case GamePhase::ShowThree:
-    case GamePhase::ShowingThree:
-    case GamePhase::ShowingTwo:
-    case GamePhase::ShowingOne:
-    case GamePhase::ShowingGo:
-    case GamePhase::Playing:
-    case GamePhase::RoundOver:
-    case GamePhase::WaitReady: return true;
-    default: return false;
+// What tandrix.cfg gave, each time the game reads it: the file itself, the reads a format-1
+// recording holds, or the set-up a format-2 recording holds now. A live run's recording
+// notes from here what the match read.
+class Session::NotingStore : public SettingsStore {
+ public:
+  NotingStore(Game& g, SettingsStore* inner) : g_(g), inner_(inner) {}
+  bool Load(SettingsBlock& out, std::string& error) override {
+    bool ok = true;
+    if (fixed_) {
+      out = current_;
+    } else {
+      ok = inner_ ? inner_->Load(out, error) : LoadSettings(g_.Path(kSettingsFileName), out, error);
+    }
+    // A failed read leaves the set-up in memory as it was: that is what the match reads.
+    last_ = out;
+    read_ = true;
+    return ok;
   }
-}
-
-}  // namespace
-
-Session::Session(Game& g, FrameClock& clock, uint64_t seed, uint8_t start, const Replay* replay)
-    : g_(g),
-      clock_(clock),
-      replay_(replay),
-      recorder_(seed, start),
-      recordingStore_(g, recorder_.Data()) {
-  if (replay_) {
-    replayStore_ = std::make_unique<ReplaySetupStore>(*replay_);
-    g_.setupStore = replayStore_.get();
-  } else {
-    g_.setupStore = &recordingStore_;
+  bool Save(const SettingsBlock& in, std::string& error) override {
+    if (fixed_) return true;  // a replay never writes
+    return inner_ ? inner_->Save(in, error) : SaveSettings(g_.Path(kSettingsFileName), in, error);
   }
+  // A format-2 replay: every read gives this.
+  void Fix(const SettingsBlock& s) {
+    fixed_ = true;
+    current_ = s;
+  }
+  bool TakeRead() { return std::exchange(read_, false); }
+  const SettingsBlock& Last() const { return last_; }
+
+ private:
+  Game& g_;
+  SettingsStore* inner_;
+  bool fixed_ = false, read_ = false;
+  SettingsBlock current_{}, last_{};
+};
+
+Session::Session(Game& g, FrameClock& clock, uint64_t seed, const Replay* replay, TapeReader* tape,
+                 const TapeHeader* header)
+    : g_(g), clock_(clock), seed_(seed), replay_(replay), tape_(tape), header_(header) {
+  if (replay_) replayStore_ = std::make_unique<ReplaySetupStore>(*replay_);
+  store_ = std::make_unique<NotingStore>(g, replayStore_.get());
+  g_.setupStore = store_.get();
 }
 
 Session::~Session() {
-  if (g_.setupStore == &recordingStore_ || g_.setupStore == replayStore_.get()) {
-    g_.setupStore = nullptr;
-  }
+  if (g_.setupStore == store_.get()) g_.setupStore = nullptr;
 }
 
-bool Session::HasFrame() const { return !replay_ || frames_ < replay_->frames.size(); }
+void Session::RecordMatches(const std::string& keepIn, const std::string& recordPath) {
+  keepIn_ = keepIn;
+  recordPath_ = recordPath;
+}
+
+bool Session::StartTape(std::string& error) {
+  if (!tape_ || !header_) return false;
+  // Straight into the match: no loading screen, no menus.
+  if (g_.PreloadSprite) LoadingDoneStep(g_);
+  if (!LoadSnapshot(header_->snapshot, g_, error)) {
+    error = "the match it starts from is " + error;
+    return false;
+  }
+  store_->Fix(g_.settings);
+  g_.menu.MainList().Clear();
+  ShowBonusPlaces(g_);
+  BuildHud(g_);
+  return true;
+}
+
+bool Session::HasFrame() {
+  if (replay_) return frames_ < replay_->frames.size();
+  if (!tape_) return true;
+  if (!next_ && !tapeDone_) {
+    next_ = std::make_unique<TapeFrame>();
+    std::string error;
+    if (!tape_->Next(*next_, error)) {
+      next_.reset();
+      tapeDone_ = true;
+      if (!error.empty() && replayError_.empty()) replayError_ = error;
+    }
+  }
+  return next_ != nullptr;
+}
 
 bool Session::Frame(std::vector<MouseEvent>& mouse, const std::array<uint8_t, 256>* keys) {
+  const bool wasInMatch = IsMatchPhase(static_cast<uint8_t>(g_.phase));
+  // A match is recorded from the first frame it plays: the snapshot is the match as that
+  // frame begins.
+  if (!tape_ && wasInMatch && !recording_) BeginRecording();
+  store_->TakeRead();
   const ReplayFrame* recorded = nullptr;
+  std::unique_ptr<TapeFrame> taped;
+  std::array<Controls, kPlayerSlots> people{};
   if (replay_) {
     recorded = &replay_->frames[static_cast<size_t>(frames_)];
     mouse = recorded->mouse;  // the viewer's own mouse and keys play no part
     for (auto [code, state] : recorded->keys) g_.input.Polled[code] = state;
     replayStore_->Frame(*recorded);
     clock_.BeginReplayedFrame(recorded->now, recorded->end);
+  } else if (tape_) {
+    if (!HasFrame()) return false;
+    taped = std::move(next_);
+    mouse.clear();  // the viewer's mouse and keys play no part either
+    if (taped->setupChanged) store_->Fix(taped->setup);
+    for (size_t s = 0; s < kPlayerSlots; ++s) people[s] = UnpackControls(taped->controls[s]);
+    clock_.BeginReplayedFrame(taped->now, taped->end);
   } else {
     if (keys) g_.input.Polled = *keys;
-    recorder_.BeginFrame(g_.input.Polled, mouse);
     clock_.BeginFrame();
   }
   for (const MouseEvent& e : mouse) {
     MouseMove(g_, e.x, e.y);
     if (e.kind == MouseEvent::Click) MouseClick(g_);
   }
-  FrameStep(g_, clock_);
+  FrameStep(g_, clock_, taped ? &people : nullptr);
 
   // The rounds scored in this frame (a new match starts its list again).
   if (g_.match.Scored.size() < scoredSeen_) scoredSeen_ = 0;
@@ -602,31 +555,119 @@ bool Session::Frame(std::vector<MouseEvent>& mouse, const std::array<uint8_t, 25
                     g_.match.Scored.end());
   scoredSeen_ = g_.match.Scored.size();
   bool same = true;
-  if (recorded) {
-    same = CheckScoredRounds(*recorded, scoredNow_, frames_, replayError_);
-  } else {
-    recorder_.EndFrame(g_.Now, g_.LastFrameTime, scoredNow_);
-  }
-  matchEnded_ = false;
-  if (InMatch(g_.phase)) {
-    matchRunning_ = true;
-  } else if (matchRunning_) {
-    matchRunning_ = false;
-    matchEnded_ = true;
+  if (recorded) same = CheckScoredRounds(recorded->scored, scoredNow_, frames_, replayError_);
+  if (taped) same = CheckScoredRounds(taped->scored, scoredNow_, frames_, replayError_);
+
+  if (!tape_) {
+    const bool inMatch = IsMatchPhase(static_cast<uint8_t>(g_.phase));
+    const bool setupRead = store_->TakeRead();
+    if (wasInMatch) RecordFrame(setupRead);
+    if (wasInMatch && !inMatch) EndRecording();
   }
   ++frames_;
   return same;
 }
 
-bool Session::Finish() {
-  if (!replay_ || !replayError_.empty()) return replayError_.empty();
-  // The game stopped before the recording did: the first round it never reached differs.
-  for (size_t f = static_cast<size_t>(frames_); f < replay_->frames.size(); ++f) {
-    if (replay_->frames[f].scored.empty()) continue;
-    replayError_ = "differs from the recording at round " +
-                   std::to_string(replay_->frames[f].scored.front().round) + ", frame " +
-                   std::to_string(f) + ": the replay stopped at frame " + std::to_string(frames_);
-    return false;
+void Session::BeginRecording() {
+  recording_ = true;
+  if (keepIn_.empty() && recordPath_.empty()) return;
+  TapeHeader header;
+  header.version = TANDRIX_VERSION;
+  header.seed = seed_;
+  header.snapshot = SaveSnapshot(g_);
+  recordedSetup_ = g_.settings;
+  std::string error;
+  if (!keepIn_.empty()) {
+    std::error_code ec;
+    const std::string folder = keepIn_ + "/" + kReplayFolder;
+    std::filesystem::create_directories(folder, ec);
+    keep_ = std::make_unique<TapeWriter>();
+    if (ec) {
+      error = folder + ": cannot create (" + ec.message() + ")";
+      keep_.reset();
+    } else if (!keep_->Open(NewReplayPath(keepIn_), header, error)) {
+      keep_.reset();
+    }
+    if (!keep_ && !keepWarned_) {
+      std::cerr << "tandrix: matches are not kept: " << error << "\n";
+      keepWarned_ = true;
+    }
+  }
+  if (!recordPath_.empty()) {
+    record_ = std::make_unique<TapeWriter>();
+    if (!record_->Open(recordPath_, header, error)) {
+      if (recordError_.empty()) recordError_ = error;
+      record_.reset();
+    }
+  }
+}
+
+void Session::RecordFrame(bool setupRead) {
+  if (!keep_ && !record_) return;
+  TapeFrame f;
+  f.now = g_.Now;
+  f.end = g_.LastFrameTime;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if (IsHumanSlot(g_.settings.players[s])) {
+      f.controls[static_cast<size_t>(s)] = PackControls(g_.controls[static_cast<size_t>(s)]);
+    }
+  }
+  if (setupRead && std::memcmp(&store_->Last(), &recordedSetup_, sizeof recordedSetup_) != 0) {
+    f.setupChanged = true;
+    f.setup = recordedSetup_ = store_->Last();
+  }
+  f.scored = scoredNow_;
+  if (keep_) keep_->Add(f);
+  if (record_) record_->Add(f);
+}
+
+void Session::EndRecording() {
+  recording_ = false;
+  std::string error;
+  if (keep_) {
+    if (keep_->FinishUnique([&] { return NewReplayPath(keepIn_); }, error)) {
+      lastRecording_ = keep_->Path();
+      PruneReplays(keepIn_);
+    } else if (!keepWarned_) {
+      std::cerr << "tandrix: matches are not kept: " << error << "\n";
+      keepWarned_ = true;
+    }
+    keep_.reset();
+  }
+  if (record_) {
+    if (record_->Finish(error)) {
+      lastRecording_ = record_->Path();
+    } else if (recordError_.empty()) {
+      recordError_ = error;
+    }
+    record_.reset();
+  }
+}
+
+bool Session::Finish(bool toTheEnd) {
+  EndRecording();  // a match cut short by the end of the run is kept as far as it went
+  if (!replayError_.empty()) return false;
+  if (!toTheEnd) return true;
+  if (replay_) {
+    // The game stopped before the recording did: the first round it never reached differs.
+    for (size_t f = static_cast<size_t>(frames_); f < replay_->frames.size(); ++f) {
+      if (replay_->frames[f].scored.empty()) continue;
+      replayError_ = "differs from the recording at round " +
+                     std::to_string(replay_->frames[f].scored.front().round) + ", frame " +
+                     std::to_string(f) + ": the replay stopped at frame " + std::to_string(frames_);
+      return false;
+    }
+  }
+  if (tape_) {
+    for (uint64_t f = frames_; HasFrame(); ++f) {
+      std::unique_ptr<TapeFrame> rest = std::move(next_);
+      if (rest->scored.empty()) continue;
+      replayError_ = "differs from the recording at round " +
+                     std::to_string(rest->scored.front().round) + ", frame " + std::to_string(f) +
+                     ": the replay stopped at frame " + std::to_string(frames_);
+      return false;
+    }
+    return replayError_.empty();
   }
   return true;
 }

@@ -1,7 +1,9 @@
-// Recorded matches: everything the game was given, frame by frame (the clock, key
-// changes, mouse moves and clicks, each reading of tandrix.cfg), with the seed and the
-// set-up it started from, and the digest of every scored round. Played back through the
-// same frame step, a recording gives the same rounds; the digests prove it.
+// Recorded runs. Format 1, which earlier builds wrote and every build still plays: everything
+// the game was given from the program's start, frame by frame (the clock, key changes,
+// mouse moves and clicks, each reading of tandrix.cfg), with the seed and the set-up it
+// started from, and the digest of every scored round. Played back through the same frame
+// step, a recording gives the same rounds; the digests prove it. Matches are now recorded
+// in format 2 (app/match_tape.h); the Session below plays and records both.
 #pragma once
 
 #include <array>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "app/game.h"
+#include "app/match_tape.h"
 #include "menu/settings.h"
 #include "platform/platform.h"
 
@@ -48,21 +51,6 @@ bool DecodeReplay(const std::vector<uint8_t>& bytes, Replay& r, std::string& err
 bool SaveReplay(const std::string& path, const Replay& r, std::string& error);
 bool LoadReplay(const std::string& path, Replay& r, std::string& error);
 
-// Stands in for tandrix.cfg while a match is recorded: reads the file and notes every
-// new content (or a failed read) in the frame being recorded.
-class RecordingSetupStore : public SettingsStore {
- public:
-  RecordingSetupStore(Game& g, Replay& r) : g_(g), r_(r) {}
-  bool Load(SettingsBlock& out, std::string& error) override;
-  bool Save(const SettingsBlock& in, std::string& error) override;
-
- private:
-  Game& g_;
-  Replay& r_;
-  bool haveLast_ = false;
-  SettingsBlock last_{};
-};
-
 // Stands in for tandrix.cfg during a replay: gives the recorded set-up of the frame being
 // played and never writes.
 class ReplaySetupStore : public SettingsStore {
@@ -77,25 +65,11 @@ class ReplaySetupStore : public SettingsStore {
   bool missing_ = false;
 };
 
-// Records the frames of a run as the frame loop gives them.
-class Recorder {
- public:
-  Recorder(uint64_t seed, uint8_t start);
-  Replay& Data() { return r_; }
-  const Replay& Data() const { return r_; }
-  // Before the frame step: the clock values come after it, in EndFrame.
-  void BeginFrame(const std::array<uint8_t, 256>& polled, const std::vector<MouseEvent>& mouse);
-  void EndFrame(double now, double end, const std::vector<ScoredRound>& scored);
-
- private:
-  Replay r_;
-  std::array<uint8_t, 256> keys_{};
-};
-
 // Checks a replayed frame's scored rounds against the recorded ones. Returns false with
 // `error` saying at which round and frame they differ.
-bool CheckScoredRounds(const ReplayFrame& recorded, const std::vector<ScoredRound>& replayed,
-                       uint64_t frame, std::string& error);
+bool CheckScoredRounds(const std::vector<ScoredRound>& recorded,
+                       const std::vector<ScoredRound>& replayed, uint64_t frame,
+                       std::string& error);
 
 // The file name for a match recorded now (replays/match-YYYYMMDD-HHMMSS.tdxr, numbered if
 // taken), and the pruning of the oldest beyond kReplaysKept.
@@ -103,50 +77,75 @@ std::string NewReplayPath(const std::string& workDir);
 void PruneReplays(const std::string& workDir);
 
 class FrameClock;
+class TapeReader;
+struct TapeHeader;
 
-// A run as the frame loop plays it: live input recorded (for --record and replays/), or a
-// recording played back and checked. One frame at a time: input in, frame step, scored
-// rounds out.
+// A run as the frame loop plays it: live, or a recording played back and checked (format 1:
+// the devices from the program's start; format 2: a match from its start). One frame at a
+// time: input in, frame step, scored rounds out. Live runs and format-1 replays record every
+// match they play in format 2 where RecordMatches says.
 class Session {
  public:
-  // `replay` null: a live run. The game's set-up store is set here, so make the session
-  // before start-up reads tandrix.cfg.
-  Session(Game& g, FrameClock& clock, uint64_t seed, uint8_t start, const Replay* replay);
+  // Live: `replay` and `tape` null. The game's set-up store is set here, so make the
+  // session before start-up reads tandrix.cfg.
+  Session(Game& g, FrameClock& clock, uint64_t seed, const Replay* replay, TapeReader* tape,
+          const TapeHeader* header);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
   ~Session();
 
-  bool Replaying() const { return replay_ != nullptr; }
+  // Every match played is kept in `keepIn`/replays/ (the newest kReplaysKept; "" none) and
+  // written to `recordPath` ("" none).
+  void RecordMatches(const std::string& keepIn, const std::string& recordPath);
+  // A format-2 replay, after start-up: the match as it started, on screen.
+  bool StartTape(std::string& error);
+
+  bool Replaying() const { return replay_ != nullptr || tape_ != nullptr; }
   // Whether a recorded frame is left to play (always true for a live run).
-  bool HasFrame() const;
-  // Plays one frame. Live: `keys` and `mouse` are the platform's; replaying, they are
-  // replaced by the recorded frame's. Returns false when a replay differs from its recording.
+  bool HasFrame();
+  // Plays one frame. Live: `keys` and `mouse` are the platform's; a format-1 replay
+  // replaces them with the recorded frame's, a format-2 replay replaces the people's
+  // controls. Returns false when a replay differs from its recording.
   bool Frame(std::vector<MouseEvent>& mouse, const std::array<uint8_t, 256>* keys);
   // The rounds scored in the last frame.
   const std::vector<ScoredRound>& ScoredNow() const { return scoredNow_; }
-  // A match ended in the last frame (its final screen, or the players left it).
-  bool MatchEnded() const { return matchEnded_; }
-  bool MatchRunning() const { return matchRunning_; }
-  uint64_t FramesPlayed() const { return frames_; }
-  // After the last frame: a replay that stopped before its recording's last scored round
-  // differs from it.
-  bool Finish();
+  // After the last frame: a match still running is recorded as far as it went, and a
+  // replay that stopped before its recording's last scored round differs from it (checked
+  // only `toTheEnd`: a replay cut short on purpose is checked as far as it went).
+  bool Finish(bool toTheEnd = true);
   const std::string& ReplayError() const { return replayError_; }
-  // The run so far (live runs only).
-  const Replay& Recording() const { return recorder_.Data(); }
+  // Why --record's file could not be written ("" when it was, or nothing asked for it).
+  const std::string& RecordError() const { return recordError_; }
+  // The last match recorded to --record's file or replays/ ("" none yet).
+  const std::string& LastRecording() const { return lastRecording_; }
 
  private:
+  void BeginRecording();
+  void RecordFrame(bool setupRead);
+  void EndRecording();
+
   Game& g_;
   FrameClock& clock_;
+  uint64_t seed_;
   const Replay* replay_;
-  Recorder recorder_;
-  RecordingSetupStore recordingStore_;
+  TapeReader* tape_;
+  const TapeHeader* header_;
+  class NotingStore;
   std::unique_ptr<ReplaySetupStore> replayStore_;
+  std::unique_ptr<NotingStore> store_;
   uint64_t frames_ = 0;
   size_t scoredSeen_ = 0;
   std::vector<ScoredRound> scoredNow_;
-  bool matchRunning_ = false, matchEnded_ = false;
-  std::string replayError_;
+  std::string replayError_, recordError_, lastRecording_;
+  // A format-2 replay: the frame read ahead, and whether the recording has more.
+  std::unique_ptr<TapeFrame> next_;
+  bool tapeDone_ = false;
+  // Recording: where, the two writers, and the set-up the recording holds now.
+  std::string keepIn_, recordPath_;
+  std::unique_ptr<TapeWriter> keep_, record_;
+  SettingsBlock recordedSetup_{};
+  bool keepWarned_ = false;
+  bool recording_ = false;  // the match being played is being recorded (or failed to be)
 };
 
 // The trace line of a scored round: "round=N winner=W digest=HEX".

@@ -1,0 +1,83 @@
+// The bytes of recordings, both formats: fixed-size values as they lie in memory (little-
+// endian on every machine the game is built for), counts as 7-bit groups, and the real
+// clock's whole-microsecond readings as two small counts.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace tdx::recording {
+
+class Writer {
+ public:
+  std::vector<uint8_t> bytes;
+  template <typename T>
+  void Put(T v) {
+    Raw(&v, sizeof v);
+  }
+  void VarU64(uint64_t v) {
+    for (; v >= 0x80; v >>= 7) Put<uint8_t>(static_cast<uint8_t>(v | 0x80));
+    Put<uint8_t>(static_cast<uint8_t>(v));
+  }
+  void Raw(const void* p, size_t n) {
+    const auto* b = static_cast<const uint8_t*>(p);
+    bytes.insert(bytes.end(), b, b + n);
+  }
+};
+
+class Reader {
+ public:
+  Reader(const uint8_t* p, size_t n) : p_(p), n_(n) {}
+  bool ok = true;
+  size_t Left() const { return n_ - at_; }
+  template <typename T>
+  T Get() {
+    T v{};
+    Raw(&v, sizeof v);
+    return v;
+  }
+  uint64_t VarU64() {
+    uint64_t v = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+      auto b = Get<uint8_t>();
+      v |= static_cast<uint64_t>(b & 0x7F) << shift;
+      if (!(b & 0x80)) return v;
+    }
+    ok = false;  // more than ten bytes: no count of ours
+    return 0;
+  }
+  void Raw(void* out, size_t n) {
+    if (!ok || Left() < n) {
+      ok = false;
+      return;
+    }
+    std::memcpy(out, p_ + at_, n);
+    at_ += n;
+  }
+
+ private:
+  const uint8_t* p_;
+  size_t n_;
+  size_t at_ = 0;
+};
+
+// The real clock reads whole microseconds (FrameClock): such readings are stored as two
+// small counts, which the decoder turns back into the very same doubles.
+inline int64_t Micros(double t) { return static_cast<int64_t>(std::llround(t * 1e6)); }
+// Twelve days: longer gaps are stored as plain readings, and no damaged count can overflow.
+inline constexpr uint64_t kMicrosLimit = 1ull << 40;
+
+inline bool AsMicros(double prevNow, double fnow, double fend, uint64_t& sinceLast,
+                     uint64_t& toEnd) {
+  if (!(fnow >= prevNow && fend >= fnow && fend < 1e12)) return false;
+  int64_t base = Micros(prevNow), now = Micros(fnow), end = Micros(fend);
+  if (now < base || static_cast<double>(now) / 1e6 != fnow) return false;
+  if (static_cast<double>(end) / 1e6 != fend) return false;
+  sinceLast = static_cast<uint64_t>(now - base);
+  toEnd = static_cast<uint64_t>(end - now);
+  return sinceLast < kMicrosLimit && toEnd < kMicrosLimit;
+}
+
+}  // namespace tdx::recording
