@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -184,6 +185,9 @@ int RunProgram(const AppOptions& options) {
     std::cout << "tandrix " << TANDRIX_VERSION << "\n";
     return 0;
   }
+
+  // A file-size limit must fail a write (and the recording say so), not kill the game.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   std::string error;
   const bool replaying = !options.replay.empty();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -111,8 +112,10 @@ TapeWriter::~TapeWriter() { Abandon(); }
 bool TapeWriter::Open(const std::string& path, const TapeHeader& header, std::string& error) {
   Abandon();
   path_ = path;
-  // The process's own temporary: two games in one folder never write into each other's.
-  temp_ = path + "." + std::to_string(::getpid()) + ".part";
+  // A temporary of this process and writer: two games in one folder, or two recordings of
+  // one game, never write into each other's.
+  static std::atomic<unsigned> writers{0};
+  temp_ = path + "." + std::to_string(::getpid()) + "-" + std::to_string(++writers) + ".part";
   int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   file_ = fd < 0 ? nullptr : ::fdopen(fd, "wb");
   if (!file_) {
