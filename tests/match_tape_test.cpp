@@ -98,8 +98,8 @@ struct MatchTape : ::testing::Test {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
   static void Put(const std::string& path, const std::vector<uint8_t>& b) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                static_cast<std::streamsize>(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
   }
 
   // A recording whose packed stream holds `payload` as it stands, with a valid trailer: a
@@ -122,7 +122,7 @@ struct MatchTape : ::testing::Test {
   // The header's bytes as the packed stream holds them.
   static std::vector<uint8_t> HeaderBytes() {
     std::vector<uint8_t> b = {5, 0, '1', '.', '0', '.', '0', 1, 0, 0, 0};
-    for (int i = 0; i < 8; ++i) b.push_back(0);    // seed
+    for (int i = 0; i < 8; ++i) b.push_back(0);              // seed
     for (uint8_t v : {3, 0, 0, 0, 1, 2, 3}) b.push_back(v);  // a three-byte snapshot
     return b;
   }
@@ -208,18 +208,31 @@ TEST_F(MatchTape, DamagedForeignOrCraftedFilesAreRefusedWithTheReason) {
     const char* says;
   } cases[] = {
       {"empty", [&](const std::string& p) { Put(p, {}); }, "not a Tandrix recording"},
-      {"a picture", [&](const std::string& p) { Put(p, {'B', 'M', 1, 2, 3}); },
+      {"a picture",
+       [&](const std::string& p) {
+         Put(p, {'B', 'M', 1, 2, 3});
+       },
        "not a Tandrix recording"},
       {"format 9", [&](const std::string& p) { Put(p, withByte(8, 9)); }, "format 9"},
       {"cut in the header",
-       [&](const std::string& p) { Put(p, {good.begin(), good.begin() + 20}); }, "truncated"},
+       [&](const std::string& p) {
+         Put(p, {good.begin(), good.begin() + 20});
+       },
+       "truncated"},
       {"cut in the frames",
-       [&](const std::string& p) { Put(p, {good.begin(), good.begin() + good.size() / 2}); },
+       [&](const std::string& p) {
+         Put(p, {good.begin(), good.begin() + good.size() / 2});
+       },
        "truncated or damaged"},
       {"cut in the trailer",
-       [&](const std::string& p) { Put(p, {good.begin(), good.end() - 3}); }, "truncated"},
+       [&](const std::string& p) {
+         Put(p, {good.begin(), good.end() - 3});
+       },
+       "truncated"},
       {"a flipped byte in the frames",
-       [&](const std::string& p) { Put(p, withByte(good.size() / 2, good[good.size() / 2] ^ 0x5A)); },
+       [&](const std::string& p) {
+         Put(p, withByte(good.size() / 2, good[good.size() / 2] ^ 0x5A));
+       },
        "damaged"},
       {"a flipped checksum",
        [&](const std::string& p) { Put(p, withByte(good.size() - 1, good.back() ^ 1)); },
@@ -227,8 +240,7 @@ TEST_F(MatchTape, DamagedForeignOrCraftedFilesAreRefusedWithTheReason) {
       {"stray bytes", [&](const std::string& p) { Put(p, longer); }, "stray bytes"},
       {"a folder", [&](const std::string& p) { fs::create_directory(p); },
        "is a folder, not a recording"},
-      {"a FIFO", [&](const std::string& p) { ::mkfifo(p.c_str(), 0600); },
-       "not a regular file"},
+      {"a FIFO", [&](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, "not a regular file"},
       {"a NaN clock",
        [&](const std::string& p) {
          std::vector<uint8_t> b = HeaderBytes();

@@ -1,7 +1,7 @@
-// The committed recordings (tests/replays/, made by the game with tests/replays/record.sh)
-// played back in-process from start-up, as `--replay` plays them: each reaches its
-// recorded digests, and each covers what it was recorded for — every kind's ability used,
-// every kind of computer player, every bonus taken.
+// The committed recordings (tests/replays/, made by the game with tests/replays/record.sh,
+// in both formats) played back in-process from start-up, as `--replay` plays them: each
+// reaches its recorded digests, and each covers what it was recorded for — every kind's ability
+// used, every kind of computer player, every bonus taken.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +11,7 @@
 
 #include "app/frame_clock.h"
 #include "app/game.h"
+#include "app/match_tape.h"
 #include "app/replay.h"
 #include "app/startup.h"
 
@@ -19,16 +20,26 @@ using namespace tdx;
 
 namespace {
 
-std::string Recording(const std::string& name) {
-  return std::string(TANDRIX_SOURCE_DIR) + "/tests/replays/" + name + ".tdxr";
+// The committed recordings: the devices from the program's start (format 1), and the same
+// matches recorded as matches (format 2, written from the first by --replay with --record).
+std::string Recording(const std::string& name, int format) {
+  return std::string(TANDRIX_SOURCE_DIR) + "/tests/replays/" + (format == 2 ? "match/" : "") +
+         name + ".tdxr";
 }
 
 // Plays a recording from start-up to its last frame; `each` sees the game after every
-// frame. Returns the replay's complaint, or "".
-std::string Play(const std::string& name, const std::function<void(const Game&)>& each) {
-  Replay r;
+// frame. Returns the replay's complaint, or "". With `convertTo`, the matches it plays are
+// recorded there as format 2.
+std::string Play(const std::string& path, const std::function<void(const Game&)>& each,
+                 const std::string& convertTo = "") {
   std::string error;
-  if (!LoadReplay(Recording(name), r, error)) return error;
+  const int format = RecordingFormatOf(path, error);
+  Replay r;
+  TapeReader tape;
+  TapeHeader header;
+  if (format == 1 && !LoadReplay(path, r, error)) return error;
+  if (format == 2 && !tape.Open(path, header, error)) return error;
+  if (format == 0) return error;
   fs::path dir = fs::temp_directory_path() / ("tdx_recordings_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   fs::remove(dir / "pak");
@@ -36,13 +47,16 @@ std::string Play(const std::string& name, const std::function<void(const Game&)>
   auto g = std::make_unique<Game>();
   g->workDir = dir.string();
   FrameClock clock;
-  Session session(*g, clock, r.seed, &r, nullptr, nullptr);
+  Session session(*g, clock, format == 1 ? r.seed : header.seed, format == 1 ? &r : nullptr,
+                  format == 2 ? &tape : nullptr, &header);
+  session.RecordMatches("", convertTo);
   StartOptions so;
   so.headless = true;
   so.seeded = true;
-  so.seed = r.seed;
+  so.seed = format == 1 ? r.seed : header.seed;
   if (!StartUp(*g, so)) return g->fatalError;
-  g->menu.StartRequest = r.start;
+  if (format == 2 && !session.StartTape(error)) return error;
+  if (format == 1) g->menu.StartRequest = r.start;
   std::vector<MouseEvent> mouse;
   while (session.HasFrame() && !g->quitRequested) {
     if (!session.Frame(mouse, nullptr)) break;
@@ -50,9 +64,19 @@ std::string Play(const std::string& name, const std::function<void(const Game&)>
   }
   session.Finish();
   std::string result = session.ReplayError();
+  if (result.empty()) result = session.RecordError();
   ShutDown(*g);
   fs::remove_all(dir);
   return result;
+}
+
+// The same for both formats of a committed recording.
+std::string PlayBoth(const std::string& name, const std::function<void(const Game&)>& each) {
+  for (int format : {1, 2}) {
+    std::string error = Play(Recording(name, format), each);
+    if (!error.empty()) return "format " + std::to_string(format) + ": " + error;
+  }
+  return "";
 }
 
 // The kinds whose energy went down in some frame: their ability was used.
@@ -60,7 +84,7 @@ std::set<int> KindsThatUsedTheirAbility(const std::string& name, std::string& er
   std::set<int> used;
   std::array<double, kPlayerSlots> before{};
   std::array<WormKind, kPlayerSlots> kindBefore{};
-  error = Play(name, [&](const Game& g) {
+  error = PlayBoth(name, [&](const Game& g) {
     for (int s = 0; s < kPlayerSlots; ++s) {
       const TCerv& w = g.worms[static_cast<size_t>(s)];
       auto i = static_cast<size_t>(s);
@@ -93,7 +117,7 @@ TEST(Recordings, ComputerPlayersOfEveryKindReplay) {
   std::set<int> kinds;
   int scored = 0;
   for (const char* name : {"computers_1_to_12", "computers_9_to_20", "people_and_computers"}) {
-    std::string error = Play(name, [&](const Game& g) {
+    std::string error = PlayBoth(name, [&](const Game& g) {
       if (g.phase != GamePhase::Playing) return;
       for (int s = 0; s < kPlayerSlots; ++s) {
         const TCerv& w = g.worms[static_cast<size_t>(s)];
@@ -111,7 +135,7 @@ TEST(Recordings, EveryBonusIsTakenAndItsObjectsAct) {
   if (!HaveGameData()) GTEST_SKIP() << "no game folder at " << TANDRIX_GAME_DATA;
   std::array<int, kBonusKindCount> taken{};
   bool fireBalls = false, diggers = false, walls = false, bombs = false;
-  std::string error = Play("bonuses", [&](const Game& g) {
+  std::string error = PlayBoth("bonuses", [&](const Game& g) {
     taken = g.bonus.TakenCount;
     const BonusObjectLists& o = g.bonus.objects;
     fireBalls |= !o.BonusShots.empty();
@@ -125,6 +149,25 @@ TEST(Recordings, EveryBonusIsTakenAndItsObjectsAct) {
   EXPECT_TRUE(diggers);
   EXPECT_TRUE(walls);
   EXPECT_TRUE(bombs);
+}
+
+TEST(Recordings, OlderRecordingsWrittenAnewAsMatchesReplayToTheSameDigests) {
+  if (!HaveGameData()) GTEST_SKIP() << "no game folder at " << TANDRIX_GAME_DATA;
+  const fs::path out = fs::temp_directory_path() / ("tdx_converted_" + std::to_string(::getpid()));
+  for (const char* name : {"people_and_computers", "abilities_9_to_20", "computers_1_to_12"}) {
+    std::vector<ScoredRound> first, second;
+    EXPECT_EQ(Play(
+                  Recording(name, 1), [&](const Game& g) { first = g.match.Scored; }, out.string()),
+              "")
+        << name;
+    EXPECT_EQ(Play(out.string(), [&](const Game& g) { second = g.match.Scored; }), "") << name;
+    ASSERT_GE(first.size(), 1u) << name;
+    ASSERT_EQ(second.size(), first.size()) << name;
+    for (size_t i = 0; i < first.size(); ++i) {
+      EXPECT_EQ(ScoredRoundLine(second[i]), ScoredRoundLine(first[i])) << name;
+    }
+  }
+  fs::remove(out);
 }
 
 }  // namespace

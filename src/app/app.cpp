@@ -1,9 +1,9 @@
 #include "app/app.h"
 
 #include <cerrno>
-#include <csignal>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

@@ -476,6 +476,13 @@ Session::Session(Game& g, FrameClock& clock, uint64_t seed, const Replay* replay
   if (replay_) replayStore_ = std::make_unique<ReplaySetupStore>(*replay_);
   store_ = std::make_unique<NotingStore>(g, replayStore_.get());
   g_.setupStore = store_.get();
+  if (tape_ && header_) {
+    // The recording brings its set-up: start-up reads it, not tandrix.cfg. (A snapshot that
+    // cannot be read is said by StartTape.)
+    auto start = std::make_unique<Match>();
+    std::string error;
+    store_->Fix(LoadSnapshot(header_->snapshot, *start, error) ? start->settings : SettingsBlock{});
+  }
 }
 
 Session::~Session() {

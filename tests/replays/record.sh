@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Records a match the way the game makes one, with `--record`. Scenarios with people run
-# the real game in a window under Xvfb and press their keys with xdotool; scenarios of
-# computer players alone run headless. The committed recordings in this folder were made
-# with it; after a change to the rules, make them again with:
+# Records a match the way the game makes one, with `--record` (a match recording, from the
+# match's start). Scenarios with people run the real game in a window under Xvfb and press
+# their keys with xdotool; scenarios of computer players alone run headless. The
+# recordings in this folder hold the devices from the program's start, as earlier builds
+# recorded them, and are kept as they are: every build must still play them. Those in
+# match/ are the same matches written anew by `--replay FILE --record match/FILE`. After a
+# change to the rules, make new ones into match/ with:
 #   TANDRIX_BINARY=build/game/tandrix TANDRIX_GAME_DATA=build/game tests/replays/record.sh all
 # Usage: record.sh OUT.tdxr SCENARIO [trace-file] | record.sh all
 set -uo pipefail
@@ -13,7 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ "${1:-}" = all ]; then
   for s in people_and_computers abilities_1_to_12 abilities_9_to_20 computers_1_to_12 \
            computers_9_to_20 bonuses; do
-    bash "$0" "$here/$s.tdxr" "$s" || exit 1
+    bash "$0" "$here/match/$s.tdxr" "$s" || exit 1
   done
   exit 0
 fi

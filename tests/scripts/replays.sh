@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Recorded matches are the regression net: every recording in tests/replays/ replays
-# headless to the digests it was recorded with; a match recorded now in a real window,
+# Recorded matches are the regression net: every recording in tests/replays/ (format 1,
+# the devices from the program's start) and tests/replays/match/ (format 2, the matches
+# from their start) replays headless to the digests it was recorded with; a match recorded now in a real window,
 # with keys pressed by xdotool, replays to the same rounds; the same seed plays the same
 # match with a sound device (SDL's disk driver) and headless; a damaged recording is
 # refused naming the file.
@@ -22,13 +23,13 @@ run() { (cd "$work/game" && "$TANDRIX_BINARY" "$@"); }
 
 # 1. Every committed recording replays to its digests.
 count=0
-for r in "$TANDRIX_SOURCE_DIR"/tests/replays/*.tdxr; do
+for r in "$TANDRIX_SOURCE_DIR"/tests/replays/*.tdxr "$TANDRIX_SOURCE_DIR"/tests/replays/match/*.tdxr; do
   [ -f "$r" ] || continue
   out=$(run --headless --replay "$r" --trace 2>&1) ||
     fail "$(basename "$r") no longer replays to its digests (make it again with tests/replays/record.sh if the rules changed on purpose): $(echo "$out" | grep -v '^frame=' | tail -3)"
   rounds=$(echo "$out" | grep -c '^round=')
   [ "$rounds" -ge 1 ] || fail "$(basename "$r") scored no round"
-  echo "replays: $(basename "$r"): $rounds rounds as recorded"
+  echo "replays: ${r#"$TANDRIX_SOURCE_DIR"/tests/replays/}: $rounds rounds as recorded"
   count=$((count + 1))
 done
 [ "$count" -ge 1 ] || fail "no recordings in tests/replays"
