@@ -89,7 +89,7 @@ TEST(MatchAlone, ASnapshotPlaysOnExactlyAsTheOriginal) {
 
 TEST(MatchAlone, RaisesWhatPlayersHearAndSeeInsteadOfPlayingIt) {
   Match m = NewMatch(3);
-  bool countdown = false, speech = false, sound = false, scored = false;
+  bool countdown = false, speech = false, sound = false, scored = false, death = false;
   for (int f = 0; f < 200000 && m.phase != GamePhase::GameOver; ++f) {
     double now = m.LastFrameTime + kStep;
     StepMatchFrame(m, now, now, nullptr);
@@ -98,12 +98,14 @@ TEST(MatchAlone, RaisesWhatPlayersHearAndSeeInsteadOfPlayingIt) {
       speech |= e.kind == MatchEvent::Kind::Speech;
       sound |= e.kind == MatchEvent::Kind::Sound;
       scored |= e.kind == MatchEvent::Kind::RoundScored;
+      death |= e.kind == MatchEvent::Kind::Death && e.value >= 0 && e.value < kPlayerSlots;
     }
   }
   EXPECT_TRUE(countdown);
   EXPECT_TRUE(speech);
   EXPECT_TRUE(sound);
   EXPECT_TRUE(scored);
+  EXPECT_TRUE(death);
   EXPECT_LE(m.events.raised.size(), 64u) << "a frame's events are dropped with the next frame";
 }
 

@@ -21,6 +21,7 @@ struct MatchEvent {
     MatchOver,      // the last round ended (value: its winner, -1 a draw)
     PlayerReady,    // a person said they are ready for the next round (value: slot)
     AllReady,       // everybody is ready: the next round begins
+    Death,          // a worm died (value: its slot; x: where, in arena units)
   };
   Kind kind = Kind::Sound;
   const char* name = "";  // a file or word name; always a literal of the rules

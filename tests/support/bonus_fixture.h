@@ -54,7 +54,11 @@ class BonusGame : public ::testing::Test {
   // The names of the sounds the match raised so far, in order.
   std::vector<std::string> Sounds() const {
     std::vector<std::string> out;
-    for (const MatchEvent& e : g.events.raised) out.push_back(e.name);
+    for (const MatchEvent& e : g.events.raised) {
+      if (e.kind == MatchEvent::Kind::Sound || e.kind == MatchEvent::Kind::SoundPanned) {
+        out.push_back(e.name);
+      }
+    }
     return out;
   }
   int CountSound(const std::string& name) const {

@@ -208,6 +208,8 @@ void KillWorm(Match& m, TCerv& w) {
   w.ripLook.y = static_cast<float>(w.headY + kArenaViewY);
   w.ripLook.visible = true;
   w.ripTime = 0;
+  m.events.Raise(MatchEvent::Kind::Death, w.slot);
+  m.events.raised.back().x = w.headX;
   m.events.Sound("death.mp3", w.headX);
 }
 
