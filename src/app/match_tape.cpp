@@ -228,7 +228,7 @@ bool TapeWriter::Add(const TapeFrame& f) {
     w.Put<uint8_t>(static_cast<uint8_t>(f.scored.size()));
     for (const ScoredRound& s : f.scored) {
       w.Put<uint32_t>(static_cast<uint32_t>(s.round));
-      w.Put<int8_t>(static_cast<int8_t>(s.winner));
+      w.Put<uint8_t>(static_cast<uint8_t>(s.winner));
       w.Put<uint64_t>(s.digest);
     }
   }
@@ -499,7 +499,8 @@ bool TapeReader::Next(TapeFrame& f, std::string& error) {
     for (uint8_t k = 0; k < n && ok_; ++k) {
       ScoredRound s;
       s.round = static_cast<int>(Get<uint32_t>());
-      s.winner = Get<int8_t>();
+      const auto winner = Get<uint8_t>();  // -1 (a draw) is stored as 255
+      s.winner = winner < 128 ? winner : winner - 256;
       s.digest = Get<uint64_t>();
       s.frame = frames_;
       if (s.round < 1 || s.winner < -1 || s.winner >= kPlayerSlots) {

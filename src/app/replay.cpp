@@ -182,7 +182,8 @@ bool DecodeFrames(Reader& rd, uint32_t count, Replay& r, std::string& error) {
       for (uint8_t k = 0; k < n && rd.ok; ++k) {
         ScoredRound s;
         s.round = static_cast<int>(rd.Get<uint32_t>());
-        s.winner = static_cast<int8_t>(rd.Get<uint8_t>());
+        const uint8_t winner = rd.Get<uint8_t>();  // -1 (a draw) is stored as 255
+        s.winner = winner < 128 ? winner : winner - 256;
         s.digest = rd.Get<uint64_t>();
         s.frame = i;
         f.scored.push_back(s);

@@ -127,7 +127,7 @@ void HazardIndex::Build(const std::vector<HazardPoint>& points) {
     hi = b >= blocks ? blocks - 1 : static_cast<int>(b);
     return true;
   };
-  start_.assign(static_cast<size_t>(kBlocksX * kBlocksY + 1), 0);
+  start_.assign(static_cast<size_t>(kBlocksX) * static_cast<size_t>(kBlocksY) + 1, 0);
   for (const HazardPoint& p : points) {
     int x0, x1, y0, y1;
     if (!range(p.x, p.radius, kBlocksX, x0, x1) || !range(p.y, p.radius, kBlocksY, y0, y1))
@@ -144,7 +144,8 @@ void HazardIndex::Build(const std::vector<HazardPoint>& points) {
       continue;
     for (int by = y0; by <= y1; ++by)
       for (int bx = x0; bx <= x1; ++bx)
-        items_[fill_[static_cast<size_t>(by * kBlocksX + bx)]++] = p;
+        items_[fill_[static_cast<size_t>(by) * static_cast<size_t>(kBlocksX) +
+                     static_cast<size_t>(bx)]++] = p;
   }
 }
 

@@ -61,7 +61,7 @@ class HazardIndex {
     if (!bucketed_) return TestList(0, static_cast<uint32_t>(items_.size()), x, y);
     if (!(x >= 0 && y >= 0 && x < 608 && y < 408)) return TestAll(x, y);
     int bx = static_cast<int>(x) >> kShift, by = static_cast<int>(y) >> kShift;
-    size_t b = static_cast<size_t>(by * kBlocksX + bx);
+    size_t b = static_cast<size_t>(by) * static_cast<size_t>(kBlocksX) + static_cast<size_t>(bx);
     uint32_t first = start_[b], last = start_[b + 1];
     return first == last ? 0 : TestList(first, last, x, y);
   }

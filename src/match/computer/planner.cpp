@@ -18,7 +18,7 @@ constexpr double kBlindTime = 0.1;  // the own fresh trail lies under the first 
 enum Action : uint8_t { kStraight = 0, kLeft = 1, kRight = 2 };
 
 struct FixedPlan {
-  int count;
+  int count = 0;
   PlanStep steps[2];
 };
 
