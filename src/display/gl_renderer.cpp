@@ -28,7 +28,7 @@ inline uint8_t Luminance(const uint8_t* p) {
 
 // Square roots of 0..255 on the 0..255 scale: a soft ramp that keeps faint glow visible.
 struct SqrtTable {
-  uint8_t v[256];
+  uint8_t v[256] = {};
   SqrtTable() {
     for (int i = 0; i < 256; ++i)
       v[i] = static_cast<uint8_t>(std::lround(std::sqrt(i / 255.0) * 255.0));
@@ -732,7 +732,7 @@ void GlRenderer::Impl::PushQuad(float cx, float cy, float z, float w, float h, f
     s = static_cast<float>(std::sin(r));
   }
   for (const auto& p : local) {
-    Vertex v;
+    Vertex v{};
     v.x = cx + p[0] * c + p[1] * s;
     v.y = cy - p[0] * s + p[1] * c;
     v.z = z;
