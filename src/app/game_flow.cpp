@@ -26,6 +26,10 @@ void GameFlowStep(Game& g) {
 }
 
 void RunPhase(Game& g) {
+  if (IsMatchPhase(static_cast<uint8_t>(g.phase))) {
+    MatchPhaseStep(g);
+    return;
+  }
   switch (g.phase) {
     case GamePhase::Loading: LoadingStep(g); break;
     case GamePhase::LoadingDone: LoadingDoneStep(g); break;
@@ -44,16 +48,6 @@ void RunPhase(Game& g) {
     case GamePhase::CaptureLeftKey:
     case GamePhase::CaptureRightKey:
     case GamePhase::CaptureFireKey: KeyCaptureStep(g); break;
-    case GamePhase::RoundStart:
-    case GamePhase::RoundIntro:
-    case GamePhase::ShowThree:
-    case GamePhase::ShowingThree:
-    case GamePhase::ShowingTwo:
-    case GamePhase::ShowingOne:
-    case GamePhase::ShowingGo:
-    case GamePhase::Playing:
-    case GamePhase::RoundOver:
-    case GamePhase::WaitReady: MatchPhaseStep(g); break;
     case GamePhase::GameOver: GameOverStep(g); break;
     case GamePhase::BackToMenu: BackToMenuStep(g); break;
     default: break;  // a phase outside the table runs nothing

@@ -127,8 +127,7 @@ bool TapeWriter::Open(const std::string& path, const TapeHeader& header, std::st
   failure_.clear();
   crc_ = 0;
   frames_ = 0;
-  prevNow_ = step_ = 0;
-  haveStep_ = false;
+  clock_ = recording::ClockWriter{};
   controls_.fill(0);
   z_ = z_stream{};
   deflateInit(&z_, Z_DEFAULT_COMPRESSION);
@@ -191,34 +190,17 @@ bool TapeWriter::Add(const TapeFrame& f) {
   w.bytes.swap(frameBytes_);
   w.bytes.clear();
   uint8_t flags = 0;
-  // A fixed clock advances by one step a frame; the step is stored once, not every time.
-  bool sameStep = haveStep_ && f.end == f.now && prevNow_ + step_ == f.now;
-  double newStep = f.now - prevNow_;
-  bool stepWorks = f.end == f.now && prevNow_ + newStep == f.now;
-  uint64_t sinceLast = 0, toEnd = 0;
-  if (!sameStep) {
-    flags |= stepWorks                                                       ? kStep
-             : recording::AsMicros(prevNow_, f.now, f.end, sinceLast, toEnd) ? kMicros
-                                                                             : kRawTimes;
+  switch (clock_.Choose(f.now, f.end)) {
+    case recording::ClockForm::SameStep: break;
+    case recording::ClockForm::Step: flags |= kStep; break;
+    case recording::ClockForm::Micros: flags |= kMicros; break;
+    case recording::ClockForm::Raw: flags |= kRawTimes; break;
   }
   if (f.controls != controls_) flags |= kControls;
   if (f.setupChanged) flags |= kSetup;
   if (!f.scored.empty()) flags |= kScored;
   w.Put<uint8_t>(flags);
-  if (flags & kRawTimes) {
-    w.Put<double>(f.now);
-    w.Put<double>(f.end);
-    haveStep_ = false;
-  } else if (flags & kStep) {
-    w.Put<double>(newStep);
-    step_ = newStep;
-    haveStep_ = true;
-  } else if (flags & kMicros) {
-    w.VarU64(sinceLast);
-    w.VarU64(toEnd);
-    haveStep_ = false;
-  }
-  prevNow_ = f.now;
+  clock_.Write(w);
   if (flags & kControls) {
     w.Raw(f.controls.data(), f.controls.size());
     controls_ = f.controls;
@@ -352,14 +334,7 @@ bool TapeReader::Unpack(void* p, size_t n) {
 }
 
 uint64_t TapeReader::VarU64() {
-  uint64_t v = 0;
-  for (int shift = 0; shift < 64; shift += 7) {
-    auto b = Get<uint8_t>();
-    v |= static_cast<uint64_t>(b & 0x7F) << shift;
-    if (!(b & 0x80)) return v;
-  }
-  ok_ = false;  // more than ten bytes: no count of ours
-  return 0;
+  return recording::ReadVarU64([this] { return Get<uint8_t>(); }, ok_);
 }
 
 bool TapeReader::Open(const std::string& path, TapeHeader& header, std::string& error) {

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/recording_bytes.h"
 #include "match/match.h"
 
 namespace tdx {
@@ -87,8 +88,7 @@ class TapeWriter {
   uint32_t crc_ = 0;
   uint64_t frames_ = 0;
   // The last frame's clock and controls, which the next is stored against.
-  double prevNow_ = 0, step_ = 0;
-  bool haveStep_ = false;
+  recording::ClockWriter clock_;
   std::array<uint8_t, kPlayerSlots> controls_{};
   std::vector<uint8_t> frameBytes_;
   std::vector<uint8_t> out_;

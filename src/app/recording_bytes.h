@@ -10,6 +10,20 @@
 
 namespace tdx::recording {
 
+// A count of 7-bit groups, least significant first, from `next` byte by byte; `ok` false for
+// more than ten bytes, which no count of ours takes.
+template <typename NextByte>
+uint64_t ReadVarU64(NextByte next, bool& ok) {
+  uint64_t v = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    uint8_t b = next();
+    v |= static_cast<uint64_t>(b & 0x7F) << shift;
+    if (!(b & 0x80)) return v;
+  }
+  ok = false;
+  return 0;
+}
+
 class Writer {
  public:
   std::vector<uint8_t> bytes;
@@ -39,14 +53,7 @@ class Reader {
     return v;
   }
   uint64_t VarU64() {
-    uint64_t v = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-      auto b = Get<uint8_t>();
-      v |= static_cast<uint64_t>(b & 0x7F) << shift;
-      if (!(b & 0x80)) return v;
-    }
-    ok = false;  // more than ten bytes: no count of ours
-    return 0;
+    return ReadVarU64([this] { return Get<uint8_t>(); }, ok);
   }
   void Raw(void* out, size_t n) {
     if (!ok || Left() < n) {
@@ -79,5 +86,51 @@ inline bool AsMicros(double prevNow, double fnow, double fend, uint64_t& sinceLa
   toEnd = static_cast<uint64_t>(end - now);
   return sinceLast < kMicrosLimit && toEnd < kMicrosLimit;
 }
+
+// How a frame's clock readings are stored against the frame before: not at all (the same
+// fixed step again), as a new step, as two counts of microseconds, or as the readings.
+enum class ClockForm : uint8_t { SameStep, Step, Micros, Raw };
+
+class ClockWriter {
+ public:
+  // The form for this frame's readings; Write then stores them in it.
+  ClockForm Choose(double now, double end) {
+    now_ = now;
+    end_ = end;
+    // A fixed clock advances by one step a frame; the step is stored once, not every time.
+    if (haveStep_ && end == now && prevNow_ + step_ == now) return form_ = ClockForm::SameStep;
+    newStep_ = now - prevNow_;
+    if (end == now && prevNow_ + newStep_ == now) return form_ = ClockForm::Step;
+    if (AsMicros(prevNow_, now, end, sinceLast_, toEnd_)) return form_ = ClockForm::Micros;
+    return form_ = ClockForm::Raw;
+  }
+  void Write(Writer& w) {
+    switch (form_) {
+      case ClockForm::SameStep: break;
+      case ClockForm::Step:
+        w.Put<double>(newStep_);
+        step_ = newStep_;
+        haveStep_ = true;
+        break;
+      case ClockForm::Micros:
+        w.VarU64(sinceLast_);
+        w.VarU64(toEnd_);
+        haveStep_ = false;
+        break;
+      case ClockForm::Raw:
+        w.Put<double>(now_);
+        w.Put<double>(end_);
+        haveStep_ = false;
+        break;
+    }
+    prevNow_ = now_;
+  }
+
+ private:
+  double prevNow_ = 0, step_ = 0, newStep_ = 0, now_ = 0, end_ = 0;
+  bool haveStep_ = false;
+  uint64_t sinceLast_ = 0, toEnd_ = 0;
+  ClockForm form_ = ClockForm::Raw;
+};
 
 }  // namespace tdx::recording

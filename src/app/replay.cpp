@@ -33,7 +33,6 @@ namespace tdx {
 namespace {
 
 namespace fs = std::filesystem;
-using recording::AsMicros;
 using recording::kMicrosLimit;
 using recording::Micros;
 using recording::Reader;
@@ -56,19 +55,14 @@ enum FrameFlag : uint8_t {
 };
 
 void EncodeFrames(const Replay& r, Writer& w) {
-  double prevNow = 0, step = 0;
-  bool haveStep = false;
+  recording::ClockWriter clock;
   for (const ReplayFrame& f : r.frames) {
     uint8_t flags = 0;
-    // A fixed clock advances by one step a frame; store the step once, not every time.
-    bool sameStep = haveStep && f.end == f.now && prevNow + step == f.now;
-    double newStep = f.now - prevNow;
-    bool stepWorks = f.end == f.now && prevNow + newStep == f.now;
-    uint64_t sinceLast = 0, toEnd = 0;
-    if (!sameStep) {
-      flags |= stepWorks                                           ? kStep
-               : AsMicros(prevNow, f.now, f.end, sinceLast, toEnd) ? kMicros
-                                                                   : kRawTimes;
+    switch (clock.Choose(f.now, f.end)) {
+      case recording::ClockForm::SameStep: break;
+      case recording::ClockForm::Step: flags |= kStep; break;
+      case recording::ClockForm::Micros: flags |= kMicros; break;
+      case recording::ClockForm::Raw: flags |= kRawTimes; break;
     }
     if (!f.keys.empty()) flags |= kKeys;
     if (!f.mouse.empty()) flags |= kMouse;
@@ -76,20 +70,7 @@ void EncodeFrames(const Replay& r, Writer& w) {
     if (f.setupMissing) flags |= kSetupMissing;
     if (!f.scored.empty()) flags |= kScored;
     w.Put<uint8_t>(flags);
-    if (flags & kRawTimes) {
-      w.Put<double>(f.now);
-      w.Put<double>(f.end);
-      haveStep = false;
-    } else if (flags & kStep) {
-      w.Put<double>(newStep);
-      step = newStep;
-      haveStep = true;
-    } else if (flags & kMicros) {
-      w.VarU64(sinceLast);
-      w.VarU64(toEnd);
-      haveStep = false;
-    }
-    prevNow = f.now;
+    clock.Write(w);
     if (flags & kKeys) {
       w.Put<uint16_t>(static_cast<uint16_t>(f.keys.size()));
       for (auto [code, state] : f.keys) {
