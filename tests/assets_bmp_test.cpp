@@ -28,6 +28,12 @@ TEST(Bmp, DecodesEveryDepthTopDown) {
     ASSERT_TRUE(DecodeBmp(MakeBmp(3, 2, c.bpp, Pixel, c.topDown), p, error)) << error;
     ASSERT_EQ(p.width, 3);
     ASSERT_EQ(p.height, 2);
+    // A headless run reads only the size, and reads the same one.
+    Picture size;
+    ASSERT_TRUE(ReadBmpSize(MakeBmp(3, 2, c.bpp, Pixel, c.topDown), size, error)) << error;
+    EXPECT_EQ(size.width, 3);
+    EXPECT_EQ(size.height, 2);
+    EXPECT_TRUE(size.rgba.empty());
     ASSERT_EQ(p.rgba.size(), 3u * 2u * 4u);
     for (int y = 0; y < 2; ++y) {
       for (int x = 0; x < 3; ++x) {
@@ -56,6 +62,11 @@ TEST(Bmp, RefusesDamagedOrAbsurdPictures) {
     EXPECT_FALSE(DecodeBmp(bytes, p, error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(p.rgba.empty());
+    if (bytes.size() != cut.size()) {  // a cut picture's header is whole: its size reads
+      error.clear();
+      EXPECT_FALSE(ReadBmpSize(bytes, p, error));
+      EXPECT_FALSE(error.empty());
+    }
   }
 }
 

@@ -47,6 +47,16 @@ bool CheckHeader(const std::vector<uint8_t>& bytes, std::string& error) {
 
 }  // namespace
 
+bool ReadBmpSize(const std::vector<uint8_t>& bytes, Picture& out, std::string& error) {
+  out = Picture{};
+  if (!CheckHeader(bytes, error)) return false;
+  const bool core = Le32(&bytes[14]) == 12;
+  out.width = core ? Le16(&bytes[18]) : Le32(&bytes[18]);
+  const int64_t height = core ? Le16(&bytes[20]) : Le32(&bytes[22]);
+  out.height = static_cast<int>(height < 0 ? -height : height);
+  return true;
+}
+
 bool DecodeBmp(const std::vector<uint8_t>& bytes, Picture& out, std::string& error) {
   out = Picture{};
   if (!CheckHeader(bytes, error)) return false;

@@ -14,5 +14,7 @@ namespace tdx {
 // 32-bit and 8-bit paletted pictures. On failure returns false, leaves `out` empty and
 // says why in `error`.
 bool DecodeBmp(const std::vector<uint8_t>& bytes, Picture& out, std::string& error);
+// Only the picture's size, from its header, checked as DecodeBmp checks it; no pixels.
+bool ReadBmpSize(const std::vector<uint8_t>& bytes, Picture& out, std::string& error);
 
 }  // namespace tdx
