@@ -1,9 +1,12 @@
 // Recorded matches: the file format and its damage, and a match played by scripted people
 // and computer players that replays to the same round digests.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -203,6 +206,29 @@ TEST(ReplayFolder, KeepsTheNewestTwentyMatches) {
   std::ifstream(dir / kReplayFolder / kept.front()) >> contents;
   EXPECT_EQ(contents, "5");  // the five oldest went
   EXPECT_EQ(kept.back(), "notes.txt");
+  fs::remove_all(dir);
+}
+
+TEST(ReplayFolder, LeftoversOfGamesThatStoppedAreCleanedAndRunningOnesKept) {
+  fs::path dir = fs::temp_directory_path() / ("tdx_leftovers_" + std::to_string(::getpid()));
+  fs::create_directories(dir / kReplayFolder);
+  long dead = 4194000;
+  while (dead > 2 && (::kill(static_cast<pid_t>(dead), 0) == 0 || errno == EPERM)) --dead;
+  const std::string mine = std::to_string(::getpid()), gone = std::to_string(dead);
+  const std::vector<std::pair<std::string, bool>> files = {
+      {"tandrix.cfg", true},
+      {"tandrix.cfg.tmp", false},  // as older builds named their temporary
+      {"tandrix.cfg." + gone + ".tmp", false},
+      {"tandrix.cfg." + mine + ".tmp", true},  // a game still saving
+      {"notes.tmp", true},
+      {"replays/match-20261210-101010-001.tdxr", true},
+      {"replays/match-20261210-101010-002.tdxr.part", false},
+      {"replays/match-20261210-101010-003.tdxr." + gone + "-1.part", false},
+      {"replays/match-20261210-101010-004.tdxr." + mine + "-2.part", true},
+  };
+  for (const auto& [name, kept] : files) std::ofstream(dir / name) << "x";
+  CleanLeftovers(dir.string());
+  for (const auto& [name, kept] : files) EXPECT_EQ(fs::exists(dir / name), kept) << name;
   fs::remove_all(dir);
 }
 

@@ -105,11 +105,49 @@ TEST_F(SettingsFile, FailedSaveKeepsTheOldFile) {
   EXPECT_FALSE(SaveSettings((dir / "no_such_dir" / "tandrix.cfg").string(), in, error));
   EXPECT_NE(error.find("no_such_dir"), std::string::npos);
   // The temporary name is taken by a folder: the save fails, the old file stays whole.
-  fs::create_directories(path + ".tmp");
+  fs::create_directories(path + "." + std::to_string(::getpid()) + ".tmp");
   EXPECT_FALSE(SaveSettings(path, in, error));
   std::ifstream f(path, std::ios::binary);
   std::vector<uint8_t> now((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   EXPECT_EQ(now, old);
+}
+
+TEST_F(SettingsFile, ReadOnlyFileStaysAndLinksAreWrittenThrough) {
+  SettingsBlock in{};
+  std::memset(&in, 5, sizeof in);
+  std::string error;
+  // Read-only, even for a user the system would let replace it.
+  auto old = Pattern(164);
+  WriteBytes(old);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_FALSE(SaveSettings(path, in, error));
+  EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+  EXPECT_NE(error.find(path), std::string::npos) << error;
+  {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<uint8_t> now((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(now, old);
+  }
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none);
+
+  // A link: the file it points to takes the set-up, the link stays a link, and the file
+  // keeps its own permissions.
+  const fs::path target = dir / "kept" / "my.cfg";
+  fs::create_directories(target.parent_path());
+  std::ofstream(target, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), 164);
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path link = dir / "linked.cfg";
+  fs::create_symlink(target, link);
+  ASSERT_TRUE(SaveSettings(link.string(), in, error)) << error;
+  EXPECT_TRUE(fs::is_symlink(link));
+  SettingsBlock back{};
+  ASSERT_TRUE(LoadSettings(target.string(), back, error)) << error;
+  EXPECT_EQ(std::memcmp(&back, &in, sizeof in), 0);
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()),
+            1)
+      << "no temporary is left beside the target";
 }
 
 TEST(SettingsTables, OutOfRangeIndexesReadAsTheNearestValue) {

@@ -658,8 +658,9 @@ TEST_F(SetupScreen, BackSavesAndReturnsToTheMenuWithItsMusicKept) {
 }
 
 TEST_F(SetupScreen, AFailedSaveKeepsTheOldFileAndIsToldOnce) {
-  // A directory where the temporary file would go makes every save fail, even for root.
-  fs::create_directories(dir / "tandrix.cfg.tmp");
+  // A file made read-only makes every save fail, even for root.
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  fs::permissions(dir / "tandrix.cfg", readOnly);
   ::testing::internal::CaptureStderr();
   Click(700);
   Click(1000);
@@ -669,10 +670,10 @@ TEST_F(SetupScreen, AFailedSaveKeepsTheOldFileAndIsToldOnce) {
   EXPECT_NE(told.find("tandrix.cfg"), std::string::npos) << told;
   EXPECT_EQ(told.find("tandrix.cfg"), told.rfind("tandrix.cfg")) << "told more than once";
   // Once saving works again the file catches up, and a new failure is told again.
-  fs::remove_all(dir / "tandrix.cfg.tmp");
+  fs::permissions(dir / "tandrix.cfg", readOnly | fs::perms::owner_write);
   Click(1001);
   EXPECT_EQ(FileBytes(), BlockBytes(g.settings));
-  fs::create_directories(dir / "tandrix.cfg.tmp");
+  fs::permissions(dir / "tandrix.cfg", readOnly);
   ::testing::internal::CaptureStderr();
   Click(1002);
   EXPECT_NE(::testing::internal::GetCapturedStderr(), "");

@@ -261,6 +261,7 @@ int RunProgram(const AppOptions& options) {
       return 2;
     }
   }
+  if (!replaying) CleanLeftovers(g.workDir);
   if (format == 2 && !session.StartTape(error)) {
     std::cerr << "tandrix: " << options.replay << ": " << error << "\n";
     ShutDown(g);

@@ -2,7 +2,9 @@
 
 #include <zlib.h>
 
+#include <signal.h>
 #include <algorithm>
+
 #include <cerrno>
 #include <cinttypes>
 #include <cmath>
@@ -413,6 +415,48 @@ void PruneReplays(const std::string& workDir) {
   // Oldest first: the names carry the time they were recorded.
   std::sort(files.begin(), files.end());
   for (size_t i = 0; i + kReplaysKept < files.size(); ++i) fs::remove(files[i], ec);
+}
+
+namespace {
+
+// The process number in a temporary's name (NAME.PID.tmp, NAME.PID-N.part), or 0.
+long TemporaryOwner(const std::string& name, const std::string& suffix) {
+  if (name.size() <= suffix.size() ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return -1;
+  }
+  std::string stem = name.substr(0, name.size() - suffix.size());
+  size_t dot = stem.rfind('.');
+  if (dot == std::string::npos) return 0;
+  std::string number = stem.substr(dot + 1);
+  number = number.substr(0, number.find('-'));
+  if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos ||
+      number.size() > 9) {
+    return 0;
+  }
+  return std::stol(number);
+}
+
+bool Running(long pid) {
+  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+void CleanFolder(const fs::path& folder, const std::string& prefix, const std::string& suffix) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) != 0 || !it->is_regular_file(ec)) continue;
+    long owner = TemporaryOwner(name, suffix);
+    if (owner < 0 || Running(owner)) continue;
+    fs::remove(it->path(), ec);
+  }
+}
+
+}  // namespace
+
+void CleanLeftovers(const std::string& workDir) {
+  CleanFolder(workDir, std::string(kSettingsFileName) + ".", ".tmp");
+  CleanFolder(fs::path(workDir) / kReplayFolder, "", ".part");
 }
 
 // What tandrix.cfg gave, each time the game reads it: the file itself, the reads a format-1

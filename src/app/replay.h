@@ -75,6 +75,9 @@ bool CheckScoredRounds(const std::vector<ScoredRound>& recorded,
 // taken), and the pruning of the oldest beyond kReplaysKept.
 std::string NewReplayPath(const std::string& workDir);
 void PruneReplays(const std::string& workDir);
+// What a game killed while saving left behind: temporaries of tandrix.cfg and of
+// recordings whose game no longer runs (those of a game still running are its own).
+void CleanLeftovers(const std::string& workDir);
 
 class FrameClock;
 class TapeReader;

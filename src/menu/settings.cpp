@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tdx {
@@ -37,8 +39,32 @@ bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& erro
 }
 
 bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string& error) {
-  std::string tmp = path + ".tmp";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A link is written through: its target is the file the player keeps.
+  std::string target = path;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) {
+      error = path + ": cannot write the settings file (it links to " +
+              std::string(std::strerror(errno)) + ")";
+      return false;
+    }
+    target = real;
+    std::free(real);
+  }
+  mode_t mode = 0644;
+  if (::stat(target.c_str(), &st) == 0) {
+    // A file the player made read-only stays as it is, even for a user who could replace it.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      error = path + ": the settings file is read-only, so changes are not saved";
+      return false;
+    }
+    mode = st.st_mode & 07777;
+  }
+  // The temporary is this process's own: two games saving at once never share one.
+  std::string tmp = target + "." + std::to_string(::getpid()) + ".tmp";
+  ::unlink(tmp.c_str());  // one left by a crashed game that had this process's number
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) {
     error = path + ": cannot write the settings file (" + std::strerror(errno) + ")";
     return false;
@@ -65,7 +91,7 @@ bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string&
     ::unlink(tmp.c_str());
     return false;
   }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+  if (std::rename(tmp.c_str(), target.c_str()) != 0) {
     error = path + ": cannot replace the settings file (" + std::strerror(errno) + ")";
     ::unlink(tmp.c_str());
     return false;
