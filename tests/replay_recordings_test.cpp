@@ -35,9 +35,10 @@ std::string Play(const std::string& path, const std::function<void(const Game&)>
   std::string error;
   const int format = RecordingFormatOf(path, error);
   Replay r;
+  ReplayFrames frames;
   TapeReader tape;
   TapeHeader header;
-  if (format == 1 && !LoadReplay(path, r, error)) return error;
+  if (format == 1 && !OpenReplay(path, r, frames, error)) return error;
   if (format == 2 && !tape.Open(path, header, error)) return error;
   if (format == 0) return error;
   fs::path dir = fs::temp_directory_path() / ("tdx_recordings_" + std::to_string(::getpid()));
@@ -47,8 +48,15 @@ std::string Play(const std::string& path, const std::function<void(const Game&)>
   auto g = std::make_unique<Game>();
   g->workDir = dir.string();
   FrameClock clock;
-  Session session(*g, clock, format == 1 ? r.seed : header.seed, format == 1 ? &r : nullptr,
-                  format == 2 ? &tape : nullptr, &header);
+  ReplaySource source;
+  if (format == 1) {
+    source.replay = &r;
+    source.frames = &frames;
+  } else {
+    source.tape = &tape;
+    source.header = &header;
+  }
+  Session session(*g, clock, format == 1 ? r.seed : header.seed, source);
   session.RecordMatches("", convertTo);
   StartOptions so;
   so.headless = true;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -61,13 +63,31 @@ Replay SampleReplay() {
       f.now = f.end = t;
     }
     if (i >= 40) {  // the real clock's whole microseconds
-      t = (static_cast<double>(i) * 16667 + 3) / 1e6;
+      t = (5000000.0 + static_cast<double>(i) * 16667 + 3) / 1e6;
       f.now = t;
-      f.end = (static_cast<double>(i) * 16667 + 250) / 1e6;
+      f.end = (5000000.0 + static_cast<double>(i) * 16667 + 250) / 1e6;
     }
     r.frames.push_back(f);
   }
   return r;
+}
+
+// Where the frame count lies in an encoded recording of SampleReplay's version.
+size_t FramesAt() { return 8 + 4 + 2 + std::string(TANDRIX_VERSION).size() + 8 + 1 + 164; }
+
+// The checksum made right again after a change.
+std::vector<uint8_t> WithCrc(std::vector<uint8_t> b) {
+  auto crc = static_cast<uint32_t>(crc32(0, b.data(), static_cast<uInt>(b.size() - 4)));
+  std::memcpy(&b[b.size() - 4], &crc, 4);
+  return b;
+}
+
+// The sample with its fourth frame's clock readings crafted (a valid file otherwise).
+std::vector<uint8_t> WithClock(double now, double end) {
+  Replay r = SampleReplay();
+  r.frames[3].now = now;
+  r.frames[3].end = end;
+  return EncodeReplay(r);
 }
 
 TEST(ReplayFile, EveryKindOfFrameComesBackExactly) {
@@ -155,6 +175,46 @@ TEST(ReplayFile, DamagedOrForeignFilesAreRefusedWithTheReason) {
          return EncodeReplay(r);
        },
        "recorded by tandrix 0.1-old, an incompatible build"},
+      {"a version name with a NUL in it",
+       [] {
+         Replay r = SampleReplay();
+         r.version = std::string("1.0\0rm", 6);
+         return EncodeReplay(r);
+       },
+       "control characters"},
+      {"no frames",
+       [] {
+         Replay r = SampleReplay();
+         r.frames.clear();
+         return EncodeReplay(r);
+       },
+       "holds no frames"},
+      {"a clock that is not a number", [] { return WithClock(std::nan(""), 1); },
+       "frame 3 has an impossible clock reading"},
+      {"a clock that runs backwards", [] { return WithClock(0.01, 0.01); },
+       "impossible clock reading"},
+      {"a frame of thirty years", [] { return WithClock(1e9, 1e9); }, "impossible clock reading"},
+      {"eight million frames claimed by a small file",
+       [&] {
+         auto b = good;
+         const uint32_t frames = 8400000;
+         std::memcpy(&b[FramesAt()], &frames, 4);
+         return WithCrc(b);
+       },
+       "impossible header values"},
+      {"bytes after the packed frames, inside the packed size",
+       [&] {
+         auto b = good;
+         b.resize(b.size() - 4);
+         b.insert(b.end(), {1, 2, 3});
+         uint32_t packed = 0;
+         std::memcpy(&packed, &b[FramesAt() + 8], 4);
+         packed += 3;
+         std::memcpy(&b[FramesAt() + 8], &packed, 4);
+         b.insert(b.end(), {0, 0, 0, 0});
+         return WithCrc(b);
+       },
+       "bytes after the packed frames"},
   };
   for (const Case& c : cases) {
     error.clear();
@@ -306,7 +366,7 @@ struct ReplayMatch : ::testing::Test {
     FrameClock clock;
     clock.SetFixedStep(1.0 / 50);
     clock.Enable();
-    Session session(*g, clock, seed, nullptr, nullptr, nullptr);
+    Session session(*g, clock, seed);
     session.RecordMatches("", Tape());
     EXPECT_TRUE(g->LoadSetup(error)) << error;
     std::vector<MouseEvent> mouse;
@@ -333,7 +393,10 @@ struct ReplayMatch : ::testing::Test {
     std::unique_ptr<Game> g;
     NewGame(g, 99, false);  // another seed: the recording brings the match's own
     FrameClock clock;
-    Session session(*g, clock, header.seed, nullptr, &tape, &header);
+    ReplaySource source;
+    source.tape = &tape;
+    source.header = &header;
+    Session session(*g, clock, header.seed, source);
     if (!session.StartTape(error)) return error;
     std::vector<MouseEvent> mouse;
     while (session.HasFrame()) {

@@ -195,11 +195,12 @@ int RunProgram(const AppOptions& options) {
   // match from its start (format 2).
   int format = 0;
   Replay replay;
+  ReplayFrames replayFrames;
   TapeReader tape;
   TapeHeader header;
   if (replaying) {
     format = RecordingFormatOf(options.replay, error);
-    bool read = format == 1   ? LoadReplay(options.replay, replay, error)
+    bool read = format == 1   ? OpenReplay(options.replay, replay, replayFrames, error)
                 : format == 2 ? tape.Open(options.replay, header, error)
                               : false;
     if (!read) {
@@ -238,8 +239,15 @@ int RunProgram(const AppOptions& options) {
   // A replay reads its set-up from the recording. Every match a live run plays is kept in
   // replays/; --record writes it to a file of its own, also while a format-1 recording
   // plays (which turns it into format 2).
-  auto sessionOwner = std::make_unique<Session>(g, clock, so.seed, format == 1 ? &replay : nullptr,
-                                                format == 2 ? &tape : nullptr, &header);
+  ReplaySource source;
+  if (format == 1) {
+    source.replay = &replay;
+    source.frames = &replayFrames;
+  } else if (format == 2) {
+    source.tape = &tape;
+    source.header = &header;
+  }
+  auto sessionOwner = std::make_unique<Session>(g, clock, so.seed, source);
   Session& session = *sessionOwner;
   session.RecordMatches(replaying ? "" : g.workDir, options.record);
 

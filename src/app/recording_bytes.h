@@ -46,6 +46,7 @@ class Reader {
   Reader(const uint8_t* p, size_t n) : p_(p), n_(n) {}
   bool ok = true;
   size_t Left() const { return n_ - at_; }
+  const uint8_t* At() const { return p_ + at_; }
   template <typename T>
   T Get() {
     T v{};

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <algorithm>
 
 #include <cerrno>
@@ -100,86 +101,104 @@ void EncodeFrames(const Replay& r, Writer& w) {
   }
 }
 
+// Longer than this, a frame would make the rules catch up for ever; no real clock gives one.
+constexpr double kMaxFrameSeconds = 600;
+
+bool DecodeReplayFrame(Reader& rd, ReplayClock& c, uint64_t i, ReplayFrame& out,
+                       std::string& error) {
+  ReplayFrame f;
+  const std::string at = "frame " + std::to_string(i);
+  uint8_t flags = rd.Get<uint8_t>();
+  const int clocks = ((flags & kRawTimes) != 0) + ((flags & kStep) != 0) + ((flags & kMicros) != 0);
+  if (clocks > 1) {
+    error = "damaged: " + at + " has two clock readings";
+    return false;
+  }
+  if (flags & kRawTimes) {
+    f.now = rd.Get<double>();
+    f.end = rd.Get<double>();
+    c.haveStep = false;
+  } else if (flags & kStep) {
+    c.step = rd.Get<double>();
+    c.haveStep = true;
+    f.now = f.end = c.prevNow + c.step;
+  } else if (flags & kMicros) {
+    int64_t now = Micros(c.prevNow) + static_cast<int64_t>(rd.VarU64() % kMicrosLimit);
+    int64_t end = now + static_cast<int64_t>(rd.VarU64() % kMicrosLimit);
+    f.now = static_cast<double>(now) / 1e6;
+    f.end = static_cast<double>(end) / 1e6;
+    c.haveStep = false;
+  } else {
+    if (!c.haveStep) {
+      error = "damaged: " + at + " has no clock time";
+      return false;
+    }
+    f.now = f.end = c.prevNow + c.step;
+  }
+  // A clock that is not a time, runs backwards or jumps would stall or hang the rules.
+  if (rd.ok &&
+      (!std::isfinite(f.now) || !std::isfinite(f.end) || f.now < c.prevNow || f.end < f.now ||
+       f.now - c.prevNow > kMaxFrameSeconds || f.end - f.now > kMaxFrameSeconds || f.end > 1e9)) {
+    error = "damaged: " + at + " has an impossible clock reading";
+    return false;
+  }
+  c.prevNow = f.now;
+  if (flags & kKeys) {
+    uint16_t n = rd.Get<uint16_t>();
+    for (uint16_t k = 0; k < n && rd.ok; ++k) {
+      uint8_t code = rd.Get<uint8_t>();
+      uint8_t state = rd.Get<uint8_t>();
+      f.keys.emplace_back(code, state);
+    }
+  }
+  if (flags & kMouse) {
+    uint16_t n = rd.Get<uint16_t>();
+    for (uint16_t k = 0; k < n && rd.ok; ++k) {
+      MouseEvent m;
+      uint8_t kind = rd.Get<uint8_t>();
+      m.kind = kind == MouseEvent::Click ? MouseEvent::Click : MouseEvent::Move;
+      m.x = static_cast<int16_t>(rd.Get<uint16_t>());
+      m.y = static_cast<int16_t>(rd.Get<uint16_t>());
+      f.mouse.push_back(m);
+    }
+  }
+  if (flags & kSetup) {
+    rd.Raw(&f.setup, sizeof f.setup);
+    f.setupChanged = true;
+  }
+  f.setupMissing = (flags & kSetupMissing) != 0;
+  if (flags & kScored) {
+    uint8_t n = rd.Get<uint8_t>();
+    for (uint8_t k = 0; k < n && rd.ok; ++k) {
+      ScoredRound s;
+      s.round = static_cast<int>(rd.Get<uint32_t>());
+      const uint8_t winner = rd.Get<uint8_t>();  // -1 (a draw) is stored as 255
+      s.winner = winner < 128 ? winner : winner - 256;
+      s.digest = rd.Get<uint64_t>();
+      s.frame = i;
+      f.scored.push_back(s);
+    }
+  }
+  if (!rd.ok) {
+    error = "damaged: " + at + " is cut short";
+    return false;
+  }
+  out = std::move(f);
+  return true;
+}
+
 bool DecodeFrames(Reader& rd, uint32_t count, Replay& r, std::string& error) {
-  double prevNow = 0, step = 0;
-  bool haveStep = false;
+  ReplayClock clock;
   r.frames.clear();
-  r.frames.reserve(std::min<uint32_t>(count, 1u << 20));
+  r.frames.reserve(std::min<uint32_t>(count, 1u << 16));
   for (uint32_t i = 0; i < count; ++i) {
     ReplayFrame f;
-    uint8_t flags = rd.Get<uint8_t>();
-    const int clocks =
-        ((flags & kRawTimes) != 0) + ((flags & kStep) != 0) + ((flags & kMicros) != 0);
-    if (clocks > 1) {
-      error = "damaged: frame " + std::to_string(i) + " has two clock readings";
-      return false;
-    }
-    if (flags & kRawTimes) {
-      f.now = rd.Get<double>();
-      f.end = rd.Get<double>();
-      haveStep = false;
-    } else if (flags & kStep) {
-      step = rd.Get<double>();
-      haveStep = true;
-      f.now = f.end = prevNow + step;
-    } else if (flags & kMicros) {
-      int64_t now = Micros(prevNow) + static_cast<int64_t>(rd.VarU64() % kMicrosLimit);
-      int64_t end = now + static_cast<int64_t>(rd.VarU64() % kMicrosLimit);
-      f.now = static_cast<double>(now) / 1e6;
-      f.end = static_cast<double>(end) / 1e6;
-      haveStep = false;
-    } else {
-      if (!haveStep) {
-        error = "damaged: frame " + std::to_string(i) + " has no clock time";
-        return false;
-      }
-      f.now = f.end = prevNow + step;
-    }
-    prevNow = f.now;
-    if (flags & kKeys) {
-      uint16_t n = rd.Get<uint16_t>();
-      for (uint16_t k = 0; k < n && rd.ok; ++k) {
-        uint8_t code = rd.Get<uint8_t>();
-        uint8_t state = rd.Get<uint8_t>();
-        f.keys.emplace_back(code, state);
-      }
-    }
-    if (flags & kMouse) {
-      uint16_t n = rd.Get<uint16_t>();
-      for (uint16_t k = 0; k < n && rd.ok; ++k) {
-        MouseEvent m;
-        uint8_t kind = rd.Get<uint8_t>();
-        m.kind = kind == MouseEvent::Click ? MouseEvent::Click : MouseEvent::Move;
-        m.x = static_cast<int16_t>(rd.Get<uint16_t>());
-        m.y = static_cast<int16_t>(rd.Get<uint16_t>());
-        f.mouse.push_back(m);
-      }
-    }
-    if (flags & kSetup) {
-      rd.Raw(&f.setup, sizeof f.setup);
-      f.setupChanged = true;
-    }
-    f.setupMissing = (flags & kSetupMissing) != 0;
-    if (flags & kScored) {
-      uint8_t n = rd.Get<uint8_t>();
-      for (uint8_t k = 0; k < n && rd.ok; ++k) {
-        ScoredRound s;
-        s.round = static_cast<int>(rd.Get<uint32_t>());
-        const uint8_t winner = rd.Get<uint8_t>();  // -1 (a draw) is stored as 255
-        s.winner = winner < 128 ? winner : winner - 256;
-        s.digest = rd.Get<uint64_t>();
-        s.frame = i;
-        f.scored.push_back(s);
-      }
-    }
-    if (!rd.ok) {
-      error = "damaged: frame " + std::to_string(i) + " is cut short";
-      return false;
-    }
+    if (!DecodeReplayFrame(rd, clock, i, f, error)) return false;
     r.frames.push_back(std::move(f));
   }
   if (rd.Left() != 0) {
-    error = "damaged: " + std::to_string(rd.Left()) + " stray bytes after the last frame";
+    error = "damaged: " + std::to_string(rd.Left()) + " stray byte" + (rd.Left() == 1 ? "" : "s") +
+            " after the last frame";
     return false;
   }
   return true;
@@ -223,7 +242,12 @@ std::vector<uint8_t> EncodeReplay(const Replay& r) {
   return w.bytes;
 }
 
-bool DecodeReplay(const std::vector<uint8_t>& bytes, Replay& r, std::string& error) {
+namespace {
+
+// Everything but the frames: the header checked, the payload unpacked (its size checked
+// against what the packed bytes can hold before anything is allocated).
+bool DecodeReplayHeader(const std::vector<uint8_t>& bytes, Replay& r, std::vector<uint8_t>& payload,
+                        uint32_t& frames, std::string& error) {
   if (bytes.size() < sizeof kMagic || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
     error = "not a Tandrix recording";
     return false;
@@ -243,7 +267,7 @@ bool DecodeReplay(const std::vector<uint8_t>& bytes, Replay& r, std::string& err
   uint8_t start = rd.Get<uint8_t>();
   SettingsBlock setup{};
   rd.Raw(&setup, sizeof setup);
-  uint32_t frames = rd.Get<uint32_t>();
+  frames = rd.Get<uint32_t>();
   uint32_t rawSize = rd.Get<uint32_t>();
   uint32_t packedSize = rd.Get<uint32_t>();
   if (!rd.ok || rd.Left() < 4 || packedSize > rd.Left() - 4) {
@@ -251,7 +275,9 @@ bool DecodeReplay(const std::vector<uint8_t>& bytes, Replay& r, std::string& err
     return false;
   }
   if (rd.Left() - 4 != packedSize) {
-    error = "damaged: " + std::to_string(rd.Left() - 4 - packedSize) + " stray bytes at the end";
+    const size_t stray = rd.Left() - 4 - packedSize;
+    error = "damaged: " + std::to_string(stray) + " stray byte" + (stray == 1 ? "" : "s") +
+            " at the end";
     return false;
   }
   uint32_t stored = 0;
@@ -261,31 +287,87 @@ bool DecodeReplay(const std::vector<uint8_t>& bytes, Replay& r, std::string& err
     error = "damaged: checksum mismatch";
     return false;
   }
+  for (char c : version) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      error = "damaged: the version name holds control characters";
+      return false;
+    }
+  }
   if (version != TANDRIX_VERSION) {
     error = "recorded by tandrix " + version + ", an incompatible build (this is tandrix " +
             TANDRIX_VERSION + ")";
     return false;
   }
-  if (start > 2 || rawSize > kMaxPayload) {
+  // zlib packs at most about 1,032 to 1; every frame takes at least a byte.
+  if (start > 2 || rawSize > kMaxPayload ||
+      static_cast<uint64_t>(rawSize) > static_cast<uint64_t>(packedSize) * 1032 + 64 ||
+      frames > rawSize) {
     error = "damaged: impossible header values";
     return false;
   }
-  std::vector<uint8_t> packed(packedSize);
-  rd.Raw(packed.data(), packed.size());
+  if (frames == 0) {
+    error = "holds no frames";
+    return false;
+  }
   std::vector<uint8_t> raw(rawSize);
   uLongf got = rawSize;
-  if (uncompress(raw.data(), &got, packed.data(), packedSize) != Z_OK || got != rawSize) {
+  uLong used = packedSize;
+  if (uncompress2(raw.data(), &got, rd.At(), &used) != Z_OK || got != rawSize) {
     error = "damaged: the frames do not unpack";
     return false;
   }
+  if (used != packedSize) {
+    error = "damaged: bytes after the packed frames";
+    return false;
+  }
+  r = Replay{};
+  r.version = version;
+  r.seed = seed;
+  r.start = start;
+  r.setup = setup;
+  payload = std::move(raw);
+  return true;
+}
+
+}  // namespace
+
+bool DecodeReplay(const std::vector<uint8_t>& bytes, Replay& r, std::string& error) {
   Replay out;
-  out.version = version;
-  out.seed = seed;
-  out.start = start;
-  out.setup = setup;
+  std::vector<uint8_t> raw;
+  uint32_t frames = 0;
+  if (!DecodeReplayHeader(bytes, out, raw, frames, error)) return false;
   Reader fr(raw.data(), raw.size());
   if (!DecodeFrames(fr, frames, out, error)) return false;
   r = std::move(out);
+  return true;
+}
+
+void ReplayFrames::Take(std::vector<uint8_t> payload, uint32_t count) {
+  payload_ = std::move(payload);
+  at_ = 0;
+  count_ = count;
+  next_ = 0;
+  clock_ = {};
+}
+
+bool ReplayFrames::Next(ReplayFrame& f, std::string& error) {
+  error.clear();
+  if (next_ >= count_) {
+    if (at_ != payload_.size() && next_ == count_) {
+      const size_t stray = payload_.size() - at_;
+      error = "damaged: " + std::to_string(stray) + " stray byte" + (stray == 1 ? "" : "s") +
+              " after the last frame";
+      ++next_;  // said once
+    }
+    return false;
+  }
+  Reader rd(payload_.data() + at_, payload_.size() - at_);
+  if (!DecodeReplayFrame(rd, clock_, next_, f, error)) {
+    next_ = count_ + 1;  // nothing more is read from damaged frames
+    return false;
+  }
+  at_ = payload_.size() - rd.Left();
+  ++next_;
   return true;
 }
 
@@ -319,23 +401,53 @@ bool SaveReplay(const std::string& path, const Replay& r, std::string& error) {
   return true;
 }
 
-bool LoadReplay(const std::string& path, Replay& r, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path + ": cannot open (" + std::strerror(errno) + ")";
+namespace {
+
+// The whole file, if it is a regular one of a size a recording can have.
+bool ReadRecording(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+  std::FILE* f = OpenRecording(path, error);
+  if (!f) return false;
+  struct stat st {};
+  if (::fstat(::fileno(f), &st) != 0 || st.st_size > static_cast<off_t>(kMaxPayload) + 4096) {
+    error = path + ": too large for a recording";
+    std::fclose(f);
     return false;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-  if (in.bad()) {
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+  bool more = std::fgetc(f) != EOF;  // it grew while being read
+  std::fclose(f);
+  if (got != bytes.size() || more) {
     error = path + ": cannot read";
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool LoadReplay(const std::string& path, Replay& r, std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadRecording(path, bytes, error)) return false;
   std::string why;
   if (!DecodeReplay(bytes, r, why)) {
     error = path + ": " + why;
     return false;
   }
+  return true;
+}
+
+bool OpenReplay(const std::string& path, Replay& r, ReplayFrames& frames, std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadRecording(path, bytes, error)) return false;
+  std::vector<uint8_t> payload;
+  uint32_t count = 0;
+  std::string why;
+  if (!DecodeReplayHeader(bytes, r, payload, count, why)) {
+    error = path + ": " + why;
+    return false;
+  }
+  frames.Take(std::move(payload), count);
   return true;
 }
 
@@ -496,9 +608,14 @@ class Session::NotingStore : public SettingsStore {
   SettingsBlock current_{}, last_{};
 };
 
-Session::Session(Game& g, FrameClock& clock, uint64_t seed, const Replay* replay, TapeReader* tape,
-                 const TapeHeader* header)
-    : g_(g), clock_(clock), seed_(seed), replay_(replay), tape_(tape), header_(header) {
+Session::Session(Game& g, FrameClock& clock, uint64_t seed, const ReplaySource& source)
+    : g_(g),
+      clock_(clock),
+      seed_(seed),
+      replay_(source.replay),
+      replayFrames_(source.frames),
+      tape_(source.tape),
+      header_(source.header) {
   if (replay_) replayStore_ = std::make_unique<ReplaySetupStore>(*replay_);
   store_ = std::make_unique<NotingStore>(g, replayStore_.get());
   g_.setupStore = store_.get();
@@ -536,7 +653,18 @@ bool Session::StartTape(std::string& error) {
 }
 
 bool Session::HasFrame() {
-  if (replay_) return frames_ < replay_->frames.size();
+  if (replay_) {
+    if (!nextOld_ && !tapeDone_ && replayFrames_) {
+      nextOld_ = std::make_unique<ReplayFrame>();
+      std::string error;
+      if (!replayFrames_->Next(*nextOld_, error)) {
+        nextOld_.reset();
+        tapeDone_ = true;
+        if (!error.empty() && replayError_.empty()) replayError_ = error;
+      }
+    }
+    return nextOld_ != nullptr;
+  }
   if (!tape_) return true;
   if (!next_ && !tapeDone_) {
     next_ = std::make_unique<TapeFrame>();
@@ -556,11 +684,12 @@ bool Session::Frame(std::vector<MouseEvent>& mouse, const std::array<uint8_t, 25
   // frame begins.
   if (!tape_ && wasInMatch && !recording_) BeginRecording();
   store_->TakeRead();
-  const ReplayFrame* recorded = nullptr;
+  std::unique_ptr<ReplayFrame> recorded;
   std::unique_ptr<TapeFrame> taped;
   std::array<Controls, kPlayerSlots> people{};
   if (replay_) {
-    recorded = &replay_->frames[static_cast<size_t>(frames_)];
+    if (!HasFrame()) return false;
+    recorded = std::move(nextOld_);
     mouse = recorded->mouse;  // the viewer's own mouse and keys play no part
     for (auto [code, state] : recorded->keys) g_.input.Polled[code] = state;
     replayStore_->Frame(*recorded);
@@ -683,13 +812,15 @@ bool Session::Finish(bool toTheEnd) {
   if (!toTheEnd) return true;
   if (replay_) {
     // The game stopped before the recording did: the first round it never reached differs.
-    for (size_t f = static_cast<size_t>(frames_); f < replay_->frames.size(); ++f) {
-      if (replay_->frames[f].scored.empty()) continue;
+    for (uint64_t f = frames_; HasFrame(); ++f) {
+      std::unique_ptr<ReplayFrame> rest = std::move(nextOld_);
+      if (rest->scored.empty()) continue;
       replayError_ = "differs from the recording at round " +
-                     std::to_string(replay_->frames[f].scored.front().round) + ", frame " +
-                     std::to_string(f) + ": the replay stopped at frame " + std::to_string(frames_);
+                     std::to_string(rest->scored.front().round) + ", frame " + std::to_string(f) +
+                     ": the replay stopped at frame " + std::to_string(frames_);
       return false;
     }
+    return replayError_.empty();
   }
   if (tape_) {
     for (uint64_t f = frames_; HasFrame(); ++f) {

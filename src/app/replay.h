@@ -44,12 +44,36 @@ struct Replay {
   std::vector<ReplayFrame> frames;
 };
 
+// The clock of a recording's frames, which each frame is read against.
+struct ReplayClock {
+  double prevNow = 0, step = 0;
+  bool haveStep = false;
+};
+
+// The frames of a format-1 recording, read one at a time from its unpacked bytes, so a
+// recording takes no more memory than those bytes whatever it claims.
+class ReplayFrames {
+ public:
+  void Take(std::vector<uint8_t> payload, uint32_t count);
+  // The next frame: true with it, false with an empty `error` at the end, or false with
+  // what is wrong (not naming the file).
+  bool Next(ReplayFrame& f, std::string& error);
+
+ private:
+  std::vector<uint8_t> payload_;
+  size_t at_ = 0;
+  uint32_t count_ = 0, next_ = 0;
+  ReplayClock clock_;
+};
+
 // The file's bytes; DecodeReplay says what is wrong (not naming the file) on failure.
 std::vector<uint8_t> EncodeReplay(const Replay& r);
 bool DecodeReplay(const std::vector<uint8_t>& bytes, Replay& r, std::string& error);
 // Whole files; errors name the file. Saving writes a temporary file and renames it.
 bool SaveReplay(const std::string& path, const Replay& r, std::string& error);
 bool LoadReplay(const std::string& path, Replay& r, std::string& error);
+// For playing: the header into `r` (its frame list stays empty), the frames into `frames`.
+bool OpenReplay(const std::string& path, Replay& r, ReplayFrames& frames, std::string& error);
 
 // Stands in for tandrix.cfg during a replay: gives the recorded set-up of the frame being
 // played and never writes.
@@ -80,8 +104,15 @@ void PruneReplays(const std::string& workDir);
 void CleanLeftovers(const std::string& workDir);
 
 class FrameClock;
-class TapeReader;
-struct TapeHeader;
+
+// What a replay plays: a format-1 recording (its header and its frames) or a format-2 one;
+// all null for a live run.
+struct ReplaySource {
+  const Replay* replay = nullptr;
+  ReplayFrames* frames = nullptr;
+  TapeReader* tape = nullptr;
+  const TapeHeader* header = nullptr;
+};
 
 // A run as the frame loop plays it: live, or a recording played back and checked (format 1:
 // the devices from the program's start; format 2: a match from its start). One frame at a
@@ -89,10 +120,9 @@ struct TapeHeader;
 // match they play in format 2 where RecordMatches says.
 class Session {
  public:
-  // Live: `replay` and `tape` null. The game's set-up store is set here, so make the
-  // session before start-up reads tandrix.cfg.
-  Session(Game& g, FrameClock& clock, uint64_t seed, const Replay* replay, TapeReader* tape,
-          const TapeHeader* header);
+  // The game's set-up store is set here, so make the session before start-up reads
+  // tandrix.cfg.
+  Session(Game& g, FrameClock& clock, uint64_t seed, const ReplaySource& source = {});
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
   ~Session();
@@ -131,6 +161,7 @@ class Session {
   FrameClock& clock_;
   uint64_t seed_;
   const Replay* replay_;
+  ReplayFrames* replayFrames_;
   TapeReader* tape_;
   const TapeHeader* header_;
   class NotingStore;
@@ -140,7 +171,8 @@ class Session {
   size_t scoredSeen_ = 0;
   std::vector<ScoredRound> scoredNow_;
   std::string replayError_, recordError_, lastRecording_;
-  // A format-2 replay: the frame read ahead, and whether the recording has more.
+  // A replay: the frame read ahead, and whether the recording has more.
+  std::unique_ptr<ReplayFrame> nextOld_;
   std::unique_ptr<TapeFrame> next_;
   bool tapeDone_ = false;
   // Recording: where, the two writers, and the set-up the recording holds now.
