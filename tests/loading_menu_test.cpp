@@ -189,6 +189,25 @@ TEST_F(MainMenuFlow, DeathmatchNeedsTwoPlayersAndTeamDeathmatchTwoTeams) {
   EXPECT_EQ(g.menu.TickerSprites[0], nullptr);  // the ticker is gone with the menu
 }
 
+TEST_F(MainMenuFlow, AMatchEndedForTooFewPlayersIsSaidAsAtItsStart) {
+  // Back from a match clicked from the menu: the warning word shows.
+  g.menu.TooFewWarning = 2;
+  Step(0.02);
+  EXPECT_EQ(g.phase, GamePhase::MainMenu);
+  EXPECT_TRUE(Shown(kTagMoreTeams));
+  EXPECT_EQ(g.fatalError, "");
+  // Back from a match the command line asked for: nobody reads the menu, so the run ends
+  // with the message the command line's own start gives.
+  g.menu.StartedFromCommandLine = true;
+  g.menu.SetupName = "the recording's set-up";
+  g.settings.players[0].controller = CtrlHuman;
+  g.menu.TooFewWarning = 1;
+  Step(0.03);
+  EXPECT_TRUE(g.quitRequested);
+  EXPECT_EQ(g.fatalError,
+            "deathmatch needs at least two players taking part; the recording's set-up has 1");
+}
+
 TEST_F(MainMenuFlow, AboutPictureClosesOnAnyClick) {
   PointAt(kTagAbout);
   g.menu.MouseClicked = true;

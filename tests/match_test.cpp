@@ -187,5 +187,32 @@ TEST(MatchSnapshot, RefusesWhatNoMatchCanBeAndLeavesTheMatchAlone) {
   }
 }
 
+TEST(MatchAlone, ASetUpThatLeavesNobodyToPlayAgainstEndsTheMatchAtTheRoundStart) {
+  for (int teamMode : {0, 1}) {
+    Match m = NewMatch(4);
+    m.match.TeamMode = teamMode;
+    while (m.match.Scored.empty()) StepFrames(m, 1);
+    // The set-up read for the next round: one player left, or everybody in one team.
+    for (int s = 1; s < kPlayerSlots; ++s) {
+      if (teamMode == 0) {
+        m.settings.players[s].controller = CtrlOff;
+      } else {
+        m.settings.players[s].team = m.settings.players[0].team;
+      }
+    }
+    bool said = false;
+    for (int f = 0; f < 1000 && m.phase != GamePhase::BackToMenu; ++f) {
+      double now = m.LastFrameTime + kStep;
+      StepMatchFrame(m, now, now, nullptr);
+      for (const MatchEvent& e : m.events.raised) {
+        said |= e.kind == MatchEvent::Kind::TooFewPlayers && e.value == 1;
+      }
+    }
+    EXPECT_EQ(m.phase, GamePhase::BackToMenu) << teamMode;
+    EXPECT_TRUE(said) << teamMode;
+    EXPECT_EQ(m.match.Scored.size(), 1u) << "no drawn round was played" << teamMode;
+  }
+}
+
 }  // namespace
 }  // namespace tdx

@@ -276,6 +276,7 @@ int RunProgram(const AppOptions& options) {
     return 1;
   }
   g.menu.StartRequest = start;
+  if (replaying) g.menu.SetupName = "the recording's set-up";
   clock.Enable();
   if (options.trace) TraceLine(g);
 

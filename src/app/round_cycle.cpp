@@ -116,6 +116,9 @@ void ShowMatchEvents(Game& g) {
           list.RemoveTag(tag);
         }
         break;
+      case MatchEvent::Kind::TooFewPlayers:
+        g.menu.TooFewWarning = g.match.TeamMode == 0 ? 1 : 2;
+        break;
       default: break;  // sounds are heard at the end of the frame
     }
   }

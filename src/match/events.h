@@ -22,6 +22,8 @@ struct MatchEvent {
     PlayerReady,    // a person said they are ready for the next round (value: slot)
     AllReady,       // everybody is ready: the next round begins
     Death,          // a worm died (value: its slot; x: where, in arena units)
+    TooFewPlayers,  // the set-up read at a round start leaves fewer than two players (or
+                    // teams) taking part: the match ends (value: how many)
   };
   Kind kind = Kind::Sound;
   const char* name = "";  // a file or word name; always a literal of the rules

@@ -159,6 +159,14 @@ void StepMatchFrame(Match& m, double now, double end, const std::array<Controls,
 
 void RoundStart(Match& m) {
   MatchState& s = m.match;
+  // The set-up just read may leave nobody to play against: such a match could only draw
+  // for ever, so it ends here, as it could not have started.
+  const int taking = s.TeamMode == 0 ? ActivePlayerCount(m) : TeamCount(m);
+  if (taking < 2) {
+    m.events.Raise(MatchEvent::Kind::TooFewPlayers, taking);
+    m.phase = GamePhase::BackToMenu;
+    return;
+  }
   for (auto& p : m.settings.players) {
     if (p.kind == kKindRandomByte) p.kind = static_cast<uint8_t>(1 + m.Random(20));
   }

@@ -195,6 +195,7 @@ bool TryStartMatch(Game& g, bool team) {
     return false;
   }
   StartMatch(g, team ? 1 : 0);
+  g.menu.StartedFromCommandLine = false;  // the command line's own start says otherwise
   DestroyTicker(g);
   PlaySound(g, "menuclick.mp3", 0);
   return true;
@@ -214,16 +215,30 @@ void MainMenuStep(Game& g) {
   list.HideTag(kTagMorePlayers);
   list.HideTag(kTagMoreTeams);
   UpdateTicker(g);
+  auto tooFew = [&](bool team) {
+    return std::string(team ? "team_deathmatch" : "deathmatch") + " needs at least two " +
+           (team ? "teams" : "players") + " taking part; " + m.SetupName + " has " +
+           std::to_string(team ? TeamCount(g) : ActivePlayerCount(g));
+  };
+  if (m.TooFewWarning != 0) {
+    const bool team = m.TooFewWarning == 2;
+    m.TooFewWarning = 0;
+    if (m.StartedFromCommandLine) {  // nobody is at the menu to read the word
+      g.fatalError = tooFew(team);
+      g.quitRequested = true;
+      return;
+    }
+    list.ShowTag(team ? kTagMoreTeams : kTagMorePlayers);
+  }
   if (m.StartRequest != 0) {
     bool team = m.StartRequest == 2;
     m.StartRequest = 0;
     if (!TryStartMatch(g, team)) {
-      g.fatalError = std::string(team ? "team_deathmatch" : "deathmatch") + " needs at least two " +
-                     (team ? "teams" : "players") + " taking part; " +
-                     std::string(kSettingsFileName) + " has " +
-                     std::to_string(team ? TeamCount(g) : ActivePlayerCount(g));
+      g.fatalError = tooFew(team);
       g.quitRequested = true;
+      return;
     }
+    m.StartedFromCommandLine = true;
     return;
   }
   m.LastHoverTag = m.HoverTag;

@@ -89,6 +89,13 @@ struct MenuState {
   // A match asked for on the command line, started on the first main-menu frame as if its
   // word had been clicked: 0 none, 1 deathmatch, 2 team deathmatch.
   int StartRequest = 0;
+  // A match asked for on the command line is running (its end ends a headless run).
+  bool StartedFromCommandLine = false;
+  // A match just ended at a round start because its set-up left too few players (1) or
+  // teams (2) taking part; the menu says so as it says it when a match cannot start.
+  int TooFewWarning = 0;
+  // Where the set-up comes from, for that message: tandrix.cfg, or a recording's.
+  std::string SetupName = "tandrix.cfg";
   bool FirstMenuFrame = true;
   bool WelcomePending = true;
   double WelcomeTime = 0;
