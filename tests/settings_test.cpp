@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -148,6 +149,18 @@ TEST_F(SettingsFile, ReadOnlyFileStaysAndLinksAreWrittenThrough) {
   EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()),
             1)
       << "no temporary is left beside the target";
+}
+
+TEST_F(SettingsFile, AFifoOrFolderInItsPlaceIsRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  SettingsBlock out{};
+  std::string error;
+  EXPECT_FALSE(LoadSettings(path, out, error));  // a blocking open would never return
+  EXPECT_NE(error.find("not a plain file"), std::string::npos) << error;
+  fs::remove(path);
+  fs::create_directory(path);
+  EXPECT_FALSE(LoadSettings(path, out, error));
+  EXPECT_NE(error.find(path), std::string::npos) << error;
 }
 
 TEST(SettingsTables, OutOfRangeIndexesReadAsTheNearestValue) {

@@ -12,13 +12,28 @@
 namespace tdx {
 
 bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& error) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
+  // Opened without blocking and read only if it is a plain file: a FIFO or a device in its
+  // place would stop the game for good.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     const int why = errno;
     error = path + ": cannot open the settings file (" + std::strerror(why) + ")";
     // The way back to a working game: the build writes the default set-up when none is
     // there (and leaves a player's own set-up alone).
     if (why == ENOENT) error += "; run \"make build\" to write the default set-up";
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = path + ": the settings file is not a plain file";
+    ::close(fd);
+    return false;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    error = path + ": cannot open the settings file (" + std::strerror(errno) + ")";
+    ::close(fd);
     return false;
   }
   SettingsBlock block{};

@@ -73,3 +73,49 @@ for bad in "$work/cut.tdxr" "$work/game/tandrix.cfg" "$work/none.tdxr"; do
   grep -q "tandrix: $bad: " "$work/err" || fail "$bad: the error does not name the file: $(cat "$work/err")"
 done
 echo "replays: damaged recordings are refused with their names"
+
+# 5. A recording from a stranger cannot hang or stop the game: the live match's own start
+#    with crafted frames after it (clocks that are no time, run backwards or jump a
+#    lifetime; controls that do not exist), each refused at once, naming the file.
+python3 - "$work/live.tdxr" "$work" <<'PY'
+import struct, sys, zlib
+src, out = sys.argv[1], sys.argv[2]
+b = open(src, 'rb').read()
+d = zlib.decompressobj()
+payload = d.decompress(b[12:])
+vlen = struct.unpack_from('<H', payload, 0)[0]
+at = 2 + vlen + 4 + 8
+slen = struct.unpack_from('<I', payload, at)[0]
+header = payload[:at + 4 + slen]
+frames = {
+    'nan': bytes([1]) + struct.pack('<dd', float('nan'), 1.0),
+    'backwards': bytes([2]) + struct.pack('<d', -0.5),
+    'lifetime': bytes([2]) + struct.pack('<d', 3e9),
+    'controls': bytes([2 | 8]) + struct.pack('<d', 0.02) + bytes([0x80] + [0] * 11),
+}
+for name, frame in frames.items():
+    body = b[:12] + zlib.compress(header + frame + b'\xff')
+    body += struct.pack('<Q', 1)
+    body += struct.pack('<I', zlib.crc32(body) & 0xffffffff)
+    open(f'{out}/crafted_{name}.tdxr', 'wb').write(body)
+PY
+for name in nan backwards lifetime controls; do
+  bad="$work/crafted_$name.tdxr"
+  (cd "$work/game" && timeout 60 "$TANDRIX_BINARY" --headless --replay "$bad" >/dev/null 2>"$work/err")
+  code=$?
+  [ "$code" -eq 1 ] || fail "crafted recording ($name): exit code $code, wanted 1"
+  grep -q "tandrix: $bad: .*damaged: frame 0" "$work/err" || fail "crafted recording ($name): $(cat "$work/err")"
+done
+echo "replays: crafted recordings are refused at once"
+
+# 6. Two games recording into one folder at the same moment keep both matches.
+before=$(ls "$work/game/replays" 2>/dev/null | grep -c '\.tdxr$')
+run --headless --start deathmatch --seed 1 --fixed-dt 0.02 >/dev/null 2>&1 &
+first=$!
+run --headless --start deathmatch --seed 2 --fixed-dt 0.02 >/dev/null 2>&1
+wait "$first"
+after=$(ls "$work/game/replays" | grep -c '\.tdxr$')
+[ "$after" -eq $((before + 2)) ] || fail "two games at once kept $((after - before)) matches, not 2"
+[ -z "$(ls "$work/game/replays" | grep -v '\.tdxr$')" ] || fail "temporaries were left: $(ls "$work/game/replays")"
+echo "replays: two games at once keep both their matches"
+
