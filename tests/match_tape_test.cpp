@@ -303,6 +303,13 @@ TEST_F(MatchTape, DamagedForeignOrCraftedFilesAreRefusedWithTheReason) {
          Craft(p, b, 0);
        },
        "control characters"},
+      {"no frames",
+       [&](const std::string& p) {
+         std::vector<uint8_t> b = HeaderBytes();
+         b.push_back(0xFF);
+         Craft(p, b, 0);
+       },
+       "holds no frames"},
       {"other rules",
        [&](const std::string& p) {
          std::vector<uint8_t> b = HeaderBytes();

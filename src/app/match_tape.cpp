@@ -413,6 +413,7 @@ bool TapeReader::CheckEnd(std::string& error) {
   uint32_t crc = static_cast<uint32_t>(crc32(crc_, trailer, 8));
   if (stored != crc) return Fail("damaged: checksum mismatch", error);
   if (count != frames_) return Fail("damaged: the frame count does not match", error);
+  if (frames_ == 0) return Fail("holds no frames", error);
   done_ = true;
   error.clear();
   return false;
