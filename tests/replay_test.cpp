@@ -499,6 +499,8 @@ TEST_F(ReplayMatch, AReplayThatDiffersSaysAtWhichRoundAndFrame) {
       {"the recording goes on after the game stopped",
        [](TapeHeader&, std::vector<TapeFrame>& frames) {
          TapeFrame extra = frames.back();
+         extra.scored.clear();
+         frames.push_back(extra);  // a frame with nothing scored, then a round
          extra.scored = {{4, -1, 1, 0}};
          frames.push_back(extra);
        },

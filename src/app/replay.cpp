@@ -810,30 +810,23 @@ bool Session::Finish(bool toTheEnd) {
   EndRecording();  // a match cut short by the end of the run is kept as far as it went
   if (!replayError_.empty()) return false;
   if (!toTheEnd) return true;
-  if (replay_) {
-    // The game stopped before the recording did: the first round it never reached differs.
-    for (uint64_t f = frames_; HasFrame(); ++f) {
-      std::unique_ptr<ReplayFrame> rest = std::move(nextOld_);
-      if (rest->scored.empty()) continue;
-      replayError_ = "differs from the recording at round " +
-                     std::to_string(rest->scored.front().round) + ", frame " + std::to_string(f) +
-                     ": the replay stopped at frame " + std::to_string(frames_);
-      return false;
+  // The game stopped before the recording did: the first round it never reached differs.
+  for (uint64_t f = frames_; Replaying() && HasFrame(); ++f) {
+    std::vector<ScoredRound> scored;
+    if (replay_) {
+      scored = std::move(nextOld_->scored);
+      nextOld_.reset();
+    } else {
+      scored = std::move(next_->scored);
+      next_.reset();
     }
-    return replayError_.empty();
+    if (scored.empty()) continue;
+    replayError_ = "differs from the recording at round " + std::to_string(scored.front().round) +
+                   ", frame " + std::to_string(f) + ": the replay stopped at frame " +
+                   std::to_string(frames_);
+    return false;
   }
-  if (tape_) {
-    for (uint64_t f = frames_; HasFrame(); ++f) {
-      std::unique_ptr<TapeFrame> rest = std::move(next_);
-      if (rest->scored.empty()) continue;
-      replayError_ = "differs from the recording at round " +
-                     std::to_string(rest->scored.front().round) + ", frame " + std::to_string(f) +
-                     ": the replay stopped at frame " + std::to_string(frames_);
-      return false;
-    }
-    return replayError_.empty();
-  }
-  return true;
+  return replayError_.empty();
 }
 
 std::string ScoredRoundLine(const ScoredRound& r) {
