@@ -200,9 +200,10 @@ int RunProgram(const AppOptions& options) {
   TapeHeader header;
   if (replaying) {
     format = RecordingFormatOf(options.replay, error);
-    bool read = format == 1   ? OpenReplay(options.replay, replay, replayFrames, error)
-                : format == 2 ? tape.Open(options.replay, header, error)
-                              : false;
+    bool read = format == 1 ? OpenReplay(options.replay, replay, replayFrames, error)
+                : format == 2
+                    ? CheckTape(options.replay, error) && tape.Open(options.replay, header, error)
+                    : false;
     if (!read) {
       std::cerr << "tandrix: " << error << "\n";
       return 1;

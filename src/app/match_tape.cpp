@@ -105,6 +105,16 @@ int RecordingFormatOf(const std::string& path, std::string& error) {
   return static_cast<int>(format);
 }
 
+bool CheckTape(const std::string& path, std::string& error) {
+  TapeReader reader;
+  TapeHeader header;
+  if (!reader.Open(path, header, error)) return false;
+  TapeFrame f;
+  while (reader.Next(f, error)) {
+  }
+  return error.empty();
+}
+
 // ---------------------------------------------------------------- writing
 
 TapeWriter::~TapeWriter() { Abandon(); }
@@ -422,13 +432,13 @@ bool TapeReader::CheckEnd(std::string& error) {
 bool TapeReader::Next(TapeFrame& f, std::string& error) {
   error.clear();
   if (done_ || !file_) return false;
-  const std::string at = "frame " + std::to_string(frames_);
+  auto at = [this] { return "frame " + std::to_string(frames_); };  // for messages only
   auto flags = Get<uint8_t>();
-  if (!ok_) return Fail("truncated or damaged at " + at, error);
+  if (!ok_) return Fail("truncated or damaged at " + at(), error);
   if (flags == kEnd) return CheckEnd(error);
-  if (flags & ~kKnownFlags) return Fail("damaged: " + at + " is not a frame", error);
+  if (flags & ~kKnownFlags) return Fail("damaged: " + at() + " is not a frame", error);
   const int clocks = ((flags & kRawTimes) != 0) + ((flags & kStep) != 0) + ((flags & kMicros) != 0);
-  if (clocks > 1) return Fail("damaged: " + at + " has two clock readings", error);
+  if (clocks > 1) return Fail("damaged: " + at() + " has two clock readings", error);
   TapeFrame out;
   if (flags & kRawTimes) {
     out.now = Get<double>();
@@ -447,21 +457,21 @@ bool TapeReader::Next(TapeFrame& f, std::string& error) {
     out.end = static_cast<double>(end) / 1e6;
     haveStep_ = false;
   } else {
-    if (!haveStep_) return Fail("damaged: " + at + " has no clock time", error);
+    if (!haveStep_) return Fail("damaged: " + at() + " has no clock time", error);
     out.now = out.end = prevNow_ + step_;
   }
-  if (!ok_) return Fail("truncated or damaged at " + at, error);
+  if (!ok_) return Fail("truncated or damaged at " + at(), error);
   // A clock that is not a time, runs backwards or jumps would stall or hang the rules.
   if (!std::isfinite(out.now) || !std::isfinite(out.end) || out.now < prevNow_ ||
       out.end < out.now || out.now - prevNow_ > kMaxFrameSeconds ||
       out.end - out.now > kMaxFrameSeconds || out.end > kMaxClock) {
-    return Fail("damaged: " + at + " has an impossible clock reading", error);
+    return Fail("damaged: " + at() + " has an impossible clock reading", error);
   }
   prevNow_ = out.now;
   if (flags & kControls) {
     ok_ = ok_ && Unpack(controls_.data(), controls_.size());
     for (uint8_t c : controls_) {
-      if (c > 0x3F) return Fail("damaged: " + at + " has unknown controls", error);
+      if (c > 0x3F) return Fail("damaged: " + at() + " has unknown controls", error);
     }
   }
   out.controls = controls_;
@@ -471,7 +481,7 @@ bool TapeReader::Next(TapeFrame& f, std::string& error) {
   }
   if (flags & kScored) {
     auto n = Get<uint8_t>();
-    if (n > 4) return Fail("damaged: " + at + " scores too many rounds", error);
+    if (n > 4) return Fail("damaged: " + at() + " scores too many rounds", error);
     for (uint8_t k = 0; k < n && ok_; ++k) {
       ScoredRound s;
       s.round = static_cast<int>(Get<uint32_t>());
@@ -480,12 +490,12 @@ bool TapeReader::Next(TapeFrame& f, std::string& error) {
       s.digest = Get<uint64_t>();
       s.frame = frames_;
       if (s.round < 1 || s.winner < -1 || s.winner >= kPlayerSlots) {
-        return Fail("damaged: " + at + " scores an impossible round", error);
+        return Fail("damaged: " + at() + " scores an impossible round", error);
       }
       out.scored.push_back(s);
     }
   }
-  if (!ok_) return Fail("truncated or damaged at " + at, error);
+  if (!ok_) return Fail("truncated or damaged at " + at(), error);
   f = std::move(out);
   ++frames_;
   return true;

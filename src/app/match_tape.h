@@ -133,6 +133,10 @@ class TapeReader {
   size_t outAt_ = 0;
 };
 
+// Reads a whole match recording once, keeping nothing: a recording damaged anywhere is
+// refused (with `error` naming the file) before any of it plays.
+bool CheckTape(const std::string& path, std::string& error);
+
 // Which format a recording is: 1, 2, or 0 with `error` naming the file.
 int RecordingFormatOf(const std::string& path, std::string& error);
 

@@ -107,11 +107,11 @@ constexpr double kMaxFrameSeconds = 600;
 bool DecodeReplayFrame(Reader& rd, ReplayClock& c, uint64_t i, ReplayFrame& out,
                        std::string& error) {
   ReplayFrame f;
-  const std::string at = "frame " + std::to_string(i);
+  auto at = [i] { return "frame " + std::to_string(i); };  // for messages only
   uint8_t flags = rd.Get<uint8_t>();
   const int clocks = ((flags & kRawTimes) != 0) + ((flags & kStep) != 0) + ((flags & kMicros) != 0);
   if (clocks > 1) {
-    error = "damaged: " + at + " has two clock readings";
+    error = "damaged: " + at() + " has two clock readings";
     return false;
   }
   if (flags & kRawTimes) {
@@ -130,7 +130,7 @@ bool DecodeReplayFrame(Reader& rd, ReplayClock& c, uint64_t i, ReplayFrame& out,
     c.haveStep = false;
   } else {
     if (!c.haveStep) {
-      error = "damaged: " + at + " has no clock time";
+      error = "damaged: " + at() + " has no clock time";
       return false;
     }
     f.now = f.end = c.prevNow + c.step;
@@ -139,7 +139,7 @@ bool DecodeReplayFrame(Reader& rd, ReplayClock& c, uint64_t i, ReplayFrame& out,
   if (rd.ok &&
       (!std::isfinite(f.now) || !std::isfinite(f.end) || f.now < c.prevNow || f.end < f.now ||
        f.now - c.prevNow > kMaxFrameSeconds || f.end - f.now > kMaxFrameSeconds || f.end > 1e9)) {
-    error = "damaged: " + at + " has an impossible clock reading";
+    error = "damaged: " + at() + " has an impossible clock reading";
     return false;
   }
   c.prevNow = f.now;
@@ -180,7 +180,7 @@ bool DecodeReplayFrame(Reader& rd, ReplayClock& c, uint64_t i, ReplayFrame& out,
     }
   }
   if (!rd.ok) {
-    error = "damaged: " + at + " is cut short";
+    error = "damaged: " + at() + " is cut short";
     return false;
   }
   out = std::move(f);
@@ -350,6 +350,17 @@ void ReplayFrames::Take(std::vector<uint8_t> payload, uint32_t count) {
   clock_ = {};
 }
 
+bool ReplayFrames::CheckAll(std::string& error) {
+  ReplayFrame f;
+  while (Next(f, error)) {
+  }
+  const bool ok = error.empty();
+  at_ = 0;
+  next_ = 0;
+  clock_ = {};
+  return ok;
+}
+
 bool ReplayFrames::Next(ReplayFrame& f, std::string& error) {
   error.clear();
   if (next_ >= count_) {
@@ -448,6 +459,10 @@ bool OpenReplay(const std::string& path, Replay& r, ReplayFrames& frames, std::s
     return false;
   }
   frames.Take(std::move(payload), count);
+  if (!frames.CheckAll(why)) {
+    error = path + ": " + why;
+    return false;
+  }
   return true;
 }
 

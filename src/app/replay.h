@@ -58,6 +58,9 @@ class ReplayFrames {
   // The next frame: true with it, false with an empty `error` at the end, or false with
   // what is wrong (not naming the file).
   bool Next(ReplayFrame& f, std::string& error);
+  // Reads every frame once without keeping any, then starts again from the first: a
+  // recording damaged anywhere is refused before any of it plays.
+  bool CheckAll(std::string& error);
 
  private:
   std::vector<uint8_t> payload_;
