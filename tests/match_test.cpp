@@ -163,6 +163,7 @@ TEST(MatchSnapshot, RefusesWhatNoMatchCanBeAndLeavesTheMatchAlone) {
   const uint8_t badKind = 200;
   const double nan = std::nan("");
   const uint32_t otherLayout = 12345;
+  const uint64_t stuck[4] = {0, 0, 0, 0};
   std::vector<uint8_t> longer = good;
   longer.push_back(0);
   const Case cases[] = {
@@ -173,6 +174,8 @@ TEST(MatchSnapshot, RefusesWhatNoMatchCanBeAndLeavesTheMatchAlone) {
       {"cut in the grid", std::vector<uint8_t>(good.begin(), good.end() - 40), "cut short"},
       {"stray bytes", longer, "bytes after its end"},
       {"a kind past the table", patched(worm0 + KindOffset(), &badKind, 1),
+       "values no match can have"},
+      {"a generator that draws only zeros", patched(8, stuck, sizeof stuck),
        "values no match can have"},
       {"a head nowhere", patched(worm0 + HeadXOffset(), &nan, sizeof nan),
        "values no match can have"},

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -108,6 +111,21 @@ TEST_F(SettingsFile, FailedSaveKeepsTheOldFile) {
   // The temporary name is taken by a folder: the save fails, the old file stays whole.
   fs::create_directories(path + "." + std::to_string(::getpid()) + ".tmp");
   EXPECT_FALSE(SaveSettings(path, in, error));
+  fs::remove(path + "." + std::to_string(::getpid()) + ".tmp");
+  // A full disk (here a file size limit of nothing, which fails writes the same way): the
+  // save says so, and neither the old file nor a temporary is harmed or left.
+  struct rlimit was {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+  struct rlimit none = was;
+  none.rlim_cur = 0;
+  void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+  const bool saved = SaveSettings(path, in, error);
+  ::setrlimit(RLIMIT_FSIZE, &was);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_FALSE(saved);
+  EXPECT_NE(error.find("cannot write the settings file"), std::string::npos) << error;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
   std::ifstream f(path, std::ios::binary);
   std::vector<uint8_t> now((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   EXPECT_EQ(now, old);

@@ -166,6 +166,10 @@ bool Plausible(const Match& m) {
   for (int s = 0; s < kWormCount; ++s) {
     if (!WormPlausible(m.Worm(s), s)) return false;
   }
+  // A generator of all zeros draws nothing but zeros, and a rule that draws until it
+  // finds a free place would wait on it for ever.
+  const std::array<uint64_t, 4> rng = m.matchRng.State();
+  if ((rng[0] | rng[1] | rng[2] | rng[3]) == 0) return false;
   const MatchState& st = m.match;
   for (const ScoredRound& r : st.Scored) {
     if (r.winner < -1 || r.winner >= kPlayerSlots) return false;

@@ -119,3 +119,20 @@ after=$(ls "$work/game/replays" | grep -c '\.tdxr$')
 [ -z "$(ls "$work/game/replays" | grep -v '\.tdxr$')" ] || fail "temporaries were left: $(ls "$work/game/replays")"
 echo "replays: two games at once keep both their matches"
 
+
+# 7. A disk that takes no more bytes (here a file size limit of nothing, which fails the
+#    writes as a full disk does) is reported, naming the file; the match plays to its end
+#    and no temporary is left behind.
+rm -rf "$work/game/replays"
+# The messages go through a pipe, as no file can take them under that limit.
+(cd "$work/game" && ulimit -f 0 &&
+  timeout 120 "$TANDRIX_BINARY" --headless --start deathmatch --seed 3 --fixed-dt 0.02 \
+    --record "$work/full.tdxr" 2>&1 >/dev/null) | cat >"$work/err"
+code=${PIPESTATUS[0]}
+[ "$code" -eq 1 ] || fail "a full disk: exit code $code, wanted 1 ($(cat "$work/err"))"
+grep -q "tandrix: $work/full.tdxr: cannot write" "$work/err" || fail "a full disk: $(cat "$work/err")"
+grep -q "tandrix: matches are not kept: .*cannot write" "$work/err" || fail "a full disk: $(cat "$work/err")"
+[ ! -e "$work/full.tdxr" ] || fail "a full disk left a recording that was never finished"
+leftovers=$(ls -a "$work" "$work/game/replays" 2>/dev/null | grep '\.part$')
+[ -z "$leftovers" ] || fail "a full disk left temporaries: $leftovers"
+echo "replays: a full disk is reported and leaves nothing half-written"
