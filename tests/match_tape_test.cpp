@@ -154,7 +154,9 @@ TEST_F(MatchTape, EveryKindOfFrameComesBackExactly) {
     EXPECT_EQ(back[i].end, frames[i].end) << i;
     EXPECT_EQ(back[i].controls, frames[i].controls) << i;
     EXPECT_EQ(back[i].setupChanged, frames[i].setupChanged) << i;
-    if (frames[i].setupChanged) EXPECT_EQ(std::memcmp(&back[i].setup, &frames[i].setup, 164), 0);
+    if (frames[i].setupChanged) {
+      EXPECT_EQ(std::memcmp(&back[i].setup, &frames[i].setup, 164), 0);
+    }
     ASSERT_EQ(back[i].scored.size(), frames[i].scored.size()) << i;
     for (size_t k = 0; k < frames[i].scored.size(); ++k) {
       EXPECT_EQ(back[i].scored[k].round, frames[i].scored[k].round);

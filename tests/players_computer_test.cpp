@@ -245,6 +245,8 @@ TEST_F(ComputerTest, SimulationScoresTheTimeAPlanSurvives) {
     EXPECT_EQ(SimulatePlan(g, w, c.lookAhead), c.survives) << c.what;
     EXPECT_NEAR(g.cpu.PlanScore, c.ticks * 0.04, 1e-9) << c.what;
     EXPECT_FALSE(g.cpu.BonusOnPath);
+    // The running check of a plan answers the same, however far it looks.
+    EXPECT_EQ(PlanHolds(g, w, c.lookAhead, PrepareHazards(g)), c.survives) << c.what;
   }
 }
 
@@ -547,12 +549,14 @@ TEST_F(ComputerTest, ProtectionsMakeThePlannerIgnoreRocketsAndViruses) {
         w.virusImmune = immune;
       }
       w.planState = 0;
+      ++g.frameNumber;  // each search in a frame of its own
       CpuPlanner(g, 0);
       double withHazard = g.cpu.BestScore;
       std::array<PlanStep, kPlanSteps> chosen = w.plan;
-      // The same search with the hazard gone.
+      // The same search with the hazard gone, in the next frame.
       o.virusActive.fill(0);
       o.rocketActive = 0;
+      ++g.frameNumber;
       g.matchRng.Seed(5);
       w.planState = 0;
       CpuPlanner(g, 0);

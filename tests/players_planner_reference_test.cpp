@@ -228,6 +228,11 @@ TEST(PlannerReference, TheIndexedSearchChoosesThePlanOfThePlainRules) {
       o.rocketActive = setup.Random(2);
       o.rocketFlying = setup.Random(3) != 0;
       o.atomicActive = setup.Random(8) == 0;
+      // Other worms' protections hide points from them only, not from the searching worm.
+      if (s > 0) {
+        o.virusImmune = setup.Random(3) == 0;
+        o.rocketImmune = setup.Random(3) == 0;
+      }
       o.missileX = w.nextX + real(-150, 150);
       o.missileY = w.nextY + real(-150, 150);
     }
@@ -246,8 +251,9 @@ TEST(PlannerReference, TheIndexedSearchChoosesThePlanOfThePlainRules) {
     uint64_t refNext = 0;
     RefChoice ref = RefSearch(g, w, g.matchRng, previous, bonuses, refNext);
 
+    // One index of the frame's points, shared with every other planner.
     std::vector<HazardPoint> points;
-    GatherHazards(g, w, points);
+    GatherHazards(g, points);
     hazardStops += points.size() > 100;
     points.insert(points.end(), bonuses.begin(), bonuses.end());
     HazardIndex index;
@@ -263,6 +269,17 @@ TEST(PlannerReference, TheIndexedSearchChoosesThePlanOfThePlainRules) {
       EXPECT_EQ(w.plan[static_cast<size_t>(i)].duration, ref.plan.steps[i].duration) << i;
     }
     EXPECT_EQ(g.matchRng.Next(), refNext) << "the same chances drawn";
+
+    // The running check of a plan gives the full simulation's answer, for plans of every
+    // length and look-aheads short and long.
+    for (int k = 0; k < 40; ++k) {
+      BuildRandomPlan(g, w);
+      w.planStart = g.Now;
+      w.planStep = 0;
+      const double lookAhead = (k % 4 + 1) * 0.3;
+      const bool holds = PlanHolds(g, w, lookAhead, index);
+      EXPECT_EQ(holds, SimulatePlan(g, w, lookAhead, index)) << "plan " << k;
+    }
   }
   // The fixtures reach both ways of choosing.
   EXPECT_GT(bonusChoices, 0);

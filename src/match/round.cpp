@@ -128,6 +128,7 @@ void StepMatchPhase(Match& m) {
 void StepMatchControls(Match& m) {
   if (m.phase != GamePhase::Playing) return;
   // The computer players decide here, in slot order, from the match as it stands.
+  m.cpu.hazardsReady = false;
   for (TCerv& w : m.worms) w.cpuPrevKeys = w.cpuKeys;
   for (int s = 0; s < kPlayerSlots; ++s) {
     if (!IsComputer(m, s)) continue;

@@ -149,19 +149,13 @@ void CpuRandomSteer(Match& m, int slot) {
 void CpuPlanner(Match& m, int slot) {
   TCerv& w = m.Worm(slot);
   const double s = Speed(m);
-  // The hazards are gathered once per worm and frame, and only when a simulation needs them.
-  const HazardIndex* hazards = nullptr;
-  auto seen = [&]() -> const HazardIndex& {
-    if (!hazards) hazards = &PrepareHazards(m, w);
-    return *hazards;
-  };
   // The three states follow each other within one frame: a fresh plan is run and
   // checked at once, so a plan that fails its check is replaced in the next frame.
-  if (w.planState == kPlanNeeded) PlanSearch(m, w, seen());
+  if (w.planState == kPlanNeeded) PlanSearch(m, w, PrepareHazards(m));
   if (w.planState == kPlanRunning) {
     m.cpu.planRan = true;
     m.cpu.planRanFrame = m.frameNumber;
-    if (!RunPlan(m, w) || !SimulatePlan(m, w, 25 / s, seen())) {
+    if (!RunPlan(m, w) || !PlanHolds(m, w, 25 / s, PrepareHazards(m))) {
       w.planState = kPlanNeeded;
       w.cpuTurning = 0;
       w.cpuKeys[kLeft] = w.cpuKeys[kRight] = 0;

@@ -20,6 +20,15 @@ struct HeadingTable {
   std::array<double, kSize> cosine{}, sine{};
 };
 
+// One simulated tick of a search, reached from its parent by one action. Candidates that
+// steer alike for their first ticks share those ticks: each is simulated once.
+struct PlanNode {
+  double x = 0, y = 0, heading = 0;         // the head after this tick
+  std::array<int32_t, 3> next{-1, -1, -1};  // the tick after it, by action; -1 not yet
+  bool stops = false;  // the head leaves the arena, meets a trail or a hazard in this tick
+  bool bonus = false;  // a wanted bonus is in reach in this tick
+};
+
 struct ComputerState {
   // The plan search: the last simulated plan's survival time and whether it passes a
   // wanted bonus; the best score of the current search and whether a bonus plan ended it.
@@ -32,10 +41,14 @@ struct ComputerState {
   bool planRan = false;
   uint64_t planRanFrame = 0;
 
-  // Working storage, valid only during one worm's turn.
+  // Working storage: the hazards of the frame `hazardsFrame`, shared by its planners; a
+  // frame's controls start by forgetting them.
   std::vector<HazardPoint> hazardPoints;
   HazardIndex hazards;
+  bool hazardsReady = false;
+  uint64_t hazardsFrame = 0;
   HeadingTable headings;
+  std::vector<PlanNode> planTree;  // the ticks of the current search
 };
 
 }  // namespace tdx

@@ -14,46 +14,48 @@ double PlanDistance(double ax, double ay, double bx, double by) {
 
 namespace {
 
-bool OtherAliveWorm(const Match& m, const TCerv& w, int s) {
-  const TCerv& o = m.worms[static_cast<size_t>(s)];
-  return s != w.slot && o.alive;
+// The slots whose worms are protected against viruses (or rockets).
+template <typename Protected>
+uint32_t ProtectedSlots(const Match& m, Protected isProtected) {
+  uint32_t bits = 0;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if (isProtected(m.worms[static_cast<size_t>(s)])) bits |= SlotBit(s);
+  }
+  return bits;
 }
 
 }  // namespace
 
-void GatherViruses(const Match& m, const TCerv& w, std::vector<HazardPoint>& out) {
-  if (w.virusImmune) return;
+void GatherViruses(const Match& m, std::vector<HazardPoint>& out) {
+  const uint32_t immune = ProtectedSlots(m, [](const TCerv& w) { return w.virusImmune != 0; });
   for (int s = 0; s < kPlayerSlots; ++s) {
-    if (!OtherAliveWorm(m, w, s)) continue;
     const TCerv& o = m.worms[static_cast<size_t>(s)];
+    if (!o.alive) continue;
     for (size_t v = 0; v < kVirusCount; ++v) {
-      if (o.virusActive[v]) out.push_back({o.virusX[v], o.virusY[v], kVirusReach, false});
+      if (o.virusActive[v])
+        out.push_back({o.virusX[v], o.virusY[v], kVirusReach, false, immune | SlotBit(s)});
     }
   }
 }
 
-void GatherRockets(const Match& m, const TCerv& w, std::vector<HazardPoint>& out) {
-  if (w.rocketImmune) return;
+void GatherRockets(const Match& m, std::vector<HazardPoint>& out) {
+  const uint32_t immune = ProtectedSlots(m, [](const TCerv& w) { return w.rocketImmune != 0; });
   for (int s = 0; s < kPlayerSlots; ++s) {
-    if (!OtherAliveWorm(m, w, s)) continue;
     const TCerv& o = m.worms[static_cast<size_t>(s)];
-    if (o.rocketActive && o.rocketFlying) out.push_back({o.missileX, o.missileY, kRocketReach});
+    if (o.alive && o.rocketActive && o.rocketFlying)
+      out.push_back({o.missileX, o.missileY, kRocketReach, false, immune | SlotBit(s)});
   }
 }
 
-void GatherBonusObjects(const Match& m, const TCerv& w, std::vector<HazardPoint>& out) {
+void GatherBonusObjects(const Match& m, std::vector<HazardPoint>& out) {
   // The objects sit at view pixels; a worm's own fire balls and diggers never harm it.
   const BonusObjectLists& lists = m.bonus.objects;
-  auto add = [&](const BonusObject& o, double reach) {
-    out.push_back({o.look.x - kArenaViewX, o.look.y - kArenaViewY, reach});
+  auto add = [&](const BonusObject& o, double reach, uint32_t hidden) {
+    out.push_back({o.look.x - kArenaViewX, o.look.y - kArenaViewY, reach, false, hidden});
   };
-  for (const BonusObject& o : lists.Diggers) {
-    if (o.owner != w.slot) add(o, kDiggerReach);
-  }
-  for (const BonusObject& o : lists.Bombs) add(o, kBombReach);
-  for (const BonusObject& o : lists.BonusShots) {
-    if (o.owner != w.slot) add(o, kFireBallReach);
-  }
+  for (const BonusObject& o : lists.Diggers) add(o, kDiggerReach, SlotBit(o.owner));
+  for (const BonusObject& o : lists.Bombs) add(o, kBombReach, 0);
+  for (const BonusObject& o : lists.BonusShots) add(o, kFireBallReach, SlotBit(o.owner));
 }
 
 void GatherWantedBonuses(const Match& m, std::vector<HazardPoint>& out) {
@@ -68,41 +70,56 @@ void GatherWantedBonuses(const Match& m, std::vector<HazardPoint>& out) {
   }
 }
 
-void GatherAtomicBombs(const Match& m, const TCerv& w, std::vector<HazardPoint>& out) {
+void GatherAtomicBombs(const Match& m, std::vector<HazardPoint>& out) {
   for (int s = 0; s < kPlayerSlots; ++s) {
     const TCerv& o = m.worms[static_cast<size_t>(s)];
     if (o.alive && o.atomicActive) out.push_back({o.missileX, o.missileY, kAtomicReach});
   }
 }
 
-void GatherHazards(const Match& m, const TCerv& w, std::vector<HazardPoint>& out) {
-  GatherViruses(m, w, out);
-  GatherRockets(m, w, out);
-  GatherAtomicBombs(m, w, out);
-  GatherBonusObjects(m, w, out);
+void GatherHazards(const Match& m, std::vector<HazardPoint>& out) {
+  GatherViruses(m, out);
+  GatherRockets(m, out);
+  GatherAtomicBombs(m, out);
+  GatherBonusObjects(m, out);
   GatherWantedBonuses(m, out);
 }
 
 // ---------------------------------------------------------------- the index
 
+namespace {
+
+// Squares this much past the reach's square have roots past the reach, however the last
+// bits of either were rounded.
+constexpr double kFarEnough = 1 + 1e-9;
+
+}  // namespace
+
 int HazardIndex::TestPoint(const HazardPoint& p, double x, double y) {
+  // Most points are far from the head: a square well beyond the reach's square decides
+  // without the root, and the root decides every case near the edge exactly as before.
+  const double dx = x - p.x, dy = y - p.y;
+  if (dx * dx + dy * dy > p.radius * p.radius * kFarEnough) return 0;
   double d = PlanDistance(x, y, p.x, p.y);
   if (p.bonus) return d <= p.radius ? kHazardBonus : 0;
   return d < p.radius ? kHazardStop : 0;
 }
 
-int HazardIndex::TestList(uint32_t first, uint32_t last, double x, double y) const {
+int HazardIndex::TestList(uint32_t first, uint32_t last, double x, double y,
+                          uint32_t viewer) const {
   int result = 0;
   for (uint32_t i = first; i < last; ++i) {
+    if (items_[i].hiddenFrom & viewer) continue;
     result |= TestPoint(items_[i], x, y);
     if (result & kHazardStop) return result;  // the head stops; a bonus no longer matters
   }
   return result;
 }
 
-int HazardIndex::TestAll(double x, double y) const {
+int HazardIndex::TestAll(double x, double y, uint32_t viewer) const {
   int result = 0;
   for (const HazardPoint& p : points_) {
+    if (p.hiddenFrom & viewer) continue;
     result |= TestPoint(p, x, y);
     if (result & kHazardStop) return result;
   }

@@ -1,5 +1,6 @@
 #include "match/computer/planner.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <numbers>
@@ -78,27 +79,135 @@ void BuildFixedPlan(TCerv& w, int index) {
   w.planCount = static_cast<uint8_t>(f.count + 1);
 }
 
+namespace {
+
+// The step lengths a random plan draws, 0.01 s to 0.80 s: the same quotients as dividing
+// at run time, looked up instead (a search draws thousands).
+constexpr std::array<double, 80> kDurations = [] {
+  std::array<double, 80> d{};
+  for (size_t k = 0; k < d.size(); ++k) d[k] = static_cast<double>(k + 1) / 100.0;
+  return d;
+}();
+
+}  // namespace
+
 void BuildRandomPlan(Match& m, TCerv& w) {
   int n = m.Random(14) + 1;
   for (int i = 0; i < n; ++i) {
     PlanStep& p = w.plan[static_cast<size_t>(i)];
     p.action = static_cast<uint8_t>(m.Random(3));
-    int span = p.action == kStraight ? 80 : 40;
-    p.duration = (m.Random(span) + 1) / 100.0;
+    // Straight on spans up to 0.8 s, a turn up to 0.4 s (constant spans divide quicker).
+    const int k = p.action == kStraight ? m.Random(80) : m.Random(40);
+    p.duration = kDurations[static_cast<size_t>(k)];
   }
   w.planCount = static_cast<uint8_t>(n);
 }
 
-const HazardIndex& PrepareHazards(Match& m, const TCerv& w) {
-  m.cpu.hazardPoints.clear();
-  GatherHazards(m, w, m.cpu.hazardPoints);
-  m.cpu.hazards.Build(m.cpu.hazardPoints);
-  return m.cpu.hazards;
+const HazardIndex& PrepareHazards(Match& m) {
+  ComputerState& c = m.cpu;
+  if (!c.hazardsReady || c.hazardsFrame != m.frameNumber) {
+    c.hazardPoints.clear();
+    GatherHazards(m, c.hazardPoints);
+    c.hazards.Build(c.hazardPoints);
+    c.hazardsReady = true;
+    c.hazardsFrame = m.frameNumber;
+  }
+  return c.hazards;
 }
 
 bool SimulatePlan(Match& m, TCerv& w, double lookAhead) {
-  return SimulatePlan(m, w, lookAhead, PrepareHazards(m, w));
+  m.cpu.hazardsReady = false;
+  return SimulatePlan(m, w, lookAhead, PrepareHazards(m));
 }
+
+namespace {
+
+// One tick of a simulated head: the turn of `action`, the move, and whether the head stops
+// there (leaves the arena, meets a trail once past its own fresh one, or a hazard in reach).
+// Returns kHazardStop and/or kHazardBonus.
+inline int SimulateTick(Match& m, const TCerv& w, uint8_t action, bool pastBlind, uint32_t viewer,
+                        const HazardIndex& hazards, double& x, double& y, double& h) {
+  if (action == kLeft) h -= kTickTurn;
+  if (action == kRight) h += kTickTurn;
+  if (h < 0) h += 360;
+  if (h > 360) h -= 360;
+  double cs, sn;
+  CosSin(m.cpu.headings, h, cs, sn);
+  x += cs * kPlanTick * w.speed;
+  y += sn * kPlanTick * w.speed;
+  if (!(x >= 1 && x <= 606 && y >= 1 && y <= 406)) return kHazardStop;  // NaN stops too
+  if (pastBlind) {
+    const ArenaGrid& a = m.ArenaMap;
+    int rx = RoundCell(x), ry = RoundCell(y), rx1 = RoundCell(x + 1), ry1 = RoundCell(y + 1);
+    if (a.At(rx, ry) != EmptyCell || a.At(rx1, ry) != EmptyCell || a.At(rx, ry1) != EmptyCell ||
+        a.At(rx1, ry1) != EmptyCell)
+      return kHazardStop;
+  }
+  return hazards.Test(x, y, viewer);
+}
+
+// The action of w's plan at time t, walking on from (step, stepStart) as t grows; false
+// once the plan has ended.
+inline bool ActionAt(const TCerv& w, double t, size_t& step, double& stepStart, uint8_t& action) {
+  const size_t count = w.planCount;
+  while (step < count && t >= stepStart + w.plan[step].duration) {
+    stepStart += w.plan[step].duration;
+    ++step;
+  }
+  if (step >= count) return false;
+  action = w.plan[step].action;
+  return true;
+}
+
+// SimulatePlan for the candidates of one search, which all start from the same head at the
+// same time: the ticks are taken from the search's tree where another candidate already
+// simulated them, so each candidate gives exactly what simulating it alone gives.
+bool SimulateCandidate(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazards) {
+  ComputerState& c = m.cpu;
+  std::vector<PlanNode>& tree = c.planTree;
+  bool result = false;
+  c.PlanScore = 0;
+  c.BonusOnPath = false;
+  const double now = m.Now;
+  const double end = now + lookAhead;
+  const uint32_t viewer = SlotBit(w.slot);
+  double t = now;
+  size_t step = w.planStep;
+  double stepStart = w.planStart;
+  size_t node = 0;  // the root: the head as it is now
+  for (;;) {
+    uint8_t action = 0;
+    if (!ActionAt(w, t, step, stepStart, action)) {
+      if (t < end) result = false;
+      break;
+    }
+    int32_t next = tree[node].next[action];
+    if (next < 0) {
+      PlanNode n;
+      n.x = tree[node].x;
+      n.y = tree[node].y;
+      n.heading = tree[node].heading;
+      const int seen =
+          SimulateTick(m, w, action, t - now > kBlindTime, viewer, hazards, n.x, n.y, n.heading);
+      n.stops = (seen & kHazardStop) != 0;
+      n.bonus = (seen & kHazardBonus) != 0;
+      next = static_cast<int32_t>(tree.size());
+      tree.push_back(n);  // may move the tree: `node` is an index
+      tree[node].next[action] = next;
+    }
+    const PlanNode& n = tree[static_cast<size_t>(next)];
+    if (n.stops) break;
+    t += kPlanTick;
+    c.PlanScore += kPlanTick;
+    if (t >= end) result = true;
+    if (n.bonus) c.BonusOnPath = true;
+    if (!(t < end + 10)) break;
+    node = static_cast<size_t>(next);
+  }
+  return result;
+}
+
+}  // namespace
 
 bool SimulatePlan(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazards) {
   ComputerState& c = m.cpu;
@@ -106,42 +215,21 @@ bool SimulatePlan(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazar
   c.PlanScore = 0;
   c.BonusOnPath = false;
   double x = w.nextX, y = w.nextY, h = w.heading;
-  const double speed = w.speed;
   const double now = m.Now;
   const double end = now + lookAhead;
+  const uint32_t viewer = SlotBit(w.slot);
   double t = now;
-  const ArenaGrid& a = m.ArenaMap;
   // The step covering t, found as RunPlan walks the steps; t only grows, so the walk
   // goes on from where the last tick left it.
   size_t step = w.planStep;
   double stepStart = w.planStart;
-  const size_t count = w.planCount;
   for (;;) {
-    while (step < count && t >= stepStart + w.plan[step].duration) {
-      stepStart += w.plan[step].duration;
-      ++step;
-    }
-    if (step >= count) {
+    uint8_t action = 0;
+    if (!ActionAt(w, t, step, stepStart, action)) {
       if (t < end) result = false;
       break;
     }
-    uint8_t action = w.plan[step].action;
-    if (action == kLeft) h -= kTickTurn;
-    if (action == kRight) h += kTickTurn;
-    if (h < 0) h += 360;
-    if (h > 360) h -= 360;
-    double cs, sn;
-    CosSin(c.headings, h, cs, sn);
-    x += cs * kPlanTick * speed;
-    y += sn * kPlanTick * speed;
-    if (!(x >= 1 && x <= 606 && y >= 1 && y <= 406)) break;  // NaN stops too
-    if (t - now > kBlindTime) {
-      int rx = RoundCell(x), ry = RoundCell(y), rx1 = RoundCell(x + 1), ry1 = RoundCell(y + 1);
-      if (a.At(rx, ry) != EmptyCell || a.At(rx1, ry) != EmptyCell || a.At(rx, ry1) != EmptyCell ||
-          a.At(rx1, ry1) != EmptyCell)
-        break;
-    }
-    int seen = hazards.Test(x, y);
+    int seen = SimulateTick(m, w, action, t - now > kBlindTime, viewer, hazards, x, y, h);
     if (seen & kHazardStop) break;
     t += kPlanTick;
     c.PlanScore += kPlanTick;
@@ -150,6 +238,26 @@ bool SimulatePlan(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazar
     if (!(t < end + 10)) break;
   }
   return result;
+}
+
+bool PlanHolds(Match& m, const TCerv& w, double lookAhead, const HazardIndex& hazards) {
+  const double now = m.Now;
+  const double end = now + lookAhead;
+  const uint32_t viewer = SlotBit(w.slot);
+  double x = w.nextX, y = w.nextY, h = w.heading;
+  double t = now;
+  size_t step = w.planStep;
+  double stepStart = w.planStart;
+  // SimulatePlan's answer is settled once the head has survived to `end`: nothing after it
+  // can take it back, so the ticks past it are not simulated.
+  for (;;) {
+    uint8_t action = 0;
+    if (!ActionAt(w, t, step, stepStart, action)) return false;
+    int seen = SimulateTick(m, w, action, t - now > kBlindTime, viewer, hazards, x, y, h);
+    if (seen & kHazardStop) return false;
+    t += kPlanTick;
+    if (t >= end) return true;
+  }
 }
 
 bool RunPlan(Match& m, TCerv& w) {
@@ -172,6 +280,12 @@ void PlanSearch(Match& m, TCerv& w, const HazardIndex& hazards) {
   const double s = m.GlobalSpeed > 0 ? m.GlobalSpeed : 50;
   c.BestScore = 0;
   c.SearchLocked = false;
+  c.planTree.clear();
+  PlanNode root;
+  root.x = w.nextX;
+  root.y = w.nextY;
+  root.heading = w.heading;
+  c.planTree.push_back(root);
   for (int k = 0; k < kFixedPlans + kRandomPlans; ++k) {
     if (k < kFixedPlans) {
       BuildFixedPlan(w, k);
@@ -183,7 +297,7 @@ void PlanSearch(Match& m, TCerv& w, const HazardIndex& hazards) {
     // Once a plan past a bonus is taken the rest are still drawn (the match's chance
     // stays the same) but no longer need simulating.
     if (c.SearchLocked) continue;
-    SimulatePlan(m, w, 35 / s, hazards);
+    SimulateCandidate(m, w, 35 / s, hazards);
     if (c.PlanScore > c.BestScore || c.BonusOnPath) {
       c.BestScore = c.PlanScore;
       w.bestPlan = w.plan;
@@ -191,6 +305,7 @@ void PlanSearch(Match& m, TCerv& w, const HazardIndex& hazards) {
       if (c.BonusOnPath) c.SearchLocked = true;
     }
   }
+  c.planTree.clear();  // a copy of the match carries no working ticks
   w.plan = w.bestPlan;
   w.planCount = w.bestPlanCount;
   w.planState = 2;

@@ -18,14 +18,21 @@ void BuildFixedPlan(TCerv& w, int index);
 // A random candidate of 1 to 14 steps, drawn from the match's generator.
 void BuildRandomPlan(Match& m, TCerv& w);
 
-// The hazards worm w steers around this frame, gathered and indexed.
-const HazardIndex& PrepareHazards(Match& m, const TCerv& w);
+// The hazards of this frame, gathered and indexed once for every planner: nothing a
+// computer player decides changes them before the frame's rules run.
+const HazardIndex& PrepareHazards(Match& m);
 
-// Runs w's plan (from planStep, started at planStart) ahead from Now in ticks of 0.04 s.
+// Runs w's plan (from planStep, started at planStart) ahead from Now in ticks of 0.04 s,
+// past the hazards w does not ignore.
 // Sets m.cpu.PlanScore to the time it survives (at most lookAhead + 10 s and one tick) and
 // m.cpu.BonusOnPath; true when it survives lookAhead seconds and has not ended before.
 bool SimulatePlan(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazards);
+// The same past the hazards of the match as it stands now, gathered afresh.
 bool SimulatePlan(Match& m, TCerv& w, double lookAhead);
+
+// What SimulatePlan returns, without its score: whether w's plan survives lookAhead
+// seconds from Now and has not ended before.
+bool PlanHolds(Match& m, const TCerv& w, double lookAhead, const HazardIndex& hazards);
 
 // Sets the worm's turn controls by the plan step that covers Now; false once the plan
 // has ended (the controls are then left as they were).
