@@ -2,6 +2,7 @@
 // what a missing or damaged archive leaves behind.
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "app/game.h"
@@ -88,6 +89,45 @@ TEST(PakSingleMember, ReportsWhyNothingCameOut) {
     EXPECT_FALSE(detail.empty());
   }
   EXPECT_FALSE(ExtractPakMember(dir.Path(), "preload.dat", "dat.pak", out));
+}
+
+TEST(PakSingleMember, OneIndexServesEveryMemberInAnyOrderAndStopsAtADamagedHeader) {
+  ScratchDir dir;
+  std::vector<PakMember> members;
+  for (int i = 0; i < 30; ++i) {
+    members.push_back(Member("m" + std::to_string(i) + ".bmp", "bytes of " + std::to_string(i)));
+  }
+  members.push_back(Member("m3.bmp", "a later m3"));
+  dir.Pack("gfx.pak", members);
+  const std::string path = PakPath(dir.Path(), "gfx.pak");
+  {
+    PakIndex index(path);
+    std::vector<uint8_t> out;
+    for (int round = 0; round < 2; ++round) {
+      for (int i = 29; i >= 0; i -= 1 + round) {
+        ASSERT_EQ(index.Extract("m" + std::to_string(i) + ".bmp", out), PakStatus::Ok) << i;
+        EXPECT_EQ(out, Bytes("bytes of " + std::to_string(i)));
+      }
+    }
+    EXPECT_EQ(index.Extract("m30.bmp", out), PakStatus::MemberMissing);
+  }
+  // A damaged header (a name's byte changed, so its checksum fails): the members before it
+  // are still served, the ones after it were never seen.
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const size_t at = bytes.find("m20.bmp");
+  ASSERT_NE(at, std::string::npos);
+  f.seekp(static_cast<std::streamoff>(at));
+  f.put('n');
+  f.close();
+  PakIndex index(path);
+  std::vector<uint8_t> out;
+  std::string detail;
+  EXPECT_EQ(index.Extract("m19.bmp", out, &detail), PakStatus::Ok);
+  EXPECT_EQ(index.Extract("m25.bmp", out, &detail), PakStatus::MemberDamaged);
+  EXPECT_NE(detail.find("not found before a damaged header"), std::string::npos) << detail;
+  EXPECT_EQ(index.Extract("m2.bmp", out, &detail), PakStatus::Ok);
+  EXPECT_EQ(out, Bytes("bytes of 2"));
 }
 
 class SoundPak : public ::testing::Test {

@@ -252,6 +252,22 @@ TEST_F(GlRender, HiddenAndFarSpritesAreNeverSeen) {
   EXPECT_FALSE(renderer_->HasTexture(hidden));
 }
 
+// A loading frame nobody sees gets its pictures ready and leaves the last frame drawn.
+TEST_F(GlRender, PreparingDrawsNothingYetReadiesThePictures) {
+  Render();
+  Material* shown = AddMaterial("shown", Solid(4, 4, kRedTexel));
+  Material* hidden = AddMaterial("hidden", Solid(4, 4, kGreenTexel));
+  AddSprite("shown", 320, 240, 100, 100);
+  AddSprite("hidden", 100, 100, 50, 50)->visible = false;
+  renderer_->Prepare(scene_);
+  EXPECT_TRUE(renderer_->HasTexture(shown));
+  EXPECT_FALSE(renderer_->HasTexture(hidden));
+  ASSERT_TRUE(renderer_->ReadFrame(frame_));
+  EXPECT_EQ(At(320, 240), kBlack);
+  Render();
+  EXPECT_EQ(At(320, 240), kRed);
+}
+
 TEST_F(GlRender, MissingMaterialsDrawNothing) {
   AddMaterial("red", Solid(4, 4, kRedTexel));
   AddSprite("no_such_material", 100, 100, 50, 50);

@@ -312,17 +312,22 @@ int RunProgram(const AppOptions& options) {
 
     ShowMatch(g);
     g.scene.TickFires(g.FrameDelta);
+    // Loading frames prepare one texture each and need not wait for the display: only
+    // about sixty of them a second are drawn and shown, the others only get their
+    // pictures ready.
+    bool loading = g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone;
+    auto now = std::chrono::steady_clock::now();
+    const bool shown = !loading || now - lastPresent >= std::chrono::milliseconds(16) ||
+                       !options.screenshot.empty();
+    if (!shown) {
+      renderer.Prepare(g.scene);
+      continue;
+    }
     BeforeRender(g);
     AfterRender(g);
     renderer.Draw(g.scene, g.beforeCanvas, g.afterCanvas);
-    // Loading frames prepare one texture each and need not wait for the display: only
-    // about sixty of them a second are shown.
-    bool loading = g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone;
-    auto now = std::chrono::steady_clock::now();
-    if (!loading || now - lastPresent >= std::chrono::milliseconds(16)) {
-      platform->Present();
-      lastPresent = now;
-    }
+    platform->Present();
+    lastPresent = now;
     drewFrame = true;
   }
   clock.Disable();

@@ -123,11 +123,11 @@ bool StartUp(Game& g, const StartOptions& options) {
   g.PreloadSprite->y = 128;
   g.PreloadSprite->z = 3000;
 
-  if (!LoadAssets(g)) return false;
-  if (!LoadKeyNames(g)) return false;
-  if (!LoadSoundTable(g)) return false;
-  if (!LoadMusicTable(g)) return false;
-  if (!LoadPreloadTable(g)) return false;
+  // Each archive's headers are read once for all the members start-up takes from it.
+  const bool loaded = LoadAssets(g) && LoadKeyNames(g) && LoadSoundTable(g) && LoadMusicTable(g) &&
+                      LoadPreloadTable(g);
+  g.assets.archives.Close();
+  if (!loaded) return false;
   InitAudio(g, options.headless);
   LoadMusic(g);
 

@@ -99,7 +99,8 @@ bool LoadGfxMaterial(Game& g, LibraryId library, const std::string& material,
                      const std::string& file) {
   std::vector<uint8_t> bytes;
   std::string why;
-  if (ExtractMember(PakPath(g.workDir, "gfx.pak"), file, bytes, &why) != PakStatus::Ok) {
+  if (g.assets.archives.Extract(PakPath(g.workDir, "gfx.pak"), file, bytes, &why) !=
+      PakStatus::Ok) {
     return Fail(g, "pak/gfx.pak: member " + file + " is missing or damaged (" + why + ")");
   }
   auto picture = std::make_shared<Picture>();
@@ -121,7 +122,8 @@ bool LoadLibrary(Game& g, LibraryId library) {
 
 bool ExtractTable(Game& g, const std::string& member, std::vector<uint8_t>& text) {
   std::string why;
-  if (ExtractMember(PakPath(g.workDir, "dat.pak"), member, text, &why) != PakStatus::Ok) {
+  if (g.assets.archives.Extract(PakPath(g.workDir, "dat.pak"), member, text, &why) !=
+      PakStatus::Ok) {
     return Fail(g, "pak/dat.pak: member " + member + " is missing or damaged (" + why + ")");
   }
   return true;

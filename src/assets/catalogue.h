@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/pak_archive.h"
 #include "display/scene.h"
 
 namespace tdx {
@@ -33,6 +34,7 @@ struct AssetTables {
   int PreloadIndex = 0;                      // next entry the loading screen shows
   int EmptyItemIndex = -1;                   // member index of `empty` in items.pak, -1 when none
   std::vector<MenuItemEntry> MenuItemTable;  // at most kMenuItemCapacity entries
+  PakShelf archives;  // the archives start-up reads single members from; closed after it
 };
 
 // One archive picture of the catalogue: its library, material name and member of gfx.pak.

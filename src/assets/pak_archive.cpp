@@ -114,37 +114,59 @@ std::string LoadStreamPak(const std::string& workDir, const std::string& archive
 
 }  // namespace
 
-PakStatus ExtractMember(const std::string& archivePath, const std::string& member,
-                        std::vector<uint8_t>& out, std::string* detail) {
+PakIndex::PakIndex(const std::string& archivePath) : reader_(OpenPak(archivePath)) {
+  if (!reader_) return;
+  RarHeaderData header;
+  for (;;) {
+    const uint64_t at = reader_->NextHeaderOffset();
+    walkEnd_ = reader_->ReadHeader(header);
+    if (walkEnd_ != kRarSuccess) break;
+    headers_.emplace(TrimMemberName(header.FileName), at);  // the first of a name stays
+    walkEnd_ = reader_->ProcessFile(kRarSkip, nullptr);
+    if (walkEnd_ != kRarSuccess) break;
+  }
+}
+
+PakIndex::~PakIndex() = default;
+
+PakStatus PakIndex::Extract(const std::string& member, std::vector<uint8_t>& out,
+                            std::string* detail) {
   out.clear();
-  std::unique_ptr<Rar5Reader> reader = OpenPak(archivePath);
-  if (!reader) {
+  if (!reader_) {
     if (detail) *detail = "the archive is missing or not readable";
     return PakStatus::ArchiveUnreadable;
   }
-  RarHeaderData header;
-  int r = kRarSuccess;
-  while ((r = reader->ReadHeader(header)) == kRarSuccess) {
-    if (TrimMemberName(header.FileName) != member) {
-      if (reader->ProcessFile(kRarSkip, nullptr) != kRarSuccess) break;
-      continue;
+  const auto found = headers_.find(member);
+  if (found == headers_.end()) {
+    if (walkEnd_ != kRarEndArchive) {
+      // The walk ended on a damaged header before the member was found.
+      if (detail)
+        *detail =
+            std::string("not found before a damaged header (") + RarResultText(walkEnd_) + ")";
+      return PakStatus::MemberDamaged;
     }
-    // The first member of that name is the one; later ones are never looked at.
-    r = reader->ProcessFile(kRarExtract, &out);
-    reader->Close();
-    if (r == kRarSuccess) return PakStatus::Ok;
-    if (detail) *detail = RarResultText(r);
-    return PakStatus::MemberDamaged;
+    if (detail) *detail = "no such member";
+    return PakStatus::MemberMissing;
   }
-  reader->Close();
-  if (r != kRarEndArchive) {
-    // The walk ended on a damaged header before the member was found.
-    if (detail)
-      *detail = std::string("not found before a damaged header (") + RarResultText(r) + ")";
-    return PakStatus::MemberDamaged;
-  }
-  if (detail) *detail = "no such member";
-  return PakStatus::MemberMissing;
+  reader_->SeekHeader(found->second);
+  RarHeaderData header;
+  int r = reader_->ReadHeader(header);
+  if (r == kRarSuccess) r = reader_->ProcessFile(kRarExtract, &out);
+  if (r == kRarSuccess) return PakStatus::Ok;
+  if (detail) *detail = RarResultText(r == kRarEndArchive ? kRarBadData : r);
+  return PakStatus::MemberDamaged;
+}
+
+PakStatus PakShelf::Extract(const std::string& archivePath, const std::string& member,
+                            std::vector<uint8_t>& out, std::string* detail) {
+  std::shared_ptr<PakIndex>& index = open_[archivePath];
+  if (!index || !index->Readable()) index = std::make_shared<PakIndex>(archivePath);
+  return index->Extract(member, out, detail);
+}
+
+PakStatus ExtractMember(const std::string& archivePath, const std::string& member,
+                        std::vector<uint8_t>& out, std::string* detail) {
+  return PakIndex(archivePath).Extract(member, out, detail);
 }
 
 bool ExtractGfxMember(const std::string& workDir, const std::string& member,

@@ -4,12 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tdx {
 
 struct Game;
+class Rar5Reader;
 
 // One password for all five archives.
 inline constexpr char kPakPassword[] = "mtqhav81xue6dwpn39";
@@ -49,6 +53,39 @@ bool LoadItemsPak(Game& g);
 
 // What became of a single-member request.
 enum class PakStatus { Ok, ArchiveUnreadable, MemberMissing, MemberDamaged };
+
+// One archive opened for single members: its member headers are read once, in order, and
+// each member is then read straight from its place. The first member of a name is the one;
+// a damaged header ends the index, and members past it are reported as not found before it.
+class PakIndex {
+ public:
+  explicit PakIndex(const std::string& archivePath);
+  ~PakIndex();
+  PakIndex(const PakIndex&) = delete;
+  PakIndex& operator=(const PakIndex&) = delete;
+  // `detail`, when given, receives a short reason for anything but Ok.
+  PakStatus Extract(const std::string& member, std::vector<uint8_t>& out,
+                    std::string* detail = nullptr);
+  bool Readable() const { return reader_ != nullptr; }
+
+ private:
+  std::unique_ptr<Rar5Reader> reader_;                 // null when the archive cannot be read
+  std::unordered_map<std::string, uint64_t> headers_;  // trimmed name: its header's offset
+  int walkEnd_ = 0;  // how the walk over the headers ended (the end, or why not)
+};
+
+// The archives of a start-up, each indexed once when it is first asked for (one that
+// could not be opened is tried again).
+class PakShelf {
+ public:
+  PakStatus Extract(const std::string& archivePath, const std::string& member,
+                    std::vector<uint8_t>& out, std::string* detail = nullptr);
+  // Releases every archive.
+  void Close() { open_.clear(); }
+
+ private:
+  std::map<std::string, std::shared_ptr<PakIndex>> open_;
+};
 
 // Single-member extraction from the archive at `archivePath` with the game's password.
 // `detail`, when given, receives a short reason for anything but Ok.

@@ -578,6 +578,12 @@ int Rar5Reader::ExtractCurrent(std::vector<uint8_t>* out) {
   return kRarSuccess;
 }
 
+void Rar5Reader::SeekHeader(uint64_t offset) {
+  current_.reset();
+  next_ = offset;
+  ended_ = source_ == nullptr;
+}
+
 void Rar5Reader::Close() {
   current_.reset();
   source_.reset();

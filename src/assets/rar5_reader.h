@@ -81,6 +81,11 @@ class Rar5Reader {
   // on failure *out is left empty.
   int ProcessFile(int operation, std::vector<uint8_t>* out);
 
+  // Where the next ReadHeader starts reading. Handing the same offset to SeekHeader later
+  // reads that header again: an index of these read once serves any member at once.
+  uint64_t NextHeaderOffset() const { return next_; }
+  void SeekHeader(uint64_t offset);
+
   // Releases the file; the destructor does the same.
   void Close();
 

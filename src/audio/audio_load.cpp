@@ -15,7 +15,8 @@ constexpr const char* kTableArchive = "dat.pak";
 // A table that cannot be read stops start-up with a message naming archive and member.
 bool ReadTable(Game& g, const char* member, std::vector<uint8_t>& text) {
   std::string detail;
-  PakStatus status = ExtractMember(PakPath(g.workDir, kTableArchive), member, text, &detail);
+  PakStatus status =
+      g.assets.archives.Extract(PakPath(g.workDir, kTableArchive), member, text, &detail);
   if (status == PakStatus::Ok) return true;
   g.fatalError = std::string("pak/") + kTableArchive + ": cannot read member " + member;
   if (!detail.empty()) g.fatalError += " (" + detail + ")";

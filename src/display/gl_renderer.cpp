@@ -255,6 +255,7 @@ struct GlRenderer::Impl {
   PFNGLBUFFERSUBDATAPROC bufferSubData = nullptr;
 
   GLuint fbo = 0;
+  GLuint clearFbo = 0;  // clears atlas pages in the GL, without sending it zeros
   GLuint frameTexture = 0;
   GLuint canvasTextures[2] = {0, 0};
   GLuint particleTexture = 0;
@@ -291,6 +292,7 @@ struct GlRenderer::Impl {
       if (a.texture) glDeleteTextures(1, &a.texture);
     }
     if (fbo && deleteFramebuffers) deleteFramebuffers(1, &fbo);
+    if (clearFbo && deleteFramebuffers) deleteFramebuffers(1, &clearFbo);
     if (vertexBuffer && deleteBuffers) deleteBuffers(1, &vertexBuffer);
     GLuint owned[] = {frameTexture, canvasTextures[0], canvasTextures[1], particleTexture};
     for (GLuint t : owned) {
@@ -303,13 +305,15 @@ struct GlRenderer::Impl {
   const TextureEntry* Prepare(const Material& material, int library);
   bool UploadOwn(TextureEntry& e, const Picture& pic);
   bool AtlasAdd(int library, const Material* key, TextureEntry& e);
-  bool AtlasPlace(LibraryAtlas& a, int cw, int ch, int& x, int& y);
+  static bool AtlasPlace(LibraryAtlas& a, int cw, int ch, int& x, int& y);
   bool AtlasGrow(int library);
   void AtlasNewPage(LibraryAtlas& a, int w, int h);
+  void AtlasFirstSize(int library, int& w, int& h) const;
   void AtlasUploadCell(const LibraryAtlas& a, int x, int y, int w, int h);
   void AtlasReset(int library);
   void ForgetAllTextures();
   void DrawCanvas(const Canvas& canvas, int slot, bool onClearedFrame);
+  void PrepareSprites(const Scene& scene);  // every visible sprite's picture, into `draws`
   void CollectSprites(const Scene& scene);
   void CollectFires(const Scene& scene);
   void DrawBatches();
@@ -518,7 +522,11 @@ bool GlRenderer::Impl::AtlasAdd(int library, const Material* key, TextureEntry& 
   if (pic.width <= 0 || pic.height <= 0) return false;
   const int cw = RoundUp(pic.width, kAtlasAlign) + 2 * kAtlasGutter;
   const int ch = RoundUp(pic.height, kAtlasAlign) + 2 * kAtlasGutter;
-  if (!a.texture) AtlasNewPage(a, kAtlasFirstSize, kAtlasFirstSize);
+  if (!a.texture) {
+    int w = kAtlasFirstSize, h = kAtlasFirstSize;
+    AtlasFirstSize(library, w, h);
+    AtlasNewPage(a, w, h);
+  }
   int x = 0, y = 0;
   while (!AtlasPlace(a, cw, ch, x, y)) {
     if (!AtlasGrow(library)) return false;
@@ -569,11 +577,64 @@ void GlRenderer::Impl::AtlasNewPage(LibraryAtlas& a, int w, int h) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, kAtlasLevels - 1);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  // Cleared, so nothing undefined lies between the cells.
-  std::vector<uint8_t> zero(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 0);
   for (int level = 0; level < kAtlasLevels; ++level) {
     glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, std::max(1, w >> level), std::max(1, h >> level),
-                 0, GL_RGBA, GL_UNSIGNED_BYTE, zero.data());
+                 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  }
+  // Cleared, so nothing undefined lies between the cells: by the GL itself, level by level,
+  // which costs far less than sending it a page of zeros.
+  GLint drawing = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING, &drawing);
+  if (!clearFbo) genFramebuffers(1, &clearFbo);
+  bindFramebuffer(GL_FRAMEBUFFER, clearFbo);
+  glClearColor(0, 0, 0, 0);
+  for (int level = 0; level < kAtlasLevels; ++level) {
+    framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, a.texture, level);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+  bindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(drawing));
+  glClearColor(0, 0, 0, 1);
+}
+
+// The first page of a library's atlas is made large enough for every picture the library
+// holds now, packed in library order as growing would pack them, so loading does not
+// grow it page by page.
+void GlRenderer::Impl::AtlasFirstSize(int library, int& w, int& h) const {
+  if (!lastScene) return;
+  const MaterialLibrary& lib = lastScene->Library(static_cast<LibraryId>(library));
+  std::vector<std::pair<int, int>> cells;
+  for (int i = 0; i < lib.Count(); ++i) {
+    const Material* m = lib.At(i);
+    if (!m->picture || !m->enabled) continue;
+    const Picture& pic = *m->picture;
+    if (pic.width <= 0 || pic.height <= 0 || pic.width > kAtlasMaxPicture ||
+        pic.height > kAtlasMaxPicture)
+      continue;
+    cells.emplace_back(RoundUp(pic.width, kAtlasAlign) + 2 * kAtlasGutter,
+                       RoundUp(pic.height, kAtlasAlign) + 2 * kAtlasGutter);
+  }
+  const int limit = std::min(kAtlasMaxSize, static_cast<int>(maxTextureSize));
+  LibraryAtlas trial;
+  for (;;) {
+    trial.width = w;
+    trial.height = h;
+    trial.shelves.clear();
+    trial.bottom = 0;
+    bool fits = true;
+    for (auto [cw, ch] : cells) {
+      int x = 0, y = 0;
+      if (!AtlasPlace(trial, cw, ch, x, y)) {
+        fits = false;
+        break;
+      }
+    }
+    if (fits) return;
+    int nw = w, nh = h;
+    (nh < nw ? nh : nw) *= 2;
+    if (nw > limit || nh > limit) return;  // the pictures that do not fit get their own
+    w = nw;
+    h = nh;
   }
 }
 
@@ -743,9 +804,7 @@ void GlRenderer::Impl::PushQuad(float cx, float cy, float z, float w, float h, f
   }
 }
 
-void GlRenderer::Impl::CollectSprites(const Scene& scene) {
-  // First every picture is made ready, since adding one may grow an atlas and move the
-  // pictures already in it; then the quads are laid down in drawing order.
+void GlRenderer::Impl::PrepareSprites(const Scene& scene) {
   draws.clear();
   const MaterialLibrary* lastLibrary = nullptr;
   int library = -1;
@@ -766,6 +825,12 @@ void GlRenderer::Impl::CollectSprites(const Scene& scene) {
     const TextureEntry* e = Prepare(*m, library);
     if (e) draws.push_back(SpriteDraw{&s, m, e});
   }
+}
+
+void GlRenderer::Impl::CollectSprites(const Scene& scene) {
+  // First every picture is made ready, since adding one may grow an atlas and move the
+  // pictures already in it; then the quads are laid down in drawing order.
+  PrepareSprites(scene);
   for (const SpriteDraw& d : draws) {
     if (!d.entry->usable) continue;
     const Sprite& s = *d.sprite;
@@ -897,6 +962,13 @@ void GlRenderer::Draw(const Scene& scene, const Canvas& before, const Canvas& af
   glDisable(GL_TEXTURE_2D);
   d.bindFramebuffer(GL_FRAMEBUFFER, 0);
   d.haveFrame = true;
+}
+
+void GlRenderer::Prepare(const Scene& scene) {
+  Impl& d = *impl_;
+  d.PruneTextures(scene);
+  d.PrepareSprites(scene);
+  d.draws.clear();
 }
 
 void GlRenderer::PresentToWindow(int drawableWidth, int drawableHeight) {

@@ -28,6 +28,7 @@ class GlRenderer : public Renderer {
   ~GlRenderer() override;
 
   void Draw(const Scene& scene, const Canvas& before, const Canvas& after) override;
+  void Prepare(const Scene& scene) override;
   bool SaveScreenshot(const std::string& path, std::string& error) override;
 
   // Draws the last frame into the window's own framebuffer of this many pixels, scaled to

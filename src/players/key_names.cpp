@@ -40,7 +40,8 @@ std::vector<KeyNameEntry> ParseKeyNames(const std::string& text) {
 
 bool LoadKeyNames(Game& g) {
   std::vector<uint8_t> bytes;
-  if (!ExtractPakMember(g.workDir, "keys.dat", "dat.pak", bytes)) {
+  if (g.assets.archives.Extract(PakPath(g.workDir, "dat.pak"), "keys.dat", bytes) !=
+      PakStatus::Ok) {
     g.fatalError = "pak/dat.pak: member keys.dat is missing or damaged";
     return false;
   }
