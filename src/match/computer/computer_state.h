@@ -21,12 +21,15 @@ struct HeadingTable {
 };
 
 // One simulated tick of a search, reached from its parent by one action. Candidates that
-// steer alike for their first ticks share those ticks: each is simulated once.
+// steer alike for their first ticks share those ticks: each is simulated once. What a
+// candidate's walk reads is kept apart from the head's place, which only new ticks need.
 struct PlanNode {
-  double x = 0, y = 0, heading = 0;         // the head after this tick
   std::array<int32_t, 3> next{-1, -1, -1};  // the tick after it, by action; -1 not yet
   bool stops = false;  // the head leaves the arena, meets a trail or a hazard in this tick
   bool bonus = false;  // a wanted bonus is in reach in this tick
+};
+struct PlanHead {
+  double x = 0, y = 0, heading = 0;  // the head after the tick
 };
 
 struct ComputerState {
@@ -48,7 +51,8 @@ struct ComputerState {
   bool hazardsReady = false;
   uint64_t hazardsFrame = 0;
   HeadingTable headings;
-  std::vector<PlanNode> planTree;  // the ticks of the current search
+  std::vector<PlanNode> planTree;   // the ticks of the current search
+  std::vector<PlanHead> planHeads;  // and where each leaves the head
 };
 
 }  // namespace tdx

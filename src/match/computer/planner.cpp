@@ -95,9 +95,12 @@ void BuildRandomPlan(Match& m, TCerv& w) {
   int n = m.Random(14) + 1;
   for (int i = 0; i < n; ++i) {
     PlanStep& p = w.plan[static_cast<size_t>(i)];
-    p.action = static_cast<uint8_t>(m.Random(3));
-    // Straight on spans up to 0.8 s, a turn up to 0.4 s (constant spans divide quicker).
-    const int k = p.action == kStraight ? m.Random(80) : m.Random(40);
+    const int action = m.Random(3);
+    // Straight on spans up to 0.8 s, a turn up to 0.4 s: a draw below 40 is the same draw
+    // below 80 taken modulo 40, found without a branch the draws would make unforeseeable.
+    const int k80 = m.Random(80);
+    const int k = k80 - 40 * static_cast<int>((action != kStraight) & (k80 >= 40));
+    p.action = static_cast<uint8_t>(action);
     p.duration = kDurations[static_cast<size_t>(k)];
   }
   w.planCount = static_cast<uint8_t>(n);
@@ -165,9 +168,10 @@ inline bool ActionAt(const TCerv& w, double t, size_t& step, double& stepStart, 
 bool SimulateCandidate(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazards) {
   ComputerState& c = m.cpu;
   std::vector<PlanNode>& tree = c.planTree;
+  std::vector<PlanHead>& heads = c.planHeads;
   bool result = false;
-  c.PlanScore = 0;
-  c.BonusOnPath = false;
+  bool bonus = false;
+  double score = 0;
   const double now = m.Now;
   const double end = now + lookAhead;
   const uint32_t viewer = SlotBit(w.slot);
@@ -183,27 +187,28 @@ bool SimulateCandidate(Match& m, TCerv& w, double lookAhead, const HazardIndex& 
     }
     int32_t next = tree[node].next[action];
     if (next < 0) {
-      PlanNode n;
-      n.x = tree[node].x;
-      n.y = tree[node].y;
-      n.heading = tree[node].heading;
+      PlanHead h = heads[node];
       const int seen =
-          SimulateTick(m, w, action, t - now > kBlindTime, viewer, hazards, n.x, n.y, n.heading);
+          SimulateTick(m, w, action, t - now > kBlindTime, viewer, hazards, h.x, h.y, h.heading);
+      PlanNode n;
       n.stops = (seen & kHazardStop) != 0;
       n.bonus = (seen & kHazardBonus) != 0;
       next = static_cast<int32_t>(tree.size());
       tree.push_back(n);  // may move the tree: `node` is an index
+      heads.push_back(h);
       tree[node].next[action] = next;
     }
     const PlanNode& n = tree[static_cast<size_t>(next)];
     if (n.stops) break;
     t += kPlanTick;
-    c.PlanScore += kPlanTick;
+    score += kPlanTick;
     if (t >= end) result = true;
-    if (n.bonus) c.BonusOnPath = true;
+    bonus |= n.bonus;
     if (!(t < end + 10)) break;
     node = static_cast<size_t>(next);
   }
+  c.PlanScore = score;
+  c.BonusOnPath = bonus;
   return result;
 }
 
@@ -280,12 +285,8 @@ void PlanSearch(Match& m, TCerv& w, const HazardIndex& hazards) {
   const double s = m.GlobalSpeed > 0 ? m.GlobalSpeed : 50;
   c.BestScore = 0;
   c.SearchLocked = false;
-  c.planTree.clear();
-  PlanNode root;
-  root.x = w.nextX;
-  root.y = w.nextY;
-  root.heading = w.heading;
-  c.planTree.push_back(root);
+  c.planTree.assign(1, PlanNode{});
+  c.planHeads.assign(1, PlanHead{w.nextX, w.nextY, w.heading});
   for (int k = 0; k < kFixedPlans + kRandomPlans; ++k) {
     if (k < kFixedPlans) {
       BuildFixedPlan(w, k);
@@ -306,6 +307,7 @@ void PlanSearch(Match& m, TCerv& w, const HazardIndex& hazards) {
     }
   }
   c.planTree.clear();  // a copy of the match carries no working ticks
+  c.planHeads.clear();
   w.plan = w.bestPlan;
   w.planCount = w.bestPlanCount;
   w.planState = 2;
