@@ -57,7 +57,7 @@ void GatherHazards(const Match& m, std::vector<HazardPoint>& out);
 inline constexpr int kHazardStop = 1;   // a hazard is in reach: the simulated head stops
 inline constexpr int kHazardBonus = 2;  // a wanted bonus is in reach
 
-// The points of a frame, bucketed by 8 by 8 blocks of the arena. Building reuses its
+// The points of a frame, bucketed by 16 by 16 blocks of the arena. Building reuses its
 // storage, so a search allocates nothing once the game has run a few frames.
 class HazardIndex {
  public:
@@ -76,7 +76,7 @@ class HazardIndex {
   bool Empty() const { return points_.empty(); }
 
  private:
-  static constexpr int kShift = 3;
+  static constexpr int kShift = 4;
   static constexpr int kBlocksX = (608 >> kShift) + 1;
   static constexpr int kBlocksY = (408 >> kShift) + 1;
   // Few points are cheaper tested one by one than bucketed.
