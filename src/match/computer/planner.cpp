@@ -162,67 +162,17 @@ inline bool ActionAt(const TCerv& w, double t, size_t& step, double& stepStart, 
   return true;
 }
 
-// SimulatePlan for the candidates of one search, which all start from the same head at the
-// same time: the ticks are taken from the search's tree where another candidate already
-// simulated them, so each candidate gives exactly what simulating it alone gives.
-bool SimulateCandidate(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazards) {
-  ComputerState& c = m.cpu;
-  std::vector<PlanNode>& tree = c.planTree;
-  std::vector<PlanHead>& heads = c.planHeads;
+// The walk every simulation of a plan makes: from Now in ticks of 0.04 s, the plan's
+// action for each tick handed to `tick`, which moves the head and says what it met
+// (kHazardStop, kHazardBonus). Sets m.cpu.PlanScore and m.cpu.BonusOnPath and returns
+// SimulatePlan's answer.
+template <typename Tick>
+bool WalkPlan(Match& m, const TCerv& w, double lookAhead, Tick tick) {
   bool result = false;
   bool bonus = false;
   double score = 0;
   const double now = m.Now;
   const double end = now + lookAhead;
-  const uint32_t viewer = SlotBit(w.slot);
-  double t = now;
-  size_t step = w.planStep;
-  double stepStart = w.planStart;
-  size_t node = 0;  // the root: the head as it is now
-  for (;;) {
-    uint8_t action = 0;
-    if (!ActionAt(w, t, step, stepStart, action)) {
-      if (t < end) result = false;
-      break;
-    }
-    int32_t next = tree[node].next[action];
-    if (next < 0) {
-      PlanHead h = heads[node];
-      const int seen =
-          SimulateTick(m, w, action, t - now > kBlindTime, viewer, hazards, h.x, h.y, h.heading);
-      PlanNode n;
-      n.stops = (seen & kHazardStop) != 0;
-      n.bonus = (seen & kHazardBonus) != 0;
-      next = static_cast<int32_t>(tree.size());
-      tree.push_back(n);  // may move the tree: `node` is an index
-      heads.push_back(h);
-      tree[node].next[action] = next;
-    }
-    const PlanNode& n = tree[static_cast<size_t>(next)];
-    if (n.stops) break;
-    t += kPlanTick;
-    score += kPlanTick;
-    if (t >= end) result = true;
-    bonus |= n.bonus;
-    if (!(t < end + 10)) break;
-    node = static_cast<size_t>(next);
-  }
-  c.PlanScore = score;
-  c.BonusOnPath = bonus;
-  return result;
-}
-
-}  // namespace
-
-bool SimulatePlan(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazards) {
-  ComputerState& c = m.cpu;
-  bool result = false;
-  c.PlanScore = 0;
-  c.BonusOnPath = false;
-  double x = w.nextX, y = w.nextY, h = w.heading;
-  const double now = m.Now;
-  const double end = now + lookAhead;
-  const uint32_t viewer = SlotBit(w.slot);
   double t = now;
   // The step covering t, found as RunPlan walks the steps; t only grows, so the walk
   // goes on from where the last tick left it.
@@ -234,15 +184,55 @@ bool SimulatePlan(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazar
       if (t < end) result = false;
       break;
     }
-    int seen = SimulateTick(m, w, action, t - now > kBlindTime, viewer, hazards, x, y, h);
+    const int seen = tick(action, t - now > kBlindTime);
     if (seen & kHazardStop) break;
     t += kPlanTick;
-    c.PlanScore += kPlanTick;
+    score += kPlanTick;
     if (t >= end) result = true;
-    if (seen & kHazardBonus) c.BonusOnPath = true;
+    bonus |= (seen & kHazardBonus) != 0;
     if (!(t < end + 10)) break;
   }
+  m.cpu.PlanScore = score;
+  m.cpu.BonusOnPath = bonus;
   return result;
+}
+
+// SimulatePlan for the candidates of one search, which all start from the same head at the
+// same time: the ticks are taken from the search's tree where another candidate already
+// simulated them, so each candidate gives exactly what simulating it alone gives.
+bool SimulateCandidate(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazards) {
+  ComputerState& c = m.cpu;
+  std::vector<PlanNode>& tree = c.planTree;
+  std::vector<PlanHead>& heads = c.planHeads;
+  const uint32_t viewer = SlotBit(w.slot);
+  size_t node = 0;  // the root: the head as it is now
+  return WalkPlan(m, w, lookAhead, [&](uint8_t action, bool pastBlind) {
+    int32_t next = tree[node].next[action];
+    if (next < 0) {
+      PlanHead h = heads[node];
+      const int seen = SimulateTick(m, w, action, pastBlind, viewer, hazards, h.x, h.y, h.heading);
+      PlanNode n;
+      n.stops = (seen & kHazardStop) != 0;
+      n.bonus = (seen & kHazardBonus) != 0;
+      next = static_cast<int32_t>(tree.size());
+      tree.push_back(n);  // may move the tree: `node` is an index
+      heads.push_back(h);
+      tree[node].next[action] = next;
+    }
+    node = static_cast<size_t>(next);
+    const PlanNode& n = tree[node];
+    return (n.stops ? kHazardStop : 0) | (n.bonus ? kHazardBonus : 0);
+  });
+}
+
+}  // namespace
+
+bool SimulatePlan(Match& m, TCerv& w, double lookAhead, const HazardIndex& hazards) {
+  const uint32_t viewer = SlotBit(w.slot);
+  double x = w.nextX, y = w.nextY, h = w.heading;
+  return WalkPlan(m, w, lookAhead, [&](uint8_t action, bool pastBlind) {
+    return SimulateTick(m, w, action, pastBlind, viewer, hazards, x, y, h);
+  });
 }
 
 bool PlanHolds(Match& m, const TCerv& w, double lookAhead, const HazardIndex& hazards) {
