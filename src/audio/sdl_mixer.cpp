@@ -6,15 +6,89 @@
 // playing, so slides are stepped here, once a frame, on a steady clock.
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 
 #include <array>
 #include <chrono>
 #include <climits>
+#include <cstdio>
+#include <string>
+#include <type_traits>
 
 #include "audio/mixer.h"
 
 namespace tdx {
 namespace {
+
+constexpr const char* kMixerLibraryName = "libSDL2_mixer-2.0.so.0";
+
+// SDL2_mixer is opened when a game first opens the sound output, not when the program
+// starts: a headless run never loads it nor the many libraries it pulls in.
+struct MixerLibrary {
+  void* handle = nullptr;
+  std::string error;  // why it could not be opened
+  decltype(&Mix_Linked_Version) Linked_Version = nullptr;
+  decltype(&Mix_Init) Init = nullptr;
+  decltype(&Mix_OpenAudioDevice) OpenAudioDevice = nullptr;
+  decltype(&Mix_AllocateChannels) AllocateChannels = nullptr;
+  decltype(&Mix_Volume) Volume = nullptr;
+  decltype(&Mix_VolumeMusic) VolumeMusic = nullptr;
+  decltype(&Mix_HaltChannel) HaltChannel = nullptr;
+  decltype(&Mix_FreeChunk) FreeChunk = nullptr;
+  decltype(&Mix_CloseAudio) CloseAudio = nullptr;
+  decltype(&Mix_Quit) Quit = nullptr;
+  decltype(&Mix_Playing) Playing = nullptr;
+  decltype(&Mix_PlayingMusic) PlayingMusic = nullptr;
+  decltype(&Mix_LoadWAV_RW) LoadWAV_RW = nullptr;
+  decltype(&Mix_PlayChannelTimed) PlayChannelTimed = nullptr;
+  decltype(&Mix_LoadMUS_RW) LoadMUS_RW = nullptr;
+  decltype(&Mix_PlayMusic) PlayMusic = nullptr;
+  decltype(&Mix_SetPanning) SetPanning = nullptr;
+  decltype(&Mix_PauseMusic) PauseMusic = nullptr;
+  decltype(&Mix_ResumeMusic) ResumeMusic = nullptr;
+  decltype(&Mix_HaltMusic) HaltMusic = nullptr;
+  decltype(&Mix_FreeMusic) FreeMusic = nullptr;
+};
+
+const MixerLibrary& Lib() {
+  static const MixerLibrary lib = [] {
+    MixerLibrary l;
+    l.handle = ::dlopen(kMixerLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (l.handle == nullptr) {
+      const char* why = ::dlerror();
+      l.error = why != nullptr ? why : kMixerLibraryName;
+      return l;
+    }
+    auto find = [&](auto& fn, const char* name) {
+      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(::dlsym(l.handle, name));
+      if (fn == nullptr && l.error.empty())
+        l.error = std::string(kMixerLibraryName) + " has no " + name;
+    };
+    find(l.Linked_Version, "Mix_Linked_Version");
+    find(l.Init, "Mix_Init");
+    find(l.OpenAudioDevice, "Mix_OpenAudioDevice");
+    find(l.AllocateChannels, "Mix_AllocateChannels");
+    find(l.Volume, "Mix_Volume");
+    find(l.VolumeMusic, "Mix_VolumeMusic");
+    find(l.HaltChannel, "Mix_HaltChannel");
+    find(l.FreeChunk, "Mix_FreeChunk");
+    find(l.CloseAudio, "Mix_CloseAudio");
+    find(l.Quit, "Mix_Quit");
+    find(l.Playing, "Mix_Playing");
+    find(l.PlayingMusic, "Mix_PlayingMusic");
+    find(l.LoadWAV_RW, "Mix_LoadWAV_RW");
+    find(l.PlayChannelTimed, "Mix_PlayChannelTimed");
+    find(l.LoadMUS_RW, "Mix_LoadMUS_RW");
+    find(l.PlayMusic, "Mix_PlayMusic");
+    find(l.SetPanning, "Mix_SetPanning");
+    find(l.PauseMusic, "Mix_PauseMusic");
+    find(l.ResumeMusic, "Mix_ResumeMusic");
+    find(l.HaltMusic, "Mix_HaltMusic");
+    find(l.FreeMusic, "Mix_FreeMusic");
+    return l;
+  }();
+  return lib;
+}
 
 int ToSdlVolume(int volume) { return ClampVolume(volume) * MIX_MAX_VOLUME / 100; }
 
@@ -26,7 +100,7 @@ class SdlMixer final : public Mixer {
   uint32_t Version() const override {
     // A library built for another major version than the one we compiled against cannot
     // be trusted with our calls: report a version the game will not accept.
-    const SDL_version* linked = Mix_Linked_Version();
+    const SDL_version* linked = Lib().Linked_Version();
     if (linked == nullptr || linked->major != SDL_MIXER_MAJOR_VERSION) return 0;
     return kAudioLayerVersion;
   }
@@ -36,35 +110,35 @@ class SdlMixer final : public Mixer {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     subsystem_ = true;
     // A codec that cannot be loaded only leaves its sounds silent.
-    codecs_ = Mix_Init(MIX_INIT_MP3 | MIX_INIT_MOD);
-    if (Mix_OpenAudioDevice(frequency, AUDIO_S16SYS, 2, 1024, nullptr, 0) != 0) {
+    codecs_ = Lib().Init(MIX_INIT_MP3 | MIX_INIT_MOD);
+    if (Lib().OpenAudioDevice(frequency, AUDIO_S16SYS, 2, 1024, nullptr, 0) != 0) {
       Close();
       return false;
     }
     open_ = true;
-    Mix_AllocateChannels(kMixerEffectChannels);
+    Lib().AllocateChannels(kMixerEffectChannels);
     for (int ch = 0; ch < kMixerEffectChannels; ++ch) {
-      Mix_Volume(ch, MIX_MAX_VOLUME);
+      Lib().Volume(ch, MIX_MAX_VOLUME);
       effects_[ch] = Effect{};
     }
-    Mix_VolumeMusic(MIX_MAX_VOLUME);
+    Lib().VolumeMusic(MIX_MAX_VOLUME);
     return true;
   }
 
   void Close() override {
     if (open_) {
-      Mix_HaltChannel(-1);
+      Lib().HaltChannel(-1);
       ReleaseModule();
       for (Mix_Chunk* chunk : samples_) {
-        if (chunk != nullptr) Mix_FreeChunk(chunk);
+        if (chunk != nullptr) Lib().FreeChunk(chunk);
       }
       samples_.clear();
       for (auto& e : effects_) e = Effect{};
-      Mix_CloseAudio();
+      Lib().CloseAudio();
       open_ = false;
     }
     if (codecs_ != 0) {
-      Mix_Quit();
+      Lib().Quit();
       codecs_ = 0;
     }
     if (subsystem_) {
@@ -79,16 +153,16 @@ class SdlMixer final : public Mixer {
     for (int ch = 0; ch < kMixerEffectChannels; ++ch) {
       Effect& e = effects_[ch];
       if (e.handle == 0) continue;
-      if (Mix_Playing(ch) == 0) {  // ended by itself: the handle is spent
+      if (Lib().Playing(ch) == 0) {  // ended by itself: the handle is spent
         e = Effect{};
         continue;
       }
       if (e.volume.sliding) {
-        Mix_Volume(ch, ToSdlVolume(e.volume.At(now)));
+        Lib().Volume(ch, ToSdlVolume(e.volume.At(now)));
         e.volume.Advance(now);
       }
     }
-    if (music_ != nullptr && musicStarted_ && Mix_PlayingMusic() == 0) {
+    if (music_ != nullptr && musicStarted_ && Lib().PlayingMusic() == 0) {
       ReleaseModule();
     } else if (music_ != nullptr && musicVolume_.sliding) {
       ApplyMusicVolume(musicVolume_.At(now));
@@ -100,7 +174,7 @@ class SdlMixer final : public Mixer {
     if (!open_ || mp3.empty() || mp3.size() > static_cast<size_t>(INT_MAX)) return 0;
     SDL_RWops* rw = SDL_RWFromConstMem(mp3.data(), static_cast<int>(mp3.size()));
     if (rw == nullptr) return 0;
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(rw, 1);
+    Mix_Chunk* chunk = Lib().LoadWAV_RW(rw, 1);
     if (chunk == nullptr) return 0;
     samples_.push_back(chunk);
     return static_cast<SampleId>(samples_.size());
@@ -111,11 +185,11 @@ class SdlMixer final : public Mixer {
     if (sample == 0 || sample > samples_.size()) return 0;
     // A halt drops the channel's panning, so it comes first and the new pan after it;
     // panning set before the start also means no sample plays unpanned.
-    if (Mix_Playing(channel) != 0) Mix_HaltChannel(channel);
+    if (Lib().Playing(channel) != 0) Lib().HaltChannel(channel);
     effects_[channel] = Effect{};
-    Mix_Volume(channel, ToSdlVolume(volume));
+    Lib().Volume(channel, ToSdlVolume(volume));
     SetPanning(channel, ClampPan(pan));
-    if (Mix_PlayChannel(channel, samples_[sample - 1], 0) < 0) return 0;
+    if (Lib().PlayChannelTimed(channel, samples_[sample - 1], 0, -1) < 0) return 0;
     Effect& e = effects_[channel];
     e.handle = NextHandle();
     e.volume.Set(volume);
@@ -128,7 +202,7 @@ class SdlMixer final : public Mixer {
     if (module.empty() || module.size() > static_cast<size_t>(INT_MAX)) return 0;
     SDL_RWops* rw = SDL_RWFromConstMem(module.data(), static_cast<int>(module.size()));
     if (rw == nullptr) return 0;
-    music_ = Mix_LoadMUS_RW(rw, 1);
+    music_ = Lib().LoadMUS_RW(rw, 1);
     if (music_ == nullptr) return 0;
     musicHandle_ = NextHandle();
     musicStarted_ = false;
@@ -138,8 +212,8 @@ class SdlMixer final : public Mixer {
 
   bool PlayModule(AudioHandle music) override {
     if (!open_ || music == 0 || music != musicHandle_ || music_ == nullptr) return false;
-    Mix_VolumeMusic(ToSdlVolume(musicVolume_.At(Clock())));
-    if (Mix_PlayMusic(music_, 0) != 0) {
+    Lib().VolumeMusic(ToSdlVolume(musicVolume_.At(Clock())));
+    if (Lib().PlayMusic(music_, 0) != 0) {
       ReleaseModule();
       return false;
     }
@@ -155,7 +229,7 @@ class SdlMixer final : public Mixer {
       ApplyMusicVolume(musicVolume_.volume);
     } else if (int ch = ChannelOf(handle); ch >= 0) {
       effects_[ch].volume.Set(volume);
-      Mix_Volume(ch, ToSdlVolume(volume));
+      Lib().Volume(ch, ToSdlVolume(volume));
     }
   }
 
@@ -167,15 +241,15 @@ class SdlMixer final : public Mixer {
       if (!musicVolume_.sliding) ApplyMusicVolume(musicVolume_.volume);
     } else if (int ch = ChannelOf(handle); ch >= 0) {
       effects_[ch].volume.SlideTo(volume, milliseconds, now);
-      if (!effects_[ch].volume.sliding) Mix_Volume(ch, ToSdlVolume(effects_[ch].volume.volume));
+      if (!effects_[ch].volume.sliding) Lib().Volume(ch, ToSdlVolume(effects_[ch].volume.volume));
     }
   }
 
   bool IsActive(AudioHandle handle) override {
     if (!open_ || handle == 0) return false;
-    if (handle == musicHandle_) return musicStarted_ && Mix_PlayingMusic() != 0;
+    if (handle == musicHandle_) return musicStarted_ && Lib().PlayingMusic() != 0;
     int ch = ChannelOf(handle);
-    return ch >= 0 && Mix_Playing(ch) != 0;
+    return ch >= 0 && Lib().Playing(ch) != 0;
   }
 
   void Stop(AudioHandle handle) override {
@@ -183,7 +257,7 @@ class SdlMixer final : public Mixer {
     if (handle == musicHandle_) {
       ReleaseModule();
     } else if (int ch = ChannelOf(handle); ch >= 0) {
-      Mix_HaltChannel(ch);
+      Lib().HaltChannel(ch);
       effects_[ch] = Effect{};
     }
   }
@@ -218,27 +292,27 @@ class SdlMixer final : public Mixer {
   static void SetPanning(int channel, int pan) {
     int left = pan <= 0 ? 255 : 255 * (100 - pan) / 100;
     int right = pan >= 0 ? 255 : 255 * (100 + pan) / 100;
-    Mix_SetPanning(channel, static_cast<Uint8>(left), static_cast<Uint8>(right));
+    Lib().SetPanning(channel, static_cast<Uint8>(left), static_cast<Uint8>(right));
   }
 
   // The module player never goes fully quiet on its own (its softest master volume is
   // still faintly audible), so a module at volume 0 is held until its volume rises again.
   void ApplyMusicVolume(int volume) {
-    Mix_VolumeMusic(ToSdlVolume(volume));
+    Lib().VolumeMusic(ToSdlVolume(volume));
     if (!musicStarted_) return;
     if (volume == 0 && !musicHeld_) {
-      Mix_PauseMusic();
+      Lib().PauseMusic();
       musicHeld_ = true;
     } else if (volume > 0 && musicHeld_) {
-      Mix_ResumeMusic();
+      Lib().ResumeMusic();
       musicHeld_ = false;
     }
   }
 
   void ReleaseModule() {
     if (music_ != nullptr) {
-      Mix_HaltMusic();
-      Mix_FreeMusic(music_);
+      Lib().HaltMusic();
+      Lib().FreeMusic(music_);
       music_ = nullptr;
     }
     musicHandle_ = 0;
@@ -262,6 +336,16 @@ class SdlMixer final : public Mixer {
 
 }  // namespace
 
-std::unique_ptr<Mixer> CreateSdlMixer() { return std::make_unique<SdlMixer>(); }
+std::unique_ptr<Mixer> CreateSdlMixer() {
+  const MixerLibrary& lib = Lib();
+  if (!lib.error.empty()) {
+    // Said once: the game plays on without sound, as with no sound device.
+    static bool told = false;
+    if (!told) std::fprintf(stderr, "tandrix: no sound: %s\n", lib.error.c_str());
+    told = true;
+    return CreateNullMixer();
+  }
+  return std::make_unique<SdlMixer>();
+}
 
 }  // namespace tdx
