@@ -244,6 +244,8 @@ TEST(ArenaGrid, BurnSquareEmptiesTheRoundedBlockInsideTheGridOnly) {
   } cases[] = {
       {"11 by 11 block", 100, 100, 5, 5, 95, 105, 95, 105},
       {"halves round to even", 10.5, 20.5, 4, 4, 6, 14, 16, 24},
+      {"rows of exactly eight", 100.5, 100, 3.5, 2, 97, 104, 98, 102},
+      {"rows of seventeen", 100, 100, 8, 8, 92, 108, 92, 108},
       {"cut at the top-left corner", 1, 2, 5, 5, 0, 6, 0, 7},
       {"cut at the bottom-right corner", 606, 406, 4, 4, 602, 607, 402, 407},
       {"wholly outside", -50, 200, 5, 5, -1, -1, -1, -1},
