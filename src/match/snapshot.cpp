@@ -50,6 +50,23 @@ class Out {
     Put(static_cast<uint32_t>(v.size()));
     for (const T& e : v) Put(e);
   }
+  // One field of MatchFields.
+  template <typename T>
+  void Field(const T& v) {
+    Put(v);
+  }
+  template <typename T>
+  void Field(const std::vector<T>& v) {
+    List(v);
+  }
+  void Field(const bool& v) { Put(static_cast<uint8_t>(v)); }
+  void Field(const Rng& r) { Put(r.State()); }
+  void Field(const Controls& k) {
+    uint8_t bits = 0;
+    for (size_t i = 0; i < 3; ++i) bits |= (k.now[i] ? 1 : 0) << i | (k.before[i] ? 8 : 0) << i;
+    Put(bits);
+  }
+  void Field(const ArenaGrid& a);
 };
 
 class In {
@@ -78,6 +95,34 @@ class In {
     for (T& e : v) Get(e);
   }
   bool AtEnd() const { return at_ == b_.size(); }
+  // One field of MatchFields.
+  template <typename T>
+  void Field(T& v) {
+    Get(v);
+  }
+  template <typename T>
+  void Field(std::vector<T>& v) {
+    List(v);
+  }
+  void Field(bool& v) {
+    uint8_t flag = 0;
+    Get(flag);
+    v = flag != 0;
+  }
+  void Field(Rng& r) {
+    std::array<uint64_t, 4> state{};
+    Get(state);
+    r.SetState(state);
+  }
+  void Field(Controls& k) {
+    uint8_t bits = 0;
+    Get(bits);
+    for (size_t i = 0; i < 3; ++i) {
+      k.now[i] = (bits >> i & 1) != 0;
+      k.before[i] = (bits >> (i + 3) & 1) != 0;
+    }
+  }
+  void Field(ArenaGrid& a);
 
  private:
   const std::vector<uint8_t>& b_;
@@ -85,31 +130,80 @@ class In {
 };
 
 // The grid as runs of one owner: an arena is mostly empty, so it takes a few kilobytes.
-void PutGrid(Out& o, const ArenaGrid& a) {
+void Out::Field(const ArenaGrid& a) {
   size_t i = 0;
   while (i < a.cells.size()) {
     size_t j = i;
     while (j < a.cells.size() && a.cells[j] == a.cells[i] && j - i < 0xFFFF) ++j;
-    o.Put(a.cells[i]);
-    o.Put(static_cast<uint16_t>(j - i));
+    Put(a.cells[i]);
+    Put(static_cast<uint16_t>(j - i));
     i = j;
   }
 }
 
-void GetGrid(In& in, ArenaGrid& a) {
+void In::Field(ArenaGrid& a) {
   size_t i = 0;
-  while (in.ok && i < a.cells.size()) {
+  while (ok && i < a.cells.size()) {
     uint8_t cell = 0;
     uint16_t run = 0;
-    in.Get(cell);
-    in.Get(run);
-    if (!in.ok || run == 0 || run > a.cells.size() - i) {
-      in.ok = false;
+    Get(cell);
+    Get(run);
+    if (!ok || run == 0 || run > a.cells.size() - i) {
+      ok = false;
       return;
     }
     std::memset(a.cells.data() + i, cell, run);
     i += run;
   }
+}
+
+// Every field of a match, in the order the bytes hold them: the one list the writer and
+// the reader both walk, so the two cannot disagree. `M` is Match or const Match.
+template <typename Io, typename M>
+void MatchFields(Io& io, M& m) {
+  io.Field(m.matchRng);
+  io.Field(m.settings);
+  for (auto& w : m.worms) io.Field(w);
+  io.Field(m.Now);
+  io.Field(m.LastFrameTime);
+  io.Field(m.FrameDelta);
+  io.Field(m.PhaseStart);
+  io.Field(m.phase);
+  io.Field(m.frameNumber);
+  auto& s = m.match;
+  io.Field(s.Scored);
+  io.Field(s.TeamMode);
+  io.Field(s.RoundsLeft);
+  io.Field(s.RoundWins);
+  io.Field(s.TeamWins);
+  io.Field(s.ReadyFlags);
+  io.Field(s.RoundStartTime);
+  io.Field(s.BonusSlotCount);
+  io.Field(s.HalfPlayerCount);
+  io.Field(m.gates);
+  auto& b = m.bonus;
+  io.Field(b.placesOpen);
+  io.Field(b.slots);
+  io.Field(b.NoRocketCount);
+  io.Field(b.NoVirusCount);
+  io.Field(b.FireballSoundTime);
+  io.Field(b.objects.BonusShots);
+  io.Field(b.objects.Diggers);
+  io.Field(b.objects.XonixWalkers);
+  io.Field(b.objects.Bombs);
+  io.Field(b.objects.BombFuse);
+  io.Field(b.objects.BombSoundNext);
+  io.Field(b.TakenCount);
+  io.Field(m.GlobalSpeed);
+  auto& c = m.cpu;
+  io.Field(c.PlanScore);
+  io.Field(c.BestScore);
+  io.Field(c.BonusOnPath);
+  io.Field(c.SearchLocked);
+  io.Field(c.planRan);
+  io.Field(c.planRanFrame);
+  io.Field(m.ArenaMap);
+  for (auto& k : m.controls) io.Field(k);
 }
 
 bool Finite(double v) { return std::isfinite(v) && std::fabs(v) < 1e9; }
@@ -198,53 +292,7 @@ std::vector<uint8_t> SaveSnapshot(const Match& m) {
   o.bytes.reserve(sizeof(TCerv) * kWormCount + 16384);
   for (char c : kMagic) o.Put(c);
   o.Put(Layout());
-  o.Put(m.matchRng.State());
-  o.Put(m.settings);
-  for (const TCerv& w : m.worms) o.Put(w);
-  o.Put(m.Now);
-  o.Put(m.LastFrameTime);
-  o.Put(m.FrameDelta);
-  o.Put(m.PhaseStart);
-  o.Put(m.phase);
-  o.Put(m.frameNumber);
-  const MatchState& s = m.match;
-  o.List(s.Scored);
-  o.Put(s.TeamMode);
-  o.Put(s.RoundsLeft);
-  o.Put(s.RoundWins);
-  o.Put(s.TeamWins);
-  o.Put(s.ReadyFlags);
-  o.Put(s.RoundStartTime);
-  o.Put(s.BonusSlotCount);
-  o.Put(s.HalfPlayerCount);
-  o.Put(m.gates);
-  const Bonuses& b = m.bonus;
-  o.Put(static_cast<uint8_t>(b.placesOpen));
-  o.Put(b.slots);
-  o.Put(b.NoRocketCount);
-  o.Put(b.NoVirusCount);
-  o.Put(b.FireballSoundTime);
-  o.List(b.objects.BonusShots);
-  o.List(b.objects.Diggers);
-  o.List(b.objects.XonixWalkers);
-  o.List(b.objects.Bombs);
-  o.Put(b.objects.BombFuse);
-  o.Put(b.objects.BombSoundNext);
-  o.Put(b.TakenCount);
-  o.Put(m.GlobalSpeed);
-  const ComputerState& c = m.cpu;
-  o.Put(c.PlanScore);
-  o.Put(c.BestScore);
-  o.Put(static_cast<uint8_t>(c.BonusOnPath));
-  o.Put(static_cast<uint8_t>(c.SearchLocked));
-  o.Put(static_cast<uint8_t>(c.planRan));
-  o.Put(c.planRanFrame);
-  PutGrid(o, m.ArenaMap);
-  for (const Controls& k : m.controls) {
-    uint8_t bits = 0;
-    for (size_t i = 0; i < 3; ++i) bits |= (k.now[i] ? 1 : 0) << i | (k.before[i] ? 8 : 0) << i;
-    o.Put(bits);
-  }
+  MatchFields(o, m);
   return o.bytes;
 }
 
@@ -264,63 +312,7 @@ bool LoadSnapshot(const std::vector<uint8_t>& bytes, Match& out, std::string& er
     return false;
   }
   Match m;  // read whole before anything of `out` changes
-  std::array<uint64_t, 4> rng{};
-  in.Get(rng);
-  m.matchRng.SetState(rng);
-  in.Get(m.settings);
-  for (TCerv& w : m.worms) in.Get(w);
-  in.Get(m.Now);
-  in.Get(m.LastFrameTime);
-  in.Get(m.FrameDelta);
-  in.Get(m.PhaseStart);
-  in.Get(m.phase);
-  in.Get(m.frameNumber);
-  MatchState& s = m.match;
-  in.List(s.Scored);
-  in.Get(s.TeamMode);
-  in.Get(s.RoundsLeft);
-  in.Get(s.RoundWins);
-  in.Get(s.TeamWins);
-  in.Get(s.ReadyFlags);
-  in.Get(s.RoundStartTime);
-  in.Get(s.BonusSlotCount);
-  in.Get(s.HalfPlayerCount);
-  in.Get(m.gates);
-  Bonuses& b = m.bonus;
-  uint8_t flag = 0;
-  in.Get(flag);
-  b.placesOpen = flag != 0;
-  in.Get(b.slots);
-  in.Get(b.NoRocketCount);
-  in.Get(b.NoVirusCount);
-  in.Get(b.FireballSoundTime);
-  in.List(b.objects.BonusShots);
-  in.List(b.objects.Diggers);
-  in.List(b.objects.XonixWalkers);
-  in.List(b.objects.Bombs);
-  in.Get(b.objects.BombFuse);
-  in.Get(b.objects.BombSoundNext);
-  in.Get(b.TakenCount);
-  in.Get(m.GlobalSpeed);
-  ComputerState& c = m.cpu;
-  in.Get(c.PlanScore);
-  in.Get(c.BestScore);
-  in.Get(flag);
-  c.BonusOnPath = flag != 0;
-  in.Get(flag);
-  c.SearchLocked = flag != 0;
-  in.Get(flag);
-  c.planRan = flag != 0;
-  in.Get(c.planRanFrame);
-  GetGrid(in, m.ArenaMap);
-  for (Controls& k : m.controls) {
-    uint8_t bits = 0;
-    in.Get(bits);
-    for (size_t i = 0; i < 3; ++i) {
-      k.now[i] = (bits >> i & 1) != 0;
-      k.before[i] = (bits >> (i + 3) & 1) != 0;
-    }
-  }
+  MatchFields(in, m);
   if (!in.ok) {
     error = "cut short or damaged";
     return false;
