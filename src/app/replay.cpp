@@ -667,30 +667,33 @@ bool Session::StartTape(std::string& error) {
   return true;
 }
 
+namespace {
+
+// The next frame of a recording of either format, read ahead once and kept in `next`;
+// its end, or damage (kept in `error` unless one is there already), ends the replay.
+template <typename Frame, typename Frames>
+bool ReadAhead(std::unique_ptr<Frame>& next, Frames& frames, bool& done, std::string& error) {
+  if (!next && !done) {
+    next = std::make_unique<Frame>();
+    std::string why;
+    if (!frames.Next(*next, why)) {
+      next.reset();
+      done = true;
+      if (!why.empty() && error.empty()) error = why;
+    }
+  }
+  return next != nullptr;
+}
+
+}  // namespace
+
 bool Session::HasFrame() {
   if (replay_) {
-    if (!nextOld_ && !tapeDone_ && replayFrames_) {
-      nextOld_ = std::make_unique<ReplayFrame>();
-      std::string error;
-      if (!replayFrames_->Next(*nextOld_, error)) {
-        nextOld_.reset();
-        tapeDone_ = true;
-        if (!error.empty() && replayError_.empty()) replayError_ = error;
-      }
-    }
-    return nextOld_ != nullptr;
+    if (!replayFrames_) return nextOld_ != nullptr;
+    return ReadAhead(nextOld_, *replayFrames_, tapeDone_, replayError_);
   }
   if (!tape_) return true;
-  if (!next_ && !tapeDone_) {
-    next_ = std::make_unique<TapeFrame>();
-    std::string error;
-    if (!tape_->Next(*next_, error)) {
-      next_.reset();
-      tapeDone_ = true;
-      if (!error.empty() && replayError_.empty()) replayError_ = error;
-    }
-  }
-  return next_ != nullptr;
+  return ReadAhead(next_, *tape_, tapeDone_, replayError_);
 }
 
 bool Session::Frame(std::vector<MouseEvent>& mouse, const std::array<uint8_t, 256>* keys) {

@@ -158,6 +158,16 @@ struct LibraryAtlas {
 
 int RoundUp(int v, int step) { return (v + step - 1) / step * step; }
 
+// The size an atlas grows to: twice as large, the shorter side first. False past `limit`.
+bool GrownAtlasSize(int& w, int& h, int limit) {
+  int nw = w, nh = h;
+  (nh < nw ? nh : nw) *= 2;
+  if (nw > limit || nh > limit) return false;
+  w = nw;
+  h = nh;
+  return true;
+}
+
 // Copies the texels at the edges of [x0, x1) by [y0, y1) outwards over the rest of the
 // w by h level, so sampling beyond the picture sees what clamping to its edge would.
 void RepeatEdges(uint8_t* level, int w, int h, int x0, int x1, int y0, int y1) {
@@ -630,11 +640,7 @@ void GlRenderer::Impl::AtlasFirstSize(int library, int& w, int& h) const {
       }
     }
     if (fits) return;
-    int nw = w, nh = h;
-    (nh < nw ? nh : nw) *= 2;
-    if (nw > limit || nh > limit) return;  // the pictures that do not fit get their own
-    w = nw;
-    h = nh;
+    if (!GrownAtlasSize(w, h, limit)) return;  // the pictures that do not fit get their own
   }
 }
 
@@ -643,12 +649,7 @@ bool GlRenderer::Impl::AtlasGrow(int library) {
   LibraryAtlas& a = atlases[static_cast<size_t>(library)];
   const int limit = std::min(kAtlasMaxSize, maxTextureSize);
   int w = a.width, h = a.height;
-  if (h < w) {
-    h *= 2;
-  } else {
-    w *= 2;
-  }
-  if (w > limit || h > limit) return false;
+  if (!GrownAtlasSize(w, h, limit)) return false;
   const std::vector<const Material*> members = a.members;
   AtlasNewPage(a, w, h);
   for (const Material* key : members) {

@@ -180,10 +180,7 @@ bool WalkPlan(Match& m, const TCerv& w, double lookAhead, Tick tick) {
   double stepStart = w.planStart;
   for (;;) {
     uint8_t action = 0;
-    if (!ActionAt(w, t, step, stepStart, action)) {
-      if (t < end) result = false;
-      break;
-    }
+    if (!ActionAt(w, t, step, stepStart, action)) break;  // ended: `result` says if in time
     const int seen = tick(action, t - now > kBlindTime);
     if (seen & kHazardStop) break;
     t += kPlanTick;
