@@ -4,6 +4,8 @@
 # menus, HUD, hooks, assets) must build without either, so it runs headless and in tests.
 # The match (src/match/: its state and every rule) stands at the bottom: it includes
 # nothing of the program around it, so it can be stepped, copied and replayed on its own.
+# Network play (src/net/) stands on the match alone: it steps and restores matches and
+# carries bytes, and knows nothing of windows, sound or menus.
 set -uo pipefail
 : "${TANDRIX_SOURCE_DIR:?set by ctest: the source folder}"
 cd "$TANDRIX_SOURCE_DIR/src" || exit 1
@@ -28,6 +30,13 @@ up=$(grep -rnE '#[[:space:]]*include[[:space:]]*"' match \
 if [ -n "$up" ]; then
   echo "layer_boundaries: the match includes something above it:" >&2
   echo "$up" >&2
+  status=1
+fi
+net=$(grep -rnE '#[[:space:]]*include[[:space:]]*"' net 2>/dev/null \
+      | grep -vE '#[[:space:]]*include[[:space:]]*"(match|net)/' || true)
+if [ -n "$net" ]; then
+  echo "layer_boundaries: network play includes something above the match:" >&2
+  echo "$net" >&2
   status=1
 fi
 [ $status -eq 0 ] && echo "layer_boundaries: SDL and GL stay in their layers; the match stands alone"
