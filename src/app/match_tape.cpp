@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/recording_bytes.h"
+#include "match/round.h"
 
 namespace tdx {
 
@@ -57,6 +58,16 @@ Controls UnpackControls(uint8_t bits) {
     c.before[i] = (bits >> (i + 3) & 1) != 0;
   }
   return c;
+}
+
+void StepTapeFrame(Match& m, SettingsBlock& setup, const TapeFrame& f) {
+  if (f.setupChanged) setup = f.setup;
+  // The game reads its set-up at every round start; a round start also changes the set-up
+  // it read (kinds drawn at random), so each reads the recording's afresh.
+  if (m.phase == GamePhase::RoundStart) m.settings = setup;
+  std::array<Controls, kPlayerSlots> people{};
+  for (size_t s = 0; s < kPlayerSlots; ++s) people[s] = UnpackControls(f.controls[s]);
+  StepMatchFrame(m, f.now, f.end, &people);
 }
 
 std::FILE* OpenRecording(const std::string& path, std::string& error) {

@@ -53,6 +53,12 @@ struct TapeFrame {
 uint8_t PackControls(const Controls& c);
 Controls UnpackControls(uint8_t bits);
 
+// Plays one recorded frame on a match alone, with nothing of the program around it: the
+// set-up a round start reads (`setup`, the recording's set-up as it stands, which a frame
+// may change), the clock and the people's controls. A recording played this way gives
+// the same rounds as played by the game.
+void StepTapeFrame(Match& m, SettingsBlock& setup, const TapeFrame& f);
+
 class TapeWriter {
  public:
   TapeWriter() = default;
