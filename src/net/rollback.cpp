@@ -1,0 +1,192 @@
+#include "net/rollback.h"
+
+#include <algorithm>
+
+#include "match/arena/worm.h"
+#include "match/digest.h"
+#include "match/round.h"
+
+namespace tdx::net {
+
+namespace {
+
+bool IsHeard(const MatchEvent& e) {
+  return e.kind == MatchEvent::Kind::Sound || e.kind == MatchEvent::Kind::SoundPanned ||
+         e.kind == MatchEvent::Kind::Speech;
+}
+
+bool Same(const MatchEvent& a, const MatchEvent& b) {
+  return a.kind == b.kind && a.name == b.name && a.value == b.value && a.x == b.x;
+}
+
+// What `a` holds that `b` does not, each event counted as often as it occurs.
+void Missing(const std::vector<MatchEvent>& a, const std::vector<MatchEvent>& b,
+             std::vector<MatchEvent>& out) {
+  std::vector<bool> taken(b.size(), false);
+  for (const MatchEvent& e : a) {
+    bool found = false;
+    for (size_t i = 0; i < b.size() && !found; ++i) {
+      if (!taken[i] && Same(e, b[i])) found = taken[i] = true;
+    }
+    if (!found) out.push_back(e);
+  }
+}
+
+}  // namespace
+
+void BuildMatch(Match& m, uint64_t seed, const SettingsBlock& setup, int teamMode) {
+  m = Match();
+  m.matchRng.Seed(seed);
+  CreateWorms(m);
+  m.settings = setup;
+  BeginMatch(m, teamMode);
+}
+
+void RollbackMatch::Begin(const Match& start, uint16_t localSlots) {
+  current_ = start;
+  setup_ = start.settings;
+  base_ = start.LastFrameTime;
+  local_ = remote_ = 0;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if (!IsHumanSlot(start.settings.players[s])) continue;
+    (localSlots & (1u << s) ? local_ : remote_) |= static_cast<uint16_t>(1u << s);
+  }
+  frame_ = final_ = lastRollback_ = 0;
+  totalRollback_ = 0;
+  dirtyFrom_ = UINT32_MAX;
+  known_.fill(0);
+  last_.fill(0);
+  for (FrameRecord& r : records_) r = FrameRecord{};
+  savedFrame_.fill(UINT32_MAX);
+  cancelled.clear();
+  late.clear();
+}
+
+void RollbackMatch::SetLocal(uint32_t frame, int slot, uint8_t bits) {
+  if (slot < 0 || slot >= kPlayerSlots || !(local_ & (1u << slot))) return;
+  const auto s = static_cast<size_t>(slot);
+  // A frame already stepped keeps what it was given; the frames skipped hold what the
+  // person held last.
+  if (frame < known_[s] || frame < frame_ || frame >= frame_ + kRing - kRollbackWindow - 2) return;
+  bits &= kControlBits;
+  for (uint32_t f = known_[s]; f < frame; ++f) Record(f).confirmed[s] = last_[s];
+  Record(frame).confirmed[s] = bits;
+  last_[s] = bits;
+  known_[s] = frame + 1;
+}
+
+bool RollbackMatch::Confirm(uint32_t frame, int slot, uint8_t bits) {
+  if (slot < 0 || slot >= kPlayerSlots || !(remote_ & (1u << slot))) return false;
+  const auto s = static_cast<size_t>(slot);
+  if (frame != known_[s]) return true;  // heard already, or past a gap
+  // Never further ahead than the ring keeps: a machine cannot be that far ahead of us.
+  if (frame >= frame_ + kRing - kRollbackWindow - 2) return true;
+  bits &= kControlBits;
+  FrameRecord& r = Record(frame);
+  r.confirmed[s] = bits;
+  last_[s] = bits;
+  known_[s] = frame + 1;
+  if (frame < frame_ && r.used[s] != bits) dirtyFrom_ = std::min(dirtyFrom_, frame);
+  return true;
+}
+
+uint8_t RollbackMatch::ControlsFor(uint32_t f, int slot) const {
+  const auto s = static_cast<size_t>(slot);
+  if (f < known_[s]) return records_[f % kRing].confirmed[s];
+  return last_[s];  // not heard yet: what the person held last
+}
+
+uint32_t RollbackMatch::Confirmed() const {
+  uint32_t c = frame_;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if ((local_ | remote_) & (1u << s)) c = std::min(c, known_[static_cast<size_t>(s)]);
+  }
+  return c;
+}
+
+bool RollbackMatch::CanAdvance() const {
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if ((remote_ & (1u << s)) && frame_ >= known_[static_cast<size_t>(s)] + kRollbackWindow) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void RollbackMatch::Restore(uint32_t f) {
+  const size_t i = f % saved_.size();
+  current_ = saved_[i];
+}
+
+void RollbackMatch::StepOne(bool silent) {
+  const uint32_t f = frame_;
+  const size_t i = f % saved_.size();
+  saved_[i] = current_;
+  savedFrame_[i] = f;
+  FrameRecord& r = Record(f);
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    const auto k = static_cast<size_t>(s);
+    const uint8_t bits = (local_ | remote_) & (1u << s) ? ControlsFor(f, s) : 0;
+    r.used[k] = bits;
+    Controls& c = r.people[k];
+    c = Controls{};
+    if (!((local_ | remote_) & (1u << s))) continue;
+    c.before = current_.controls[k].now;  // people's controls as the frame before left them
+    for (size_t b = 0; b < 3; ++b) c.now[b] = (bits >> b & 1) != 0;
+  }
+  // A round start reads the match's set-up afresh, as every machine's does.
+  if (current_.phase == GamePhase::RoundStart) current_.settings = setup_;
+  const double t = FrameTime(f);
+  StepMatchFrame(current_, t, t, &r.people);
+  std::vector<MatchEvent> heard;
+  for (const MatchEvent& e : current_.events.raised) {
+    if (IsHeard(e)) heard.push_back(e);
+  }
+  if (silent) {
+    Missing(r.heard, heard, cancelled);
+    Missing(heard, r.heard, late);
+  }
+  r.heard = std::move(heard);
+  ++frame_;
+}
+
+void RollbackMatch::Advance() {
+  CatchUp();
+  StepOne(false);
+}
+
+void RollbackMatch::CatchUp() {
+  lastRollback_ = 0;
+  if (dirtyFrom_ < frame_) {
+    const uint32_t now = frame_;
+    const uint32_t from = dirtyFrom_;
+    Restore(from);
+    frame_ = from;
+    while (frame_ < now) StepOne(true);
+    lastRollback_ = now - from;
+    totalRollback_ += lastRollback_;
+  }
+  dirtyFrom_ = UINT32_MAX;
+}
+
+void RollbackMatch::TakeFinal(std::vector<ConfirmedFrame>& frames,
+                              std::vector<FrameDigest>& digests) {
+  // Final: confirmed by everyone and stepped with exactly what was confirmed.
+  const uint32_t upTo = std::min({Confirmed(), frame_, dirtyFrom_});
+  for (; final_ < upTo; ++final_) {
+    const FrameRecord& r = Record(final_);
+    ConfirmedFrame c;
+    c.frame = final_;
+    c.now = c.end = FrameTime(final_);
+    c.controls = r.people;
+    frames.push_back(c);
+    if ((final_ + 1) % kDigestEvery == 0) {
+      // The match as the frame ended: the next frame's saved start, or now.
+      const uint32_t next = final_ + 1;
+      const Match& after = next == frame_ ? current_ : saved_[next % saved_.size()];
+      digests.push_back({final_, RoundDigest(after)});
+    }
+  }
+}
+
+}  // namespace tdx::net
