@@ -189,6 +189,10 @@ TEST(NetRollback, MachinesHearingEachOtherLateEndWithTheSameMatchAndItsSounds) {
       ASSERT_EQ(end.phase, GamePhase::GameOver) << c.name << " machine " << m.id;
       EXPECT_EQ(Digests(end), Digests(*straight)) << c.name << " machine " << m.id;
       EXPECT_EQ(RoundDigest(end), RoundDigest(*straight)) << c.name << " machine " << m.id;
+      EXPECT_EQ(Digests(m.match->Final()), Digests(*straight)) << c.name << " machine " << m.id;
+      size_t rounds = 0;
+      for (const ConfirmedFrame& f : m.final) rounds += f.scored.size();
+      EXPECT_EQ(rounds, straight->match.Scored.size()) << "each round told once, when final";
       EXPECT_EQ(m.final.size(), machines[0].final.size()) << c.name;
       ASSERT_EQ(m.digests.size(), machines[0].digests.size()) << c.name;
       for (size_t i = 0; i < m.digests.size(); ++i) {

@@ -44,6 +44,7 @@ void BuildMatch(Match& m, uint64_t seed, const SettingsBlock& setup, int teamMod
 
 void RollbackMatch::Begin(const Match& start, uint16_t localSlots) {
   current_ = start;
+  finalMatch_ = start;
   setup_ = start.settings;
   base_ = start.LastFrameTime;
   local_ = remote_ = 0;
@@ -51,7 +52,7 @@ void RollbackMatch::Begin(const Match& start, uint16_t localSlots) {
     if (!IsHumanSlot(start.settings.players[s])) continue;
     (localSlots & (1u << s) ? local_ : remote_) |= static_cast<uint16_t>(1u << s);
   }
-  frame_ = final_ = lastRollback_ = 0;
+  frame_ = finalFrames_ = lastRollback_ = 0;
   totalRollback_ = 0;
   dirtyFrom_ = UINT32_MAX;
   known_.fill(0);
@@ -173,19 +174,20 @@ void RollbackMatch::TakeFinal(std::vector<ConfirmedFrame>& frames,
                               std::vector<FrameDigest>& digests) {
   // Final: confirmed by everyone and stepped with exactly what was confirmed.
   const uint32_t upTo = std::min({Confirmed(), frame_, dirtyFrom_});
-  for (; final_ < upTo; ++final_) {
-    const FrameRecord& r = Record(final_);
+  for (; finalFrames_ < upTo; ++finalFrames_) {
+    const FrameRecord& r = Record(finalFrames_);
     ConfirmedFrame c;
-    c.frame = final_;
-    c.now = c.end = FrameTime(final_);
+    c.frame = finalFrames_;
+    c.now = c.end = FrameTime(finalFrames_);
     c.controls = r.people;
-    frames.push_back(c);
-    if ((final_ + 1) % kDigestEvery == 0) {
-      // The match as the frame ended: the next frame's saved start, or now.
-      const uint32_t next = final_ + 1;
-      const Match& after = next == frame_ ? current_ : saved_[next % saved_.size()];
-      digests.push_back({final_, RoundDigest(after)});
-    }
+    Match& m = finalMatch_;
+    const size_t rounds = m.match.Scored.size();
+    if (m.phase == GamePhase::RoundStart) m.settings = setup_;
+    StepMatchFrame(m, c.now, c.end, &c.controls);
+    c.scored.assign(m.match.Scored.begin() + static_cast<std::ptrdiff_t>(rounds),
+                    m.match.Scored.end());
+    frames.push_back(std::move(c));
+    if ((finalFrames_ + 1) % kDigestEvery == 0) digests.push_back({finalFrames_, RoundDigest(m)});
   }
 }
 

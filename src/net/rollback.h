@@ -30,6 +30,7 @@ struct ConfirmedFrame {
   uint32_t frame = 0;
   double now = 0, end = 0;                        // the clock the frame was stepped with
   std::array<Controls, kPlayerSlots> controls{};  // people's slots only; the others are zero
+  std::vector<ScoredRound> scored;                // the rounds it scored
 };
 
 // The digest of the match as a frame ended, every machine's controls for it confirmed.
@@ -81,6 +82,8 @@ class RollbackMatch {
   // Frames whose controls became final since the last call, in order (for the recording),
   // and the digests of the match at every kDigestEvery-th of them.
   void TakeFinal(std::vector<ConfirmedFrame>& frames, std::vector<FrameDigest>& digests);
+  // The match as the final frames left it: what every machine agrees on.
+  const Match& Final() const { return finalMatch_; }
 
   // What a correction undid: sounds and speech raised by frames as first stepped that the
   // steps again no longer raise (to stop), and those they newly raise (to play late).
@@ -104,6 +107,7 @@ class RollbackMatch {
   void Restore(uint32_t f);
 
   Match current_;
+  Match finalMatch_;  // stepped again by the final frames alone, for digests and rounds
   std::array<Match, kRollbackWindow + 2> saved_;  // the match as frame f begins, at f % size
   std::array<uint32_t, kRollbackWindow + 2> savedFrame_{};
   std::array<FrameRecord, kRing> records_{};
@@ -114,7 +118,7 @@ class RollbackMatch {
   double base_ = 0;
   uint32_t frame_ = 0;
   uint32_t dirtyFrom_ = UINT32_MAX;
-  uint32_t final_ = 0;  // frames already handed to TakeFinal
+  uint32_t finalFrames_ = 0;  // frames already handed to TakeFinal
   uint32_t lastRollback_ = 0;
   uint64_t totalRollback_ = 0;
 };
