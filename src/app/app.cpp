@@ -13,11 +13,13 @@
 #include "app/frame_clock.h"
 #include "app/frame_loop.h"
 #include "app/game.h"
+#include "app/net_run.h"
 #include "app/replay.h"
 #include "app/startup.h"
 #include "display/hooks.h"
 #include "display/match_view.h"
 #include "display/renderer.h"
+#include "net/packets.h"
 #include "platform/platform.h"
 
 namespace tdx {
@@ -94,6 +96,14 @@ std::string UsageText() {
          "  --record FILE      record the match played (with --replay: a recording\n"
          "                     of the older kind is written anew as a match)\n"
          "  --replay FILE      play a recording back and check its round digests\n"
+         "  --host [PORT]      host a network match (port 24512 unless given)\n"
+         "  --join ADDR[:PORT] join the network match hosted at ADDR\n"
+         "  --machines N       with --host and --start: begin once N machines\n"
+         "                     (the host too) are there\n"
+         "  --input-delay N    frames from a key to its frame in a network match,\n"
+         "                     0 to 4 (1 unless given)\n"
+         "  --script-people N  with --headless: people's keys follow a fixed\n"
+         "                     pattern from N (for tests)\n"
          "  --help             show this help\n"
          "  --version          show the version\n";
 }
@@ -163,6 +173,53 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
         return ParseResult::Usage;
       }
       o.start = v == "deathmatch" ? 1 : 2;
+    } else if (a == "--host") {
+      o.host = true;
+      o.port = net::kDefaultPort;
+      unsigned long long n;
+      if (i + 1 < args.size() && ParseCount(args[i + 1], n)) {
+        if (n < 1 || n > 65535) {
+          error = "--host needs a port from 1 to 65535, not '" + Quoted(args[i + 1]) + "'";
+          return ParseResult::Usage;
+        }
+        o.port = static_cast<uint16_t>(n);
+        ++i;
+      }
+    } else if (a == "--join") {
+      if (!value(v)) return ParseResult::Usage;
+      const size_t colon = v.rfind(':');
+      o.address = colon == std::string::npos ? v : v.substr(0, colon);
+      o.port = net::kDefaultPort;
+      unsigned long long n = 0;
+      if (colon != std::string::npos &&
+          (!ParseCount(v.substr(colon + 1), n) || n < 1 || n > 65535)) {
+        error = "--join needs ADDRESS or ADDRESS:PORT with a port from 1 to 65535, not '" +
+                Quoted(v) + "'";
+        return ParseResult::Usage;
+      }
+      if (colon != std::string::npos) o.port = static_cast<uint16_t>(n);
+      if (o.address.empty()) {
+        error = "--join needs the host's name or address";
+        return ParseResult::Usage;
+      }
+    } else if (a == "--machines" || a == "--input-delay" || a == "--script-people") {
+      unsigned long long n;
+      if (!value(v)) return ParseResult::Usage;
+      const unsigned long long low = a == "--machines" ? 1 : 0;
+      const unsigned long long high = a == "--machines"      ? net::kMaxMachines
+                                      : a == "--input-delay" ? 4
+                                                             : ULLONG_MAX;
+      if (!ParseCount(v, n) || n < low || n > high) {
+        error = a + " needs a whole number from " + std::to_string(low) + " to " +
+                std::to_string(high) + ", not '" + Quoted(v) + "'";
+        return ParseResult::Usage;
+      }
+      if (a == "--machines") o.machines = static_cast<int>(n);
+      if (a == "--input-delay") o.inputDelay = static_cast<int>(n);
+      if (a == "--script-people") {
+        o.scripted = true;
+        o.scriptSeed = n;
+      }
     } else {
       error = "unknown option '" + Quoted(a) + "'";
       return ParseResult::Usage;
@@ -171,6 +228,31 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
   if (!o.replay.empty() && (o.seeded || o.start != 0 || o.fixedDt > 0)) {
     // A recording brings its own seed, start, clock and input.
     error = "--replay cannot be combined with --seed, --start or --fixed-dt";
+    return ParseResult::Usage;
+  }
+  const bool network = o.host || !o.address.empty();
+  if (o.host && !o.address.empty()) {
+    error = "--host and --join cannot be combined: a machine hosts or joins";
+    return ParseResult::Usage;
+  }
+  if (network && !o.replay.empty()) {
+    error = "--replay cannot be combined with --host or --join";
+    return ParseResult::Usage;
+  }
+  if (o.machines > 0 && !(o.host && o.start != 0)) {
+    error = "--machines needs --host and --start";
+    return ParseResult::Usage;
+  }
+  if (network && !o.headless) {
+    error = "network play needs --headless in this version";
+    return ParseResult::Usage;
+  }
+  if (o.host && o.machines == 0) {
+    error = "--host with --headless needs --start and --machines";
+    return ParseResult::Usage;
+  }
+  if (o.scripted && !o.headless) {
+    error = "--script-people needs --headless";
     return ParseResult::Usage;
   }
   return (o.help || o.version) ? ParseResult::Exit : ParseResult::Run;
@@ -188,6 +270,7 @@ int RunProgram(const AppOptions& options) {
 
   // A file-size limit must fail a write (and the recording say so), not kill the game.
   std::signal(SIGXFSZ, SIG_IGN);
+  if (options.host || !options.address.empty()) return RunNetworkHeadless(options);
 
   std::string error;
   const bool replaying = !options.replay.empty();

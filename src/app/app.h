@@ -1,6 +1,7 @@
 // The program around the game: command line, window, frame loop, shut-down.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ struct AppOptions {
   int start = 0;  // 1 --start deathmatch, 2 --start team_deathmatch
   std::string record;
   std::string replay;
+  // Network play: host (listening on port) or join (address and port).
+  bool host = false;
+  uint16_t port = 0;
+  std::string address;
+  int machines = 0;     // the host starts once this many machines are there (itself too)
+  int inputDelay = 1;   // frames between a key and the frame it acts in
+  bool scripted = false;  // people's keys follow a fixed pattern (headless tests)
+  uint64_t scriptSeed = 0;
   bool help = false;
   bool version = false;
 };

@@ -24,12 +24,11 @@
 
 #include "app/recording_bytes.h"
 #include "match/match.h"
+#include "match/snapshot.h"
 
 namespace tdx {
 
 inline constexpr uint32_t kTapeFormat = 2;
-// The rules a recording was played under; a recording of other rules is refused.
-inline constexpr uint32_t kRulesVersion = 1;
 
 struct TapeHeader {
   std::string version;  // the game version that recorded it (informative)

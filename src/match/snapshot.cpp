@@ -28,6 +28,12 @@ constexpr uint32_t Layout() {
   return h;
 }
 
+}  // namespace
+
+uint32_t SnapshotLayout() { return Layout(); }
+
+namespace {
+
 static_assert(std::is_trivially_copyable_v<TCerv>);
 static_assert(std::is_trivially_copyable_v<BonusSlot>);
 static_assert(std::is_trivially_copyable_v<BonusObject>);

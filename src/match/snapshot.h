@@ -17,6 +17,13 @@ namespace tdx {
 
 struct Match;
 
+// The rules a match is played under: recordings and machines of a network match with other
+// rules are refused.
+inline constexpr uint32_t kRulesVersion = 1;
+// A figure of the rule records' layout: two builds that give the same one read each other's
+// snapshots and step matches alike.
+uint32_t SnapshotLayout();
+
 std::vector<uint8_t> SaveSnapshot(const Match& m);
 // False with `error` saying what is wrong (not naming a file) when the bytes are cut
 // short, damaged or from another build of the rules; `m` is then unchanged.

@@ -186,6 +186,7 @@ void RollbackMatch::TakeFinal(std::vector<ConfirmedFrame>& frames,
     StepMatchFrame(m, c.now, c.end, &c.controls);
     c.scored.assign(m.match.Scored.begin() + static_cast<std::ptrdiff_t>(rounds),
                     m.match.Scored.end());
+    c.phase = m.phase;
     frames.push_back(std::move(c));
     if ((finalFrames_ + 1) % kDigestEvery == 0) digests.push_back({finalFrames_, RoundDigest(m)});
   }

@@ -31,6 +31,7 @@ struct ConfirmedFrame {
   double now = 0, end = 0;                        // the clock the frame was stepped with
   std::array<Controls, kPlayerSlots> controls{};  // people's slots only; the others are zero
   std::vector<ScoredRound> scored;                // the rounds it scored
+  GamePhase phase = GamePhase::Loading;           // the phase it left the match in
 };
 
 // The digest of the match as a frame ended, every machine's controls for it confirmed.
@@ -59,6 +60,13 @@ class RollbackMatch {
   bool Confirm(uint32_t frame, int slot, uint8_t bits);
   // The next frame each slot needs confirmed (local slots: the next frame not yet given).
   uint32_t Heard(int slot) const { return known_[static_cast<size_t>(slot)]; }
+  // The controls given or heard for `frame` of `slot` (a frame before Heard(slot), and
+  // not older than the frames kept: the window and a little more).
+  uint8_t Given(uint32_t frame, int slot) const {
+    return records_[frame % kRing].confirmed[static_cast<size_t>(slot)];
+  }
+  // Frames of controls kept behind the newest: what a machine may send again.
+  static constexpr uint32_t kKept = 40;
 
   // Whether the next frame may be stepped: every slot heard from within the window.
   bool CanAdvance() const;

@@ -1,0 +1,194 @@
+#include "app/net_run.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "app/match_tape.h"
+#include "app/replay.h"
+#include "match/snapshot.h"
+#include "menu/settings.h"
+#include "net/session.h"
+
+namespace tdx {
+
+uint8_t ScriptedControls(uint64_t seed, int slot, uint32_t frame) {
+  const auto s = static_cast<uint32_t>(slot);
+  const uint32_t span = (frame + s * 37) / (13 + s);
+  uint64_t h = (span + seed * 0x9E3779B97F4A7C15ull) * 2654435761u ^ s * 40503u;
+  h ^= h >> 29;
+  const auto turn = static_cast<uint8_t>((h >> 7) % 3 == 0 ? 1 : (h >> 7) % 3 == 1 ? 2 : 0);
+  return static_cast<uint8_t>(turn | ((h >> 13) % 5 == 0 ? 4 : 0));
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string MachineName() {
+  char name[64] = {};
+  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "tandrix";
+  std::string n;
+  for (char c : std::string(name)) {
+    if (c >= 0x20 && c < 0x7F && n.size() < 32) n += c;
+  }
+  return n.empty() ? "tandrix" : n;
+}
+
+// The match's recordings: kept in replays/ and written to --record's file.
+class NetRecording {
+ public:
+  NetRecording(const AppOptions& o, const net::NetSession& s) {
+    TapeHeader header;
+    header.version = TANDRIX_VERSION;
+    header.seed = s.Seed();
+    header.snapshot = SaveSnapshot(s.Start());
+    std::string error;
+    std::error_code ec;
+    std::filesystem::create_directories(std::string(".") + "/" + kReplayFolder, ec);
+    keep_ = std::make_unique<TapeWriter>();
+    if (ec || !keep_->Open(NewReplayPath("."), header, error)) {
+      std::cerr << "tandrix: matches are not kept: " << (ec ? ec.message() : error) << "\n";
+      keep_.reset();
+    }
+    if (!o.record.empty()) {
+      record_ = std::make_unique<TapeWriter>();
+      if (!record_->Open(o.record, header, error)) {
+        recordError_ = error;
+        record_.reset();
+      }
+    }
+    setup_ = s.Start().settings;
+  }
+  void Add(const net::ConfirmedFrame& c) {
+    TapeFrame f;
+    f.now = c.now;
+    f.end = c.end;
+    for (size_t s = 0; s < kPlayerSlots; ++s) {
+      if (IsHumanSlot(setup_.players[s])) f.controls[s] = PackControls(c.controls[s]);
+    }
+    f.scored = c.scored;
+    if (keep_) keep_->Add(f);
+    if (record_) record_->Add(f);
+  }
+  // Complete as far as the match went; false with the reason when --record failed.
+  bool Finish(std::string& error) {
+    std::string why;
+    if (keep_ && keep_->FinishUnique([] { return NewReplayPath("."); }, why)) PruneReplays(".");
+    if (record_ && !record_->Finish(why) && recordError_.empty()) recordError_ = why;
+    error = recordError_;
+    return recordError_.empty();
+  }
+
+ private:
+  std::unique_ptr<TapeWriter> keep_, record_;
+  SettingsBlock setup_{};
+  std::string recordError_;
+};
+
+}  // namespace
+
+int RunNetworkHeadless(const AppOptions& o) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  SettingsBlock own{};
+  std::string error;
+  if (!LoadSettings(kSettingsFileName, own, error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    return 1;
+  }
+  if (!o.scripted) {
+    for (int s = 0; s < kPlayerSlots; ++s) {
+      if (IsHumanSlot(own.players[s])) {
+        std::cerr << "tandrix: a headless network machine plays computer players only, and "
+                     "tandrix.cfg has people in it (make them computer players, or give "
+                     "--script-people)\n";
+        return 2;
+      }
+    }
+  }
+  net::SessionOptions so;
+  so.host = o.host;
+  so.port = o.port;
+  so.address = o.address;
+  so.name = MachineName();
+  so.version = TANDRIX_VERSION;
+  so.seed = o.seeded ? o.seed
+                     : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
+  so.teamMode = o.start == 2 ? 1 : 0;
+  so.inputDelay = static_cast<uint8_t>(o.inputDelay);
+  auto session = std::make_unique<net::NetSession>();
+  if (!session->Open(so, own, error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    return 1;
+  }
+  CleanLeftovers(".");
+  std::unique_ptr<NetRecording> recording;
+  GamePhase shown = GamePhase::Loading;
+  const auto began = Clock::now();
+  auto lingerUntil = Clock::time_point::max();
+  for (;;) {
+    session->Poll(session->GetState() == net::NetSession::State::Playing ? 0 : 5);
+    const auto state = session->GetState();
+    if (state == net::NetSession::State::Failed) break;
+    if (state == net::NetSession::State::Connecting || state == net::NetSession::State::Lobby) {
+      if (o.host && o.machines > 0 && session->Machines() >= o.machines &&
+          !session->StartMatch(error)) {
+        std::cerr << "tandrix: " << error << "\n";
+        return 1;
+      }
+      if (Clock::now() - began > std::chrono::minutes(10)) {
+        std::cerr << "tandrix: no match began within ten minutes\n";
+        return 1;
+      }
+      continue;
+    }
+    if (!recording) recording = std::make_unique<NetRecording>(o, *session);
+    if (state == net::NetSession::State::Playing) {
+      net::RollbackMatch& r = *session->Match();
+      std::array<uint8_t, kPlayerSlots> bits{};
+      if (o.scripted) {
+        const uint32_t f = r.Frame() + static_cast<uint32_t>(o.inputDelay);
+        for (int s = 0; s < kPlayerSlots; ++s) bits[s] = ScriptedControls(o.scriptSeed, s, f);
+      }
+      session->SetControls(bits);
+      session->Step(r.Frame() + 1);
+    }
+    std::vector<net::ConfirmedFrame> frames;
+    session->TakeFinal(frames);
+    for (const net::ConfirmedFrame& f : frames) {
+      recording->Add(f);
+      if (!o.trace) continue;
+      if (f.phase != shown) {
+        const char* name = PhaseName(f.phase);
+        std::printf("frame=%u t=%.3f phase=%s\n", f.frame + 1, f.end, name ? name : "Unknown");
+        shown = f.phase;
+      }
+      for (const ScoredRound& s : f.scored) std::printf("%s\n", ScoredRoundLine(s).c_str());
+    }
+    std::fflush(stdout);
+    if (session->GetState() == net::NetSession::State::Over) {
+      // The others may still lack our last controls: stay a moment to send them.
+      if (lingerUntil == Clock::time_point::max()) lingerUntil = Clock::now() + std::chrono::seconds(1);
+      if (Clock::now() >= lingerUntil) break;
+      session->Poll(5);
+    }
+    if (session->GetState() == net::NetSession::State::Failed) break;
+  }
+  int code = 0;
+  if (session->GetState() == net::NetSession::State::Failed) {
+    std::cerr << "tandrix: " << session->Message() << "\n";
+    code = 1;
+  }
+  if (recording && !recording->Finish(error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    code = 1;
+  }
+  return code;
+}
+
+}  // namespace tdx

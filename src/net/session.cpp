@@ -1,0 +1,396 @@
+#include "net/session.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "match/snapshot.h"
+
+namespace tdx::net {
+
+namespace {
+
+uint16_t Bit(int slot) { return static_cast<uint16_t>(1u << slot); }
+
+std::string Frame(uint32_t f) { return "frame " + std::to_string(f); }
+
+}  // namespace
+
+NetSession::NetSession() { peerOf_.fill(-1); }
+NetSession::~NetSession() { link_.Close(); }
+
+bool NetSession::Open(const SessionOptions& options, const SettingsBlock& own,
+                      std::string& error) {
+  options_ = options;
+  own_ = own;
+  peerOf_.fill(-1);
+  owner_.fill(kNoMachine);
+  if (options.host) {
+    if (!link_.Host(options.port, kMaxMachines - 1, error)) return false;
+    machine_ = 0;
+    state_ = State::Lobby;
+    uint16_t slots = 0;
+    for (int s = 0; s < kPlayerSlots; ++s) {
+      if (TakesPart(own.players[s])) {
+        slots |= Bit(s);
+        owner_[static_cast<size_t>(s)] = 0;
+      }
+    }
+    lobby_ = {{0, options.name, 0, slots}};
+    return true;
+  }
+  state_ = State::Connecting;
+  return link_.Join(options.address, options.port, error);
+}
+
+void NetSession::Fail(const std::string& why) {
+  if (state_ == State::Failed) return;
+  state_ = State::Failed;
+  message_ = why;
+}
+
+void NetSession::Send(int peer, const Packet& p, bool reliable) {
+  const std::vector<uint8_t> bytes = Encode(p);
+  if (!bytes.empty() && peer >= 0) link_.Send(peer, bytes, reliable);
+}
+
+int NetSession::MachineOf(int peer) const {
+  for (int m = 1; m < kMaxMachines; ++m) {
+    if (peerOf_[static_cast<size_t>(m)] == peer) return m;
+  }
+  return -1;
+}
+
+void NetSession::Poll(int waitMs) {
+  std::vector<LinkEvent> events;
+  link_.Service(waitMs, events);
+  for (LinkEvent& e : events) {
+    switch (e.type) {
+      case LinkEvent::Type::Connected:
+        if (!options_.host && hostPeer_ < 0) {
+          hostPeer_ = e.peer;
+          Hello h;
+          h.version = options_.version;
+          h.rules = kRulesVersion;
+          h.layout = SnapshotLayout();
+          h.name = options_.name;
+          for (const PlayerSetup& p : own_.players) {
+            if (TakesPart(p)) h.players.push_back(p);
+          }
+          Send(hostPeer_, h, true);
+        }
+        break;
+      case LinkEvent::Type::Received: OnPacket(e.peer, e.bytes); break;
+      case LinkEvent::Type::Disconnected: OnGone(e.peer); break;
+    }
+  }
+  if (state_ == State::Playing || state_ == State::Over) SendInputs();
+  if (options_.host && state_ == State::Lobby) {
+    for (LobbyEntry& l : lobby_) {
+      if (l.machine > 0) l.roundTripMs = link_.RoundTrip(peerOf_[static_cast<size_t>(l.machine)]);
+    }
+  }
+  link_.Flush();
+}
+
+void NetSession::OnPacket(int peer, const std::vector<uint8_t>& bytes) {
+  Packet p;
+  std::string error;
+  if (!Decode(bytes.data(), bytes.size(), p, error)) return;  // a stranger's noise
+  const bool fromHost = !options_.host && peer == hostPeer_;
+  if (!options_.host && !fromHost) return;
+  if (const auto* h = std::get_if<Hello>(&p)) {
+    if (options_.host) OnHello(peer, *h);
+  } else if (const auto* r = std::get_if<Refuse>(&p)) {
+    if (fromHost) Fail("the host refused: " + r->reason);
+  } else if (const auto* w = std::get_if<Welcome>(&p)) {
+    if (fromHost && state_ == State::Connecting) {
+      machine_ = w->machine;
+      state_ = State::Lobby;
+    }
+  } else if (const auto* l = std::get_if<net::Lobby>(&p)) {
+    if (fromHost && state_ == State::Lobby) {
+      lobby_.clear();
+      for (const LobbyMachine& m : l->machines) {
+        lobby_.push_back({m.machine, m.name, m.roundTripMs, m.slots});
+      }
+    }
+  } else if (const auto* s = std::get_if<net::Start>(&p)) {
+    if (fromHost && state_ == State::Lobby) Begin(*s);
+  } else if (const auto* in = std::get_if<Inputs>(&p)) {
+    OnInputs(peer, *in, bytes);
+  } else if (const auto* d = std::get_if<Digest>(&p)) {
+    OnDigest(peer, *d);
+  } else if (const auto* x = std::get_if<Desync>(&p)) {
+    if (options_.host) {
+      for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], *x, true);
+    }
+    Fail("the match differs between machines at " + Frame(x->frame) +
+         "; each machine keeps its recording");
+  } else if (const auto* b = std::get_if<Bye>(&p)) {
+    if (fromHost) Fail("the host ended the match: " + b->reason);
+  }
+}
+
+void NetSession::OnHello(int peer, const Hello& h) {
+  auto refuse = [&](const std::string& why) {
+    Send(peer, Refuse{why}, true);
+    link_.Flush();
+    link_.Drop(peer);
+  };
+  if (MachineOf(peer) >= 0) return;  // said hello already
+  if (h.protocol != kProtocol) {
+    refuse("it speaks network version " + std::to_string(h.protocol) + ", the host speaks " +
+           std::to_string(kProtocol));
+    return;
+  }
+  if (h.version != options_.version) {
+    refuse("it is version " + h.version + ", the host is version " + options_.version);
+    return;
+  }
+  if (h.rules != kRulesVersion || h.layout != SnapshotLayout()) {
+    refuse("it plays other rules (version " + std::to_string(h.rules) + ", layout " +
+           std::to_string(h.layout) + ") than the host (version " + std::to_string(kRulesVersion) +
+           ", layout " + std::to_string(SnapshotLayout()) + ")");
+    return;
+  }
+  if (state_ != State::Lobby) {
+    refuse("the match has begun");
+    return;
+  }
+  int machine = -1;
+  for (int m = 1; m < kMaxMachines && machine < 0; ++m) {
+    if (peerOf_[static_cast<size_t>(m)] < 0) machine = m;
+  }
+  std::vector<int> free;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if (owner_[static_cast<size_t>(s)] == kNoMachine) free.push_back(s);
+  }
+  if (machine < 0 || free.size() < h.players.size()) {
+    refuse("the match is full: " + std::to_string(h.players.size()) + " players do not fit in " +
+           std::to_string(free.size()) + " free places");
+    return;
+  }
+  uint16_t slots = 0;
+  for (size_t i = 0; i < h.players.size(); ++i) {
+    const int s = free[i];
+    own_.players[s] = h.players[i];
+    owner_[static_cast<size_t>(s)] = static_cast<uint8_t>(machine);
+    slots |= Bit(s);
+  }
+  peerOf_[static_cast<size_t>(machine)] = peer;
+  brought_[static_cast<size_t>(machine)] = h.players;
+  lobby_.push_back({machine, h.name, link_.RoundTrip(peer), slots});
+  Send(peer, Welcome{static_cast<uint8_t>(machine)}, true);
+  SendLobby();
+}
+
+void NetSession::SendLobby() {
+  net::Lobby l;
+  for (const LobbyEntry& e : lobby_) {
+    l.machines.push_back({static_cast<uint8_t>(e.machine), e.name,
+                          static_cast<uint16_t>(std::min<uint32_t>(e.roundTripMs, 65535)), e.slots,
+                          false});
+  }
+  for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], l, true);
+}
+
+bool NetSession::StartMatch(std::string& error) {
+  if (!options_.host || state_ != State::Lobby) {
+    error = "only the host starts the match, from its lobby";
+    return false;
+  }
+  net::Start s;
+  s.seed = options_.seed;
+  s.teamMode = static_cast<uint8_t>(options_.teamMode);
+  s.inputDelay = std::min<uint8_t>(options_.inputDelay, 4);
+  s.setup = own_;
+  // Slots nobody brought are off: the host's set-up decides only its own.
+  for (int i = 0; i < kPlayerSlots; ++i) {
+    if (owner_[static_cast<size_t>(i)] == kNoMachine) s.setup.players[i].controller = CtrlOff;
+  }
+  s.owner = owner_;
+  for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], s, true);
+  Begin(s);
+  return true;
+}
+
+void NetSession::Begin(const net::Start& s) {
+  start_ = std::make_unique<tdx::Match>();
+  BuildMatch(*start_, s.seed, s.setup, s.teamMode);
+  seed_ = s.seed;
+  inputDelay_ = s.inputDelay;
+  owner_ = s.owner;
+  localSlots_ = 0;
+  for (int i = 0; i < kPlayerSlots; ++i) {
+    if (owner_[static_cast<size_t>(i)] == machine_ && IsHumanSlot(s.setup.players[i])) {
+      localSlots_ |= Bit(i);
+    }
+  }
+  match_ = std::make_unique<RollbackMatch>();
+  match_->Begin(*start_, localSlots_);
+  // The frames before the first a key can reach hold nothing pressed.
+  for (int i = 0; i < kPlayerSlots; ++i) {
+    if (localSlots_ & Bit(i)) match_->SetLocal(inputDelay_, i, 0);
+  }
+  confirmedBy_.fill(0);
+  state_ = State::Playing;
+}
+
+void NetSession::SetControls(const std::array<uint8_t, kPlayerSlots>& bits) {
+  if (!match_ || state_ != State::Playing) return;
+  for (int i = 0; i < kPlayerSlots; ++i) {
+    if (localSlots_ & Bit(i)) match_->SetLocal(match_->Frame() + inputDelay_, i, bits[i]);
+  }
+}
+
+void NetSession::SendInputs() {
+  if (!match_) return;
+  Inputs in;
+  in.machine = static_cast<uint8_t>(machine_);
+  in.slots = localSlots_;
+  in.ackFrame = match_->Confirmed();
+  if (localSlots_ != 0) {
+    const int first = std::countr_zero(localSlots_);
+    const uint32_t heard = match_->Heard(first);
+    // From the least any machine has of everyone: what it lacks of ours lies after that.
+    uint32_t from = heard;
+    for (size_t m = 0; m < kMaxMachines; ++m) {
+      if (static_cast<int>(m) != machine_ && (m == 0 || peerOf_[m] >= 0 || !options_.host)) {
+        from = std::min(from, confirmedBy_[m]);
+      }
+    }
+    from = std::max({from, heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
+                     heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
+    in.firstFrame = from;
+    for (uint32_t f = from; f < heard; ++f) {
+      std::vector<uint8_t> row;
+      for (int i = 0; i < kPlayerSlots; ++i) {
+        if (localSlots_ & Bit(i)) row.push_back(match_->Given(f, i));
+      }
+      in.frames.push_back(std::move(row));
+    }
+  }
+  if (in.frames.empty()) {
+    in.slots = 0;  // only what we have of the others
+    in.firstFrame = 0;
+  }
+  if (options_.host) {
+    for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], in, false);
+  } else {
+    Send(hostPeer_, in, false);
+  }
+}
+
+void NetSession::OnInputs(int peer, const Inputs& in, const std::vector<uint8_t>& bytes) {
+  if (!match_) return;
+  const int sender = options_.host ? MachineOf(peer) : in.machine;
+  // A machine speaks only for itself, and the host passes on only what machines said.
+  if (sender < 0 || sender != in.machine || sender == machine_) return;
+  uint16_t owned = 0;
+  for (int i = 0; i < kPlayerSlots; ++i) {
+    if (owner_[static_cast<size_t>(i)] == sender && IsHumanSlot(start_->settings.players[i])) {
+      owned |= Bit(i);
+    }
+  }
+  if ((in.slots & ~owned) != 0) return;
+  confirmedBy_[static_cast<size_t>(sender)] =
+      std::max(confirmedBy_[static_cast<size_t>(sender)], in.ackFrame);
+  for (size_t k = 0; k < in.frames.size(); ++k) {
+    size_t column = 0;
+    for (int i = 0; i < kPlayerSlots; ++i) {
+      if (!(in.slots & Bit(i))) continue;
+      match_->Confirm(in.firstFrame + static_cast<uint32_t>(k), i, in.frames[k][column++]);
+    }
+  }
+  if (options_.host) {
+    for (int m = 1; m < kMaxMachines; ++m) {
+      const int to = peerOf_[static_cast<size_t>(m)];
+      if (m != sender && to >= 0) link_.Send(to, bytes, false);
+    }
+  }
+}
+
+void NetSession::OnDigest(int peer, const Digest& d) {
+  // Joining machines compare with the host's; the host with everyone's.
+  if (!options_.host && peer != hostPeer_) return;
+  if (options_.host && MachineOf(peer) < 0) return;
+  for (const FrameDigest& own : ownDigests_) {
+    if (own.frame == d.frame && own.digest != d.digest) {
+      Desync x{d.frame};
+      if (options_.host) {
+        for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], x, true);
+      } else {
+        Send(hostPeer_, x, true);
+      }
+      link_.Flush();
+      Fail("the match differs between machines at " + Frame(d.frame) +
+           "; each machine keeps its recording");
+      return;
+    }
+  }
+  theirDigests_.push_back({d.frame, d.digest});
+  if (theirDigests_.size() > 64) theirDigests_.erase(theirDigests_.begin());
+}
+
+void NetSession::OnGone(int peer) {
+  if (!options_.host) {
+    if (peer != hostPeer_) return;
+    if (state_ == State::Connecting) {
+      Fail("cannot reach the host " + options_.address + ":" + std::to_string(options_.port));
+    } else if (state_ != State::Over) {
+      Fail("the host left the match");
+    }
+    return;
+  }
+  const int m = MachineOf(peer);
+  if (m < 0) return;
+  peerOf_[static_cast<size_t>(m)] = -1;
+  if (state_ == State::Lobby) {
+    for (int s = 0; s < kPlayerSlots; ++s) {
+      if (owner_[static_cast<size_t>(s)] == m) {
+        owner_[static_cast<size_t>(s)] = kNoMachine;
+        own_.players[s].controller = CtrlOff;
+      }
+    }
+    std::erase_if(lobby_, [&](const LobbyEntry& e) { return e.machine == m; });
+    SendLobby();
+  } else if (state_ == State::Playing) {
+    Fail("machine " + std::to_string(m) + " left the match");
+  }
+}
+
+void NetSession::Step(uint32_t upTo) {
+  if (!match_ || state_ != State::Playing) return;
+  RollbackMatch& r = *match_;
+  while (r.Frame() < upTo && r.CanAdvance() && r.Current().phase != GamePhase::GameOver) {
+    r.Advance();
+  }
+  if (r.Current().phase == GamePhase::GameOver) r.CatchUp();
+}
+
+void NetSession::TakeFinal(std::vector<ConfirmedFrame>& frames) {
+  if (!match_) return;
+  std::vector<FrameDigest> digests;
+  match_->TakeFinal(frames, digests);
+  for (const FrameDigest& d : digests) {
+    ownDigests_.push_back(d);
+    if (ownDigests_.size() > 64) ownDigests_.erase(ownDigests_.begin());
+    for (const FrameDigest& t : theirDigests_) {
+      if (t.frame == d.frame && t.digest != d.digest) {
+        Fail("the match differs between machines at " + Frame(d.frame) +
+             "; each machine keeps its recording");
+      }
+    }
+    const Digest packet{d.frame, d.digest};
+    if (options_.host) {
+      for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], packet, true);
+    } else {
+      Send(hostPeer_, packet, true);
+    }
+  }
+  if (state_ == State::Playing && match_->Final().phase == GamePhase::GameOver) {
+    state_ = State::Over;
+  }
+}
+
+}  // namespace tdx::net

@@ -1,0 +1,111 @@
+// One machine's part in a network match: the host gathers machines in its lobby, places the
+// players each brings into its own set-up and starts the match; every machine then steps
+// the match itself (net/rollback.h), sends its people's controls every frame and compares
+// digests every second. The host passes each machine's controls on to the others.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "match/match.h"
+#include "net/link.h"
+#include "net/packets.h"
+#include "net/rollback.h"
+
+namespace tdx::net {
+
+struct SessionOptions {
+  bool host = false;
+  uint16_t port = kDefaultPort;  // the host's
+  std::string address;           // joining: the host's name or address
+  std::string name = "tandrix";  // this machine, as the lobby shows it
+  std::string version;           // the game's
+  uint64_t seed = 0;             // host: the match's
+  int teamMode = 0;              // host: 0 deathmatch, 1 team deathmatch
+  uint8_t inputDelay = 1;        // host: frames between a key and its frame, 0 .. 4
+};
+
+// A machine in the lobby.
+struct LobbyEntry {
+  int machine = 0;
+  std::string name;
+  uint32_t roundTripMs = 0;
+  uint16_t slots = 0;
+};
+
+class NetSession {
+ public:
+  enum class State : uint8_t { Connecting, Lobby, Playing, Over, Failed };
+
+  NetSession();
+  ~NetSession();
+  NetSession(const NetSession&) = delete;
+  NetSession& operator=(const NetSession&) = delete;
+
+  // Host: listens; joining: connects and introduces the players of `own` (its active slots).
+  bool Open(const SessionOptions& options, const SettingsBlock& own, std::string& error);
+  // The wire's news, for at most `waitMs`.
+  void Poll(int waitMs);
+  // Host: starts the match with the machines in the lobby now.
+  bool StartMatch(std::string& error);
+
+  State GetState() const { return state_; }
+  // Why the session failed or ended ("" while it goes on).
+  const std::string& Message() const { return message_; }
+  const std::vector<LobbyEntry>& Lobby() const { return lobby_; }
+  int Machines() const { return static_cast<int>(lobby_.size()); }
+
+  // Playing: this machine's people (their slots), and their controls for the frame
+  // inputDelay frames ahead of the next one.
+  uint16_t LocalSlots() const { return localSlots_; }
+  void SetControls(const std::array<uint8_t, kPlayerSlots>& bits);
+  // Steps as many frames as the window allows, up to `upTo` frames in all.
+  void Step(uint32_t upTo);
+  RollbackMatch* Match() { return match_.get(); }
+  // The match as it started, and its seed (for the recording).
+  const tdx::Match& Start() const { return *start_; }
+  uint64_t Seed() const { return seed_; }
+  // Frames become final in order; takes them (and checks the digests of others).
+  void TakeFinal(std::vector<ConfirmedFrame>& frames);
+  uint64_t BytesSent() const { return link_.BytesSent(); }
+
+ private:
+  void OnPacket(int peer, const std::vector<uint8_t>& bytes);
+  void OnHello(int peer, const Hello& h);
+  void OnInputs(int peer, const Inputs& in, const std::vector<uint8_t>& bytes);
+  void OnDigest(int peer, const Digest& d);
+  void OnGone(int peer);
+  void SendLobby();
+  void SendInputs();
+  void Fail(const std::string& why);
+  void Send(int peer, const Packet& p, bool reliable);
+  void Begin(const net::Start& s);
+  int MachineOf(int peer) const;
+
+  SessionOptions options_;
+  SettingsBlock own_{};
+  Link link_;
+  State state_ = State::Connecting;
+  std::string message_;
+  std::vector<LobbyEntry> lobby_;
+  // Host: the link peer of each machine (-1 the host itself or nobody).
+  std::array<int, kMaxMachines> peerOf_{};
+  std::array<std::vector<PlayerSetup>, kMaxMachines> brought_{};
+  int machine_ = 0;  // ours: 0 the host
+  int hostPeer_ = -1;
+  std::unique_ptr<tdx::Match> start_;
+  std::unique_ptr<RollbackMatch> match_;
+  std::array<uint8_t, kPlayerSlots> owner_{};
+  uint16_t localSlots_ = 0;
+  uint64_t seed_ = 0;
+  uint8_t inputDelay_ = 0;
+  // What each machine says it has of everyone (all frames before): we send from the least.
+  std::array<uint32_t, kMaxMachines> confirmedBy_{};
+  std::vector<FrameDigest> ownDigests_;
+  std::vector<FrameDigest> theirDigests_;
+};
+
+}  // namespace tdx::net
