@@ -22,11 +22,11 @@ namespace tdx::net {
 inline constexpr uint32_t kProtocol = 1;
 inline constexpr uint16_t kDefaultPort = 24512;
 inline constexpr size_t kMaxPacket = 1200;
-inline constexpr size_t kMaxText = 64;        // names and versions
-inline constexpr size_t kMaxReason = 200;     // a refusal's or a farewell's words
-inline constexpr int kMaxMachines = 12;       // the host included
-inline constexpr int kMaxInputFrames = 64;    // frames of controls in one packet
-inline constexpr uint8_t kNoMachine = 255;    // a slot no machine plays
+inline constexpr size_t kMaxText = 64;         // names and versions
+inline constexpr size_t kMaxReason = 200;      // a refusal's or a farewell's words
+inline constexpr int kMaxMachines = 12;        // the host included
+inline constexpr int kMaxInputFrames = 64;     // frames of controls in one packet
+inline constexpr uint8_t kNoMachine = 255;     // a slot no machine plays
 inline constexpr uint16_t kAllSlots = 0x0FFF;  // the twelve slots as bits
 
 enum class Kind : uint8_t {
@@ -45,12 +45,12 @@ enum class Kind : uint8_t {
 };
 
 struct Hello {
-  std::string version;    // the game's version, printable, at most kMaxText
+  std::string version;  // the game's version, printable, at most kMaxText
   uint32_t protocol = kProtocol;
-  uint32_t rules = 0;     // the rules' version
-  uint32_t layout = 0;    // the match's record layout figure (same build of the rules)
-  std::string name;       // the machine's name, printable, at most kMaxText
-  bool watcher = false;   // watches only; brings no players
+  uint32_t rules = 0;    // the rules' version
+  uint32_t layout = 0;   // the match's record layout figure (same build of the rules)
+  std::string name;      // the machine's name, printable, at most kMaxText
+  bool watcher = false;  // watches only; brings no players
   // The active slots of the machine's own set-up, in its order (at most 12; none when
   // watching): each with its controller, kind, keys and team.
   std::vector<PlayerSetup> players;
@@ -65,10 +65,10 @@ struct Welcome {
 };
 
 struct LobbyMachine {
-  uint8_t machine = 0;     // 0 .. kMaxMachines - 1
-  std::string name;        // printable, at most kMaxText
+  uint8_t machine = 0;  // 0 .. kMaxMachines - 1
+  std::string name;     // printable, at most kMaxText
   uint16_t roundTripMs = 0;
-  uint16_t slots = 0;      // the slots its people and computer players take (bits of kAllSlots)
+  uint16_t slots = 0;  // the slots its people and computer players take (bits of kAllSlots)
   bool watcher = false;
 };
 
@@ -78,10 +78,10 @@ struct Lobby {
 
 struct Start {
   uint64_t seed = 0;
-  uint8_t teamMode = 0;    // 0 deathmatch, 1 team deathmatch
-  uint8_t inputDelay = 0;  // frames, 0 .. 4
-  uint32_t startFrame = 0; // the first frame of the match (0 for a fresh match)
-  SettingsBlock setup{};   // the whole match set-up, the slots of every machine in it
+  uint8_t teamMode = 0;             // 0 deathmatch, 1 team deathmatch
+  uint8_t inputDelay = 0;           // frames, 0 .. 4
+  uint32_t startFrame = 0;          // the first frame of the match (0 for a fresh match)
+  SettingsBlock setup{};            // the whole match set-up, the slots of every machine in it
   std::array<uint8_t, 12> owner{};  // per slot: the machine playing it, or kNoMachine
 };
 
@@ -91,9 +91,9 @@ struct Start {
 // machine's packets on to the others unchanged.
 struct Inputs {
   uint8_t machine = 0;
-  uint16_t slots = 0;          // nonzero, within kAllSlots
+  uint16_t slots = 0;  // nonzero, within kAllSlots
   uint32_t firstFrame = 0;
-  uint32_t ackFrame = 0;       // the receiver's frames the sender has: all before this one
+  uint32_t ackFrame = 0;  // the receiver's frames the sender has: all before this one
   std::vector<std::vector<uint8_t>> frames;  // 1 .. kMaxInputFrames frames
 };
 
@@ -121,14 +121,19 @@ struct Probe {
 };
 
 struct ProbeReply {
-  uint16_t port = 0;   // nonzero
-  std::string name;    // the host machine's name, printable, at most kMaxText
+  uint16_t port = 0;     // nonzero
+  std::string name;      // the host machine's name, printable, at most kMaxText
   uint8_t machines = 0;  // 1 .. kMaxMachines
   bool started = false;  // a match is running (a newcomer can only watch)
 };
 
 using Packet = std::variant<Hello, Refuse, Welcome, Lobby, Start, Inputs, Digest, Desync, TakeOver,
                             Bye, Probe, ProbeReply>;
+
+// The kind a packet is sent as, and its name for messages ("Inputs"; "unknown" for a byte
+// outside the table).
+Kind KindOf(const Packet& p);
+const char* KindName(Kind k);
 
 // The bytes of a packet. A packet that breaks its own rules (a text too long, too many
 // frames) is a fault of the caller: Encode gives an empty vector for it.
