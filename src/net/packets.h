@@ -130,6 +130,11 @@ struct ProbeReply {
 using Packet = std::variant<Hello, Refuse, Welcome, Lobby, Start, Inputs, Digest, Desync, TakeOver,
                             Bye, Probe, ProbeReply>;
 
+// The kind a packet is sent as, and its name for messages ("Inputs"; "unknown" for a byte
+// outside the table).
+Kind KindOf(const Packet& p);
+const char* KindName(Kind k);
+
 // The bytes of a packet. A packet that breaks its own rules (a text too long, too many
 // frames) is a fault of the caller: Encode gives an empty vector for it.
 std::vector<uint8_t> Encode(const Packet& p);
