@@ -135,6 +135,7 @@ std::vector<Packet> Samples() {
   }
   out.emplace_back(busy);
   out.emplace_back(Inputs{0, 0x0800, 0, 0, {{7}}});
+  out.emplace_back(Inputs{3, 0, 0, 4321, {}});  // a machine without people: what it heard
   out.emplace_back(Inputs{4, 0x0421, 1000, 998, {{1, 2, 4}, {0, 0, 0}, {3, 5, 6}}});
 
   out.emplace_back(Digest{0x01020304, 0x1122334455667788ull});
@@ -361,7 +362,7 @@ TEST(NetPackets, BrokenPacketsAreRefusedWithTheReason) {
       {"Start owner 254", StartBytes(0, 0, 254), "owner 254"},
 
       {"Inputs machine 12", InputsBytes(12, 1, 0, 1, 0), "machine 12"},
-      {"Inputs no slots", InputsBytes(0, 0, 0, 1, 0), "no slots"},
+      {"Inputs no slots but a frame", InputsBytes(0, 0, 0, 1, 0), "1 frames, at most 0"},
       {"Inputs slot 13", InputsBytes(0, 0x1001, 0, 1, 0), "slots 0x1001 beyond the twelve"},
       {"Inputs no frames", InputsBytes(0, 1, 0, 0, 0), "0 frames, at least 1"},
       {"Inputs 65 frames", InputsBytes(0, 1, 0, kMaxInputFrames + 1, 0), "65 frames, at most 64"},
@@ -460,7 +461,7 @@ TEST(NetPackets, PacketsBreakingTheirRulesAreNotEncoded) {
       {"Start input delay 5", Start{0, 0, 5, 0, {}, {}}},
       {"Start owner 12", lateOwner},
       {"Inputs machine 12", Inputs{12, 1, 0, 0, frames(1, {0})}},
-      {"Inputs no slots", Inputs{0, 0, 0, 0, frames(1, {})}},
+      {"Inputs no slots but a frame", Inputs{0, 0, 0, 0, frames(1, {})}},
       {"Inputs slot 13", Inputs{0, 0x1000, 0, 0, frames(1, {0})}},
       {"Inputs no frames", Inputs{0, 1, 0, 0, {}}},
       {"Inputs 65 frames", Inputs{0, 1, 0, 0, frames(kMaxInputFrames + 1, {0})}},

@@ -140,6 +140,9 @@ bool Check(const Start& s, std::string& why) {
 }
 
 bool Check(const Inputs& in, std::string& why) {
+  // No slots: only what the sender has heard, from a machine without people.
+  if (in.slots == 0)
+    return MachineOk(in.machine, why) && CountOk(in.frames.size(), 0, 0, "frames", why);
   if (!MachineOk(in.machine, why) || !SlotsOk(in.slots, why) ||
       !CountOk(in.frames.size(), 1, kMaxInputFrames, "frames", why)) {
     return false;
@@ -198,7 +201,7 @@ class Out {
   void U32(uint32_t v) { Little(v, 4); }
   void U64(uint64_t v) { Little(v, 8); }
   void Bool(bool v, const char* /*what*/) { U8(v ? 1 : 0); }
-  void Slots(uint16_t v) { U16(v); }
+  void Slots(uint16_t v, bool /*noneAllowed*/ = false) { U16(v); }
   void Text(const std::string& s) {
     U8(static_cast<uint8_t>(s.size()));
     bytes.insert(bytes.end(), s.begin(), s.end());
@@ -243,10 +246,10 @@ class In {
     if (ok_ && b > 1) Stop(std::string(what) + " byte " + std::to_string(b) + ", not 0 or 1");
     v = b == 1;
   }
-  void Slots(uint16_t& v) {
+  void Slots(uint16_t& v, bool noneAllowed = false) {
     U16(v);
     std::string why;
-    if (ok_ && !SlotsOk(v, why)) Stop(why);
+    if (ok_ && !(noneAllowed && v == 0) && !SlotsOk(v, why)) Stop(why);
   }
   void Text(std::string& s) {
     uint8_t n = 0;
@@ -354,10 +357,10 @@ void Fields(Io& io, P& s) {
 template <typename Io, Of<Inputs> P>
 void Fields(Io& io, P& in) {
   io.U8(in.machine);
-  io.Slots(in.slots);
+  io.Slots(in.slots, true);
   io.U32(in.firstFrame);
   io.U32(in.ackFrame);
-  io.Count(in.frames, 1, kMaxInputFrames, "frames");
+  io.Count(in.frames, in.slots ? 1 : 0, in.slots ? kMaxInputFrames : 0, "frames");
   // A frame holds one byte per slot: the slots give its length.
   for (auto& row : in.frames) io.Row(row, in.slots);
 }

@@ -91,10 +91,10 @@ struct Start {
 // machine's packets on to the others unchanged.
 struct Inputs {
   uint8_t machine = 0;
-  uint16_t slots = 0;  // nonzero, within kAllSlots
+  uint16_t slots = 0;  // within kAllSlots; none: a machine without people says what it heard
   uint32_t firstFrame = 0;
-  uint32_t ackFrame = 0;  // the receiver's frames the sender has: all before this one
-  std::vector<std::vector<uint8_t>> frames;  // 1 .. kMaxInputFrames frames
+  uint32_t ackFrame = 0;  // the sender has every machine's controls for all frames before this
+  std::vector<std::vector<uint8_t>> frames;  // 1 .. kMaxInputFrames frames (none without slots)
 };
 
 struct Digest {
