@@ -16,8 +16,8 @@ namespace tdx::net {
 struct LinkEvent {
   enum class Type : uint8_t { Connected, Received, Disconnected };
   Type type = Type::Received;
-  int peer = -1;                 // the link's number for the other machine
-  std::vector<uint8_t> bytes;    // Received: the packet, at most kMaxPacket bytes
+  int peer = -1;               // the link's number for the other machine
+  std::vector<uint8_t> bytes;  // Received: the packet, at most kMaxPacket bytes
 };
 
 class Link {
