@@ -24,8 +24,8 @@ struct AppOptions {
   bool host = false;
   uint16_t port = 0;
   std::string address;
-  int machines = 0;     // the host starts once this many machines are there (itself too)
-  int inputDelay = 1;   // frames between a key and the frame it acts in
+  int machines = 0;       // the host starts once this many machines are there (itself too)
+  int inputDelay = 1;     // frames between a key and the frame it acts in
   bool scripted = false;  // people's keys follow a fixed pattern (headless tests)
   uint64_t scriptSeed = 0;
   bool help = false;

@@ -4,8 +4,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -117,8 +117,7 @@ int RunNetworkHeadless(const AppOptions& o) {
   so.address = o.address;
   so.name = MachineName();
   so.version = TANDRIX_VERSION;
-  so.seed = o.seeded ? o.seed
-                     : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
+  so.seed = o.seeded ? o.seed : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
   so.teamMode = o.start == 2 ? 1 : 0;
   so.inputDelay = static_cast<uint8_t>(o.inputDelay);
   auto session = std::make_unique<net::NetSession>();
@@ -131,8 +130,11 @@ int RunNetworkHeadless(const AppOptions& o) {
   GamePhase shown = GamePhase::Loading;
   const auto began = Clock::now();
   auto lingerUntil = Clock::time_point::max();
+  bool blocked = true;
   for (;;) {
-    session->Poll(session->GetState() == net::NetSession::State::Playing ? 0 : 5);
+    // Waits a moment for news only when the match cannot go on without it.
+    session->Poll(blocked ? 1 : 0);
+    blocked = true;
     const auto state = session->GetState();
     if (state == net::NetSession::State::Failed) break;
     if (state == net::NetSession::State::Connecting || state == net::NetSession::State::Lobby) {
@@ -156,7 +158,9 @@ int RunNetworkHeadless(const AppOptions& o) {
         for (int s = 0; s < kPlayerSlots; ++s) bits[s] = ScriptedControls(o.scriptSeed, s, f);
       }
       session->SetControls(bits);
-      session->Step(r.Frame() + 1);
+      const uint32_t before = r.Frame();
+      session->Step(before + 1);
+      blocked = r.Frame() == before;
     }
     std::vector<net::ConfirmedFrame> frames;
     session->TakeFinal(frames);
@@ -173,7 +177,8 @@ int RunNetworkHeadless(const AppOptions& o) {
     std::fflush(stdout);
     if (session->GetState() == net::NetSession::State::Over) {
       // The others may still lack our last controls: stay a moment to send them.
-      if (lingerUntil == Clock::time_point::max()) lingerUntil = Clock::now() + std::chrono::seconds(1);
+      if (lingerUntil == Clock::time_point::max())
+        lingerUntil = Clock::now() + std::chrono::seconds(1);
       if (Clock::now() >= lingerUntil) break;
       session->Poll(5);
     }

@@ -43,6 +43,9 @@ constexpr auto kFloodWindow = std::chrono::seconds(1);
 // clock itself; ENet's timeout is set later, only a backstop.
 constexpr enet_uint32 kPingIntervalMs = 250;
 constexpr enet_uint32 kSilenceMs = 3000;
+// A machine still connecting is given longer: its first packets may be lost too, and ENet
+// waits longer before each resend of them.
+constexpr enet_uint32 kConnectingMs = 10000;
 constexpr enet_uint32 kTimeoutMinimumMs = 3000;
 constexpr enet_uint32 kTimeoutMaximumMs = 4000;
 
@@ -59,9 +62,13 @@ bool StartEnet() {
   return started;
 }
 
-void SetTimeouts(ENetPeer* peer) {
+void SetTimeouts(ENetPeer* peer, bool connecting = false) {
   enet_peer_ping_interval(peer, kPingIntervalMs);
-  enet_peer_timeout(peer, 0, kTimeoutMinimumMs, kTimeoutMaximumMs);
+  if (connecting) {
+    enet_peer_timeout(peer, 0, kConnectingMs, kConnectingMs + 1000);
+  } else {
+    enet_peer_timeout(peer, 0, kTimeoutMinimumMs, kTimeoutMaximumMs);
+  }
 }
 
 // The discovery datagrams. A probe is the magic and the protocol; a reply is the magic,
@@ -128,6 +135,10 @@ bool NonBlocking(int fd) {
 struct PeerSlot {
   ENetPeer* peer = nullptr;
   enet_uint32 heard = 0;  // ENet's clock when the peer last answered (or the slot began)
+  // Whether a packet of the game came from it yet. Until then it is still connecting: ENet
+  // may call a connection made on one side while the other still waits for its last
+  // handshake, lost on the way, and acknowledges nothing meanwhile.
+  bool spoke = false;
   Clock::time_point windowStart;
   uint32_t packets = 0;
   size_t bytes = 0;
@@ -204,7 +215,8 @@ struct Link::Impl {
       const enet_uint32 answered = slot.peer->lastReceiveTime;
       // ENet's clock is 32-bit milliseconds: differences are taken modulo its wrap.
       if (answered != 0 && static_cast<int32_t>(answered - slot.heard) > 0) slot.heard = answered;
-      if (now - slot.heard < kSilenceMs) continue;
+      const bool connected = slot.peer->state == ENET_PEER_STATE_CONNECTED && slot.spoke;
+      if (now - slot.heard < (connected ? kSilenceMs : kConnectingMs)) continue;
       slot.peer->data = nullptr;
       enet_peer_disconnect_now(slot.peer, 0);
       slot = PeerSlot{};
@@ -216,10 +228,8 @@ struct Link::Impl {
     switch (e.type) {
       case ENET_EVENT_TYPE_CONNECT: {
         int number = Number(e.peer);
-        if (number < 0) {
-          number = Assign(e.peer);
-          SetTimeouts(e.peer);
-        }
+        if (number < 0) number = Assign(e.peer);
+        SetTimeouts(e.peer, true);  // patient until it speaks
         slots[static_cast<size_t>(number)].heard = enet_time_get();
         events.push_back(LinkEvent{LinkEvent::Type::Connected, number, {}});
         break;
@@ -227,6 +237,11 @@ struct Link::Impl {
       case ENET_EVENT_TYPE_RECEIVE: {
         const int number = Number(e.peer);
         PeerSlot* slot = Slot(number);
+        if (slot != nullptr && !slot->spoke) {
+          slot->spoke = true;
+          slot->heard = enet_time_get();
+          SetTimeouts(e.peer);  // it speaks: silence counts from now
+        }
         if (slot != nullptr && Admit(*slot, e.packet->dataLength)) {
           events.push_back(LinkEvent{
               LinkEvent::Type::Received, number,
@@ -306,7 +321,7 @@ bool Link::Join(const std::string& address, uint16_t port, std::string& error) {
     error = "cannot start connecting to " + address;
     return false;
   }
-  SetTimeouts(peer);
+  SetTimeouts(peer, true);
   impl_->Assign(peer);
   return true;
 }

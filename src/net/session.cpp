@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 
 #include "match/snapshot.h"
 
@@ -18,8 +19,7 @@ std::string Frame(uint32_t f) { return "frame " + std::to_string(f); }
 NetSession::NetSession() { peerOf_.fill(-1); }
 NetSession::~NetSession() { link_.Close(); }
 
-bool NetSession::Open(const SessionOptions& options, const SettingsBlock& own,
-                      std::string& error) {
+bool NetSession::Open(const SessionOptions& options, const SettingsBlock& own, std::string& error) {
   options_ = options;
   own_ = own;
   peerOf_.fill(-1);
@@ -83,7 +83,20 @@ void NetSession::Poll(int waitMs) {
       case LinkEvent::Type::Disconnected: OnGone(e.peer); break;
     }
   }
-  if (state_ == State::Playing || state_ == State::Over) SendInputs();
+  if (state_ == State::Playing || state_ == State::Over) {
+    // Controls go out when there is news, and every 50 ms regardless, which also covers
+    // a packet lost while nothing new happens.
+    const uint32_t heard = localSlots_ ? match_->Heard(std::countr_zero(localSlots_)) : 0;
+    const uint32_t confirmed = match_->Confirmed();
+    const auto now = std::chrono::steady_clock::now();
+    if (heard != sentHeard_ || confirmed != sentConfirmed_ ||
+        now - sentAt_ >= std::chrono::milliseconds(50)) {
+      SendInputs();
+      sentHeard_ = heard;
+      sentConfirmed_ = confirmed;
+      sentAt_ = now;
+    }
+  }
   if (options_.host && state_ == State::Lobby) {
     for (LobbyEntry& l : lobby_) {
       if (l.machine > 0) l.roundTripMs = link_.RoundTrip(peerOf_[static_cast<size_t>(l.machine)]);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -104,6 +105,8 @@ class NetSession {
   uint8_t inputDelay_ = 0;
   // What each machine says it has of everyone (all frames before): we send from the least.
   std::array<uint32_t, kMaxMachines> confirmedBy_{};
+  uint32_t sentHeard_ = 0, sentConfirmed_ = 0;
+  std::chrono::steady_clock::time_point sentAt_{};
   std::vector<FrameDigest> ownDigests_;
   std::vector<FrameDigest> theirDigests_;
 };

@@ -130,6 +130,9 @@ def main():
     except Stop:
         pass
     finally:
+        # A second signal while closing ends the relay quietly.
+        signal.signal(signal.SIGTERM, signal.SIG_DFL)
+        signal.signal(signal.SIGINT, signal.SIG_DFL)
         for sock in [listen, *client_of]:
             sock.close()
 
