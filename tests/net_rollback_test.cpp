@@ -77,7 +77,21 @@ struct Net {
   int delay, jitter;
   double loss;
   uint32_t inputDelay;
+  uint32_t silentAt = UINT32_MAX;  // machine 2 falls silent at this tick
 };
+
+// Machine 0, the host, hears machine 2 no more: the computer plays its slots from the
+// first frame the host lacks, and the host hands machine 1 what it has of machine 2 first.
+void TakeOverMachineTwo(std::vector<Machine>& machines) {
+  RollbackMatch& host = *machines[0].match;
+  RollbackMatch& other = *machines[1].match;
+  const uint32_t from = host.Heard(4);
+  for (uint32_t f = other.Heard(4); f < from; ++f) {
+    for (int slot : {4, 5}) other.Confirm(f, slot, host.Given(f, slot));
+  }
+  host.TakeOver(0x30, from);
+  other.TakeOver(0x30, from);
+}
 
 // Plays the match on three machines over a channel that delays and loses what they send.
 std::vector<Machine> PlayOverNet(const Net& net, uint64_t seed) {
@@ -90,9 +104,15 @@ std::vector<Machine> PlayOverNet(const Net& net, uint64_t seed) {
   }
   std::mt19937 rng(static_cast<uint32_t>(seed));
   std::deque<Parcel> wire;
+  const int playing = net.silentAt == UINT32_MAX ? 3 : 2;
   for (uint32_t tick = 0; tick < 60000; ++tick) {
     bool allOver = true;
+    if (net.silentAt != UINT32_MAX && tick == net.silentAt + 180) TakeOverMachineTwo(machines);
     for (Machine& m : machines) {
+      if (m.id == 2 && tick >= net.silentAt) {
+        std::erase_if(wire, [](const Parcel& p) { return p.to == 2 || p.from == 2; });
+        continue;
+      }
       RollbackMatch& r = *m.match;
       for (auto it = wire.begin(); it != wire.end();) {
         if (it->to != m.id || it->due > tick) {
@@ -125,7 +145,7 @@ std::vector<Machine> PlayOverNet(const Net& net, uint64_t seed) {
         r.cancelled.clear();
       }
       r.TakeFinal(m.final, m.digests);
-      for (int to = 0; to < 3; ++to) {
+      for (int to = 0; to < playing; ++to) {
         if (to == m.id) continue;
         Parcel p;
         p.from = m.id;
@@ -144,6 +164,7 @@ std::vector<Machine> PlayOverNet(const Net& net, uint64_t seed) {
     }
     if (allOver) break;
   }
+  machines.resize(static_cast<size_t>(playing));
   for (Machine& m : machines) m.match->TakeFinal(m.final, m.digests);
   return machines;
 }
@@ -153,9 +174,11 @@ std::unique_ptr<Match> PlayStraight(uint64_t seed, const std::vector<ConfirmedFr
                                     std::map<std::string, int>& heard) {
   auto m = std::make_unique<Match>();
   BuildMatch(*m, seed, NetSetup(), 0);
-  const SettingsBlock setup = m->settings;
+  SettingsBlock setup = m->settings;
   for (const ConfirmedFrame& f : frames) {
+    if (f.setupNow) setup = f.setup;
     if (m->phase == GamePhase::RoundStart) m->settings = setup;
+    if (f.setupNow) TakeControllers(m->settings, setup);
     StepMatchFrame(*m, f.now, f.end, &f.controls);
     Hear(heard, m->events.raised, 1);
   }
@@ -177,6 +200,7 @@ TEST(NetRollback, MachinesHearingEachOtherLateEndWithTheSameMatchAndItsSounds) {
       {"100 ms round trip, no delay", {3, 1, 0.05, 0}},
       {"100 ms round trip, two frames of delay", {3, 1, 0.05, 2}},
       {"lossy and jittery", {5, 4, 0.2, 1}},
+      {"machine 2 falls silent mid-round", {3, 1, 0.05, 1, 2600}},
   };
   for (const auto& c : cases) {
     const uint64_t seed = 21;
@@ -205,6 +229,17 @@ TEST(NetRollback, MachinesHearingEachOtherLateEndWithTheSameMatchAndItsSounds) {
       EXPECT_EQ(heard, straightHeard) << c.name << " machine " << m.id;
       if (c.net.delay > 0) {
         EXPECT_GT(m.match->TotalRollbackFrames(), 0u) << c.name << ": nothing was ever late";
+      }
+      if (c.net.silentAt != UINT32_MAX) {
+        size_t takeovers = 0;
+        for (const ConfirmedFrame& f : m.final) {
+          if (!f.setupNow) continue;
+          ++takeovers;
+          EXPECT_EQ(f.setup.players[4].controller, CtrlCpuIq10);
+          EXPECT_EQ(f.setup.players[5].controller, CtrlCpuIq10);
+          EXPECT_EQ(f.setup.players[2].controller, CtrlHuman);
+        }
+        EXPECT_EQ(takeovers, 1u) << c.name;
       }
     }
   }

@@ -28,15 +28,17 @@ constexpr double kMaxClock = 1e9;
 
 // What a frame carries besides its flag byte.
 enum FrameFlag : uint8_t {
-  kRawTimes = 1,  // two f64: now and end
-  kStep = 2,      // one f64 step: now = previous now + step, end = now
-  kMicros = 4,    // two counts of whole microseconds: from the last start, and to the end
-  kControls = 8,  // twelve control bytes
-  kSetup = 16,    // the set-up, 164 bytes
-  kScored = 32,   // a count, then per round: u32 round, i8 winner, u64 digest
-  kEnd = 0xFF,    // no frame follows
+  kRawTimes = 1,   // two f64: now and end
+  kStep = 2,       // one f64 step: now = previous now + step, end = now
+  kMicros = 4,     // two counts of whole microseconds: from the last start, and to the end
+  kControls = 8,   // twelve control bytes
+  kSetup = 16,     // the set-up, 164 bytes
+  kScored = 32,    // a count, then per round: u32 round, i8 winner, u64 digest
+  kSetupNow = 64,  // with kSetup: the set-up takes effect as the frame begins
+  kEnd = 0xFF,     // no frame follows
 };
-constexpr uint8_t kKnownFlags = kRawTimes | kStep | kMicros | kControls | kSetup | kScored;
+constexpr uint8_t kKnownFlags =
+    kRawTimes | kStep | kMicros | kControls | kSetup | kScored | kSetupNow;
 
 std::string Why(const std::string& path, const std::string& what) { return path + ": " + what; }
 
@@ -65,6 +67,7 @@ void StepTapeFrame(Match& m, SettingsBlock& setup, const TapeFrame& f) {
   // The game reads its set-up at every round start; a round start also changes the set-up
   // it read (kinds drawn at random), so each reads the recording's afresh.
   if (m.phase == GamePhase::RoundStart) m.settings = setup;
+  if (f.setupNow) TakeControllers(m.settings, setup);
   std::array<Controls, kPlayerSlots> people{};
   for (size_t s = 0; s < kPlayerSlots; ++s) people[s] = UnpackControls(f.controls[s]);
   StepMatchFrame(m, f.now, f.end, &people);
@@ -218,7 +221,8 @@ bool TapeWriter::Add(const TapeFrame& f) {
     case recording::ClockForm::Raw: flags |= kRawTimes; break;
   }
   if (f.controls != controls_) flags |= kControls;
-  if (f.setupChanged) flags |= kSetup;
+  if (f.setupChanged || f.setupNow) flags |= kSetup;
+  if (f.setupNow) flags |= kSetupNow;
   if (!f.scored.empty()) flags |= kScored;
   w.Put<uint8_t>(flags);
   clock_.Write(w);
@@ -486,9 +490,13 @@ bool TapeReader::Next(TapeFrame& f, std::string& error) {
     }
   }
   out.controls = controls_;
+  if ((flags & kSetupNow) && !(flags & kSetup)) {
+    return Fail("damaged: " + at() + " changes no set-up now", error);
+  }
   if (flags & kSetup) {
     ok_ = ok_ && Unpack(&out.setup, sizeof out.setup);
     out.setupChanged = true;
+    out.setupNow = (flags & kSetupNow) != 0;
   }
   if (flags & kScored) {
     auto n = Get<uint8_t>();

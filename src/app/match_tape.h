@@ -44,6 +44,9 @@ struct TapeFrame {
   // before. Only people's slots are read back; the computer players decide again.
   std::array<uint8_t, kPlayerSlots> controls{};
   bool setupChanged = false;  // the set-up read at this frame's round start
+  // The set-up takes effect as this frame begins, mid-round too (a network machine fell
+  // silent and the computer took over its worms); implies setupChanged.
+  bool setupNow = false;
   SettingsBlock setup{};
   std::vector<ScoredRound> scored;
 };

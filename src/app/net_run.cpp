@@ -73,6 +73,10 @@ class NetRecording {
       if (IsHumanSlot(setup_.players[s])) f.controls[s] = PackControls(c.controls[s]);
     }
     f.scored = c.scored;
+    if (c.setupNow) {
+      f.setupChanged = f.setupNow = true;
+      f.setup = setup_ = c.setup;
+    }
     if (keep_) keep_->Add(f);
     if (record_) record_->Add(f);
   }
@@ -164,6 +168,9 @@ int RunNetworkHeadless(const AppOptions& o) {
     }
     std::vector<net::ConfirmedFrame> frames;
     session->TakeFinal(frames);
+    for (const std::string& notice : session->TakeNotices()) {
+      std::fprintf(stderr, "tandrix: %s\n", notice.c_str());
+    }
     for (const net::ConfirmedFrame& f : frames) {
       recording->Add(f);
       if (!o.trace) continue;

@@ -717,6 +717,7 @@ bool Session::Frame(std::vector<MouseEvent>& mouse, const std::array<uint8_t, 25
     taped = std::move(next_);
     mouse.clear();  // the viewer's mouse and keys play no part either
     if (taped->setupChanged) store_->Fix(taped->setup);
+    if (taped->setupNow) TakeControllers(g_.settings, taped->setup);
     for (size_t s = 0; s < kPlayerSlots; ++s) people[s] = UnpackControls(taped->controls[s]);
     clock_.BeginReplayedFrame(taped->now, taped->end);
   } else {

@@ -117,6 +117,13 @@ inline int TeamNumber(const PlayerSetup& p) {
   return p.team;
 }
 
+// Who plays each slot, taken from `from` in the middle of a round (the computer taking over
+// a silent network machine's worms): the controllers only, so the kinds the round start
+// drew at random stay as they are.
+inline void TakeControllers(SettingsBlock& to, const SettingsBlock& from) {
+  for (int s = 0; s < 12; ++s) to.players[s].controller = from.players[s].controller;
+}
+
 // Hand-edited files may hold values outside the tables; these give the nearest value the
 // tables can take, for reading only (the block itself is never corrected).
 int ClampedRoundLimit(uint8_t scoreLimitIndex);

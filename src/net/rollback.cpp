@@ -45,7 +45,8 @@ void BuildMatch(Match& m, uint64_t seed, const SettingsBlock& setup, int teamMod
 void RollbackMatch::Begin(const Match& start, uint16_t localSlots) {
   current_ = start;
   finalMatch_ = start;
-  setup_ = start.settings;
+  setups_.assign(1, {0, start.settings});
+  until_.fill(UINT32_MAX);
   base_ = start.LastFrameTime;
   local_ = remote_ = 0;
   for (int s = 0; s < kPlayerSlots; ++s) {
@@ -79,7 +80,9 @@ void RollbackMatch::SetLocal(uint32_t frame, int slot, uint8_t bits) {
 bool RollbackMatch::Confirm(uint32_t frame, int slot, uint8_t bits) {
   if (slot < 0 || slot >= kPlayerSlots || !(remote_ & (1u << slot))) return false;
   const auto s = static_cast<size_t>(slot);
-  if (frame != known_[s]) return true;  // heard already, or past a gap
+  if (frame != known_[s] || frame >= until_[s])
+    return true;  // heard already, past a gap, or
+                  // the computer's by now
   // Never further ahead than the ring keeps: a machine cannot be that far ahead of us.
   if (frame >= frame_ + kRing - kRollbackWindow - 2) return true;
   bits &= kControlBits;
@@ -91,6 +94,48 @@ bool RollbackMatch::Confirm(uint32_t frame, int slot, uint8_t bits) {
   return true;
 }
 
+void RollbackMatch::TakeOver(uint16_t slots, uint32_t frame) {
+  slots &= remote_;
+  if (slots == 0) return;
+  SettingsBlock next = setups_.back().second;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if (!(slots >> s & 1)) continue;
+    next.players[s].controller = CtrlCpuIq10;
+    until_[static_cast<size_t>(s)] = std::min(until_[static_cast<size_t>(s)], frame);
+  }
+  // Takeovers come in frame order from the host; one at an earlier frame than the last
+  // still holds from the last's frame on.
+  frame = std::max(frame, setups_.back().first);
+  if (setups_.back().first == frame && setups_.size() > 1) {
+    setups_.back().second = next;
+  } else {
+    setups_.emplace_back(frame, next);
+  }
+  if (frame < frame_) dirtyFrom_ = std::min(dirtyFrom_, frame);
+}
+
+const SettingsBlock& RollbackMatch::SetupAt(uint32_t f) const {
+  const SettingsBlock* s = &setups_.front().second;
+  for (const auto& [from, setup] : setups_) {
+    if (from <= f) s = &setup;
+  }
+  return *s;
+}
+
+bool RollbackMatch::TakenOverAt(uint32_t f) const {
+  for (size_t i = 1; i < setups_.size(); ++i) {
+    if (setups_[i].first == f) return true;
+  }
+  return false;
+}
+
+// Before frame f is stepped: a round start reads the set-up afresh, as every machine's
+// does, and a takeover at f hands the slots to the computer at once.
+void RollbackMatch::Prepare(Match& m, uint32_t f) const {
+  if (m.phase == GamePhase::RoundStart) m.settings = SetupAt(f);
+  if (TakenOverAt(f)) TakeControllers(m.settings, SetupAt(f));
+}
+
 uint8_t RollbackMatch::ControlsFor(uint32_t f, int slot) const {
   const auto s = static_cast<size_t>(slot);
   if (f < known_[s]) return records_[f % kRing].confirmed[s];
@@ -100,14 +145,17 @@ uint8_t RollbackMatch::ControlsFor(uint32_t f, int slot) const {
 uint32_t RollbackMatch::Confirmed() const {
   uint32_t c = frame_;
   for (int s = 0; s < kPlayerSlots; ++s) {
-    if ((local_ | remote_) & (1u << s)) c = std::min(c, known_[static_cast<size_t>(s)]);
+    const auto k = static_cast<size_t>(s);
+    // A slot taken over needs nothing past its last person's frame.
+    if (((local_ | remote_) & (1u << s)) && known_[k] < until_[k]) c = std::min(c, known_[k]);
   }
   return c;
 }
 
 bool RollbackMatch::CanAdvance() const {
   for (int s = 0; s < kPlayerSlots; ++s) {
-    if ((remote_ & (1u << s)) && frame_ >= known_[static_cast<size_t>(s)] + kRollbackWindow) {
+    const auto k = static_cast<size_t>(s);
+    if ((remote_ & (1u << s)) && known_[k] < until_[k] && frame_ >= known_[k] + kRollbackWindow) {
       return false;
     }
   }
@@ -127,16 +175,16 @@ void RollbackMatch::StepOne(bool silent) {
   FrameRecord& r = Record(f);
   for (int s = 0; s < kPlayerSlots; ++s) {
     const auto k = static_cast<size_t>(s);
-    const uint8_t bits = (local_ | remote_) & (1u << s) ? ControlsFor(f, s) : 0;
+    const bool person = NeedsControls(f, s);
+    const uint8_t bits = person ? ControlsFor(f, s) : 0;
     r.used[k] = bits;
     Controls& c = r.people[k];
     c = Controls{};
-    if (!((local_ | remote_) & (1u << s))) continue;
+    if (!person) continue;
     c.before = current_.controls[k].now;  // people's controls as the frame before left them
     for (size_t b = 0; b < 3; ++b) c.now[b] = (bits >> b & 1) != 0;
   }
-  // A round start reads the match's set-up afresh, as every machine's does.
-  if (current_.phase == GamePhase::RoundStart) current_.settings = setup_;
+  Prepare(current_, f);
   const double t = FrameTime(f);
   StepMatchFrame(current_, t, t, &r.people);
   std::vector<MatchEvent> heard;
@@ -182,7 +230,11 @@ void RollbackMatch::TakeFinal(std::vector<ConfirmedFrame>& frames,
     c.controls = r.people;
     Match& m = finalMatch_;
     const size_t rounds = m.match.Scored.size();
-    if (m.phase == GamePhase::RoundStart) m.settings = setup_;
+    Prepare(m, finalFrames_);
+    if (TakenOverAt(finalFrames_)) {
+      c.setupNow = true;
+      c.setup = SetupAt(finalFrames_);
+    }
     StepMatchFrame(m, c.now, c.end, &c.controls);
     c.scored.assign(m.match.Scored.begin() + static_cast<std::ptrdiff_t>(rounds),
                     m.match.Scored.end());

@@ -32,6 +32,8 @@ struct ConfirmedFrame {
   std::array<Controls, kPlayerSlots> controls{};  // people's slots only; the others are zero
   std::vector<ScoredRound> scored;                // the rounds it scored
   GamePhase phase = GamePhase::Loading;           // the phase it left the match in
+  bool setupNow = false;  // the computer took over slots as this frame began: `setup` says who
+  SettingsBlock setup{};
 };
 
 // The digest of the match as a frame ended, every machine's controls for it confirmed.
@@ -67,6 +69,11 @@ class RollbackMatch {
   }
   // Frames of controls kept behind the newest: what a machine may send again.
   static constexpr uint32_t kKept = 40;
+
+  // From `frame` on, the computer (cpuiq10) plays `slots` (their machine fell silent): their
+  // controls are needed only for the frames before it. Frames already stepped from it on
+  // are stepped again.
+  void TakeOver(uint16_t slots, uint32_t frame);
 
   // Whether the next frame may be stepped: every slot heard from within the window.
   bool CanAdvance() const;
@@ -111,6 +118,14 @@ class RollbackMatch {
   };
   FrameRecord& Record(uint32_t f) { return records_[f % kRing]; }
   uint8_t ControlsFor(uint32_t f, int slot) const;
+  // Whether `slot` is a person's whose controls frame f needs.
+  bool NeedsControls(uint32_t f, int slot) const {
+    return ((local_ | remote_) >> slot & 1) && f < until_[static_cast<size_t>(slot)];
+  }
+  // The set-up a round start at frame f reads, and whether slots were taken over at f.
+  const SettingsBlock& SetupAt(uint32_t f) const;
+  bool TakenOverAt(uint32_t f) const;
+  void Prepare(Match& m, uint32_t f) const;
   void StepOne(bool silent);
   void Restore(uint32_t f);
 
@@ -122,7 +137,9 @@ class RollbackMatch {
   std::array<uint32_t, kPlayerSlots> known_{};
   std::array<uint8_t, kPlayerSlots> last_{};  // each slot's last confirmed controls
   uint16_t local_ = 0, remote_ = 0;
-  SettingsBlock setup_{};  // what every round start reads
+  // What every round start reads, from the frame it holds from (a takeover adds one).
+  std::vector<std::pair<uint32_t, SettingsBlock>> setups_;
+  std::array<uint32_t, kPlayerSlots> until_{};  // a person's slot is a person's until this frame
   double base_ = 0;
   uint32_t frame_ = 0;
   uint32_t dirtyFrom_ = UINT32_MAX;

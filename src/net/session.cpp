@@ -139,6 +139,13 @@ void NetSession::OnPacket(int peer, const std::vector<uint8_t>& bytes) {
     }
     Fail("the match differs between machines at " + Frame(x->frame) +
          "; each machine keeps its recording");
+  } else if (const auto* t = std::get_if<net::TakeOver>(&p)) {
+    if (fromHost && match_ && t->machine != machine_) {
+      match_->TakeOver(t->slots, t->fromFrame);
+      gone_ |= static_cast<uint16_t>(1u << t->machine);
+      notices_.push_back("machine " + std::to_string(t->machine) +
+                         " fell silent: the computer plays its worms from now on");
+    }
   } else if (const auto* b = std::get_if<Bye>(&p)) {
     if (fromHost) Fail("the host ended the match: " + b->reason);
   }
@@ -268,7 +275,8 @@ void NetSession::SendInputs() {
     // From the least any machine has of everyone: what it lacks of ours lies after that.
     uint32_t from = heard;
     for (size_t m = 0; m < kMaxMachines; ++m) {
-      if (static_cast<int>(m) != machine_ && (m == 0 || peerOf_[m] >= 0 || !options_.host)) {
+      if (static_cast<int>(m) != machine_ && !(gone_ >> m & 1) &&
+          (m == 0 || peerOf_[m] >= 0 || (!options_.host && InMatch(static_cast<int>(m))))) {
         from = std::min(from, confirmedBy_[m]);
       }
     }
@@ -367,9 +375,44 @@ void NetSession::OnGone(int peer) {
     }
     std::erase_if(lobby_, [&](const LobbyEntry& e) { return e.machine == m; });
     SendLobby();
-  } else if (state_ == State::Playing) {
-    Fail("machine " + std::to_string(m) + " left the match");
+  } else if (state_ == State::Playing || state_ == State::Over) {
+    TakeOverMachine(m);
   }
+}
+
+void NetSession::TakeOverMachine(int machine) {
+  gone_ |= static_cast<uint16_t>(1u << machine);
+  uint16_t slots = 0;
+  for (int i = 0; i < kPlayerSlots; ++i) {
+    if (owner_[static_cast<size_t>(i)] == machine && IsHumanSlot(start_->settings.players[i])) {
+      slots |= Bit(i);
+    }
+  }
+  notices_.push_back("machine " + std::to_string(machine) +
+                     " fell silent: the computer plays its worms from now on");
+  if (slots == 0 || !match_) return;
+  // From the first frame the host lacks: the others get what the host has before it, which
+  // may be more than they heard themselves.
+  const uint32_t from = match_->Heard(std::countr_zero(slots));
+  Inputs last;
+  last.machine = static_cast<uint8_t>(machine);
+  last.slots = slots;
+  last.ackFrame = 0;
+  last.firstFrame = from > static_cast<uint32_t>(kMaxInputFrames) ? from - kMaxInputFrames : 0;
+  for (uint32_t f = last.firstFrame; f < from; ++f) {
+    std::vector<uint8_t> row;
+    for (int i = 0; i < kPlayerSlots; ++i) {
+      if (slots & Bit(i)) row.push_back(match_->Given(f, i));
+    }
+    last.frames.push_back(std::move(row));
+  }
+  const net::TakeOver t{slots, from, static_cast<uint8_t>(machine)};
+  for (int m = 1; m < kMaxMachines; ++m) {
+    const int peer = peerOf_[static_cast<size_t>(m)];
+    if (!last.frames.empty()) Send(peer, last, true);
+    Send(peer, t, true);
+  }
+  match_->TakeOver(slots, from);
 }
 
 void NetSession::Step(uint32_t upTo) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "match/match.h"
@@ -72,6 +73,8 @@ class NetSession {
   // Frames become final in order; takes them (and checks the digests of others).
   void TakeFinal(std::vector<ConfirmedFrame>& frames);
   uint64_t BytesSent() const { return link_.BytesSent(); }
+  // What the players should be told (a machine fell silent), taken once.
+  std::vector<std::string> TakeNotices() { return std::exchange(notices_, {}); }
 
  private:
   void OnPacket(int peer, const std::vector<uint8_t>& bytes);
@@ -79,6 +82,14 @@ class NetSession {
   void OnInputs(int peer, const Inputs& in, const std::vector<uint8_t>& bytes);
   void OnDigest(int peer, const Digest& d);
   void OnGone(int peer);
+  void TakeOverMachine(int machine);
+  // Whether a machine plays in the match (owns a slot).
+  bool InMatch(int machine) const {
+    for (uint8_t o : owner_) {
+      if (o == machine) return true;
+    }
+    return false;
+  }
   void SendLobby();
   void SendInputs();
   void Fail(const std::string& why);
@@ -107,6 +118,8 @@ class NetSession {
   std::array<uint32_t, kMaxMachines> confirmedBy_{};
   uint32_t sentHeard_ = 0, sentConfirmed_ = 0;
   std::chrono::steady_clock::time_point sentAt_{};
+  uint16_t gone_ = 0;  // machines that fell silent
+  std::vector<std::string> notices_;
   std::vector<FrameDigest> ownDigests_;
   std::vector<FrameDigest> theirDigests_;
 };

@@ -65,6 +65,7 @@ done
 for i in 1 2 3; do
   wait "${pids[$i]}" || fail "machine $((i - 1)) ended with an error"
 done
+common+=(--input-delay 2)
 
 grep '^round=' "$work/m0/out" >"$work/rounds0"
 [ "$(wc -l <"$work/rounds0")" -eq 3 ] || fail "the host did not play three rounds"
@@ -78,3 +79,76 @@ for m in 0 1 2; do
     fail "machine $m's recording does not replay to the match's rounds"
 done
 echo "net_play: three machines over a lossy relay played the same three rounds, and each recording replays to them"
+
+# Starts the host and two joining machines (through the relay) anew, in fresh folders.
+start_three() {
+  for m in 0 1 2; do rm -rf "$work/m$m/replays" "$work/m$m/out" "$work/m$m/err"; done
+  host_port=$(port)
+  relay_port=$(port)
+  python3 "$TANDRIX_SOURCE_DIR/tests/support/udp_relay.py" --listen "$relay_port" \
+    --to "127.0.0.1:$host_port" --delay-ms 50 --jitter-ms 15 --loss 0.05 --seed 8 &
+  pids+=($!)
+  (cd "$work/m0" && exec timeout 600 "$TANDRIX_BINARY" "${common[@]}" --host "$host_port" \
+    --start deathmatch --machines 3 --seed 12 --script-people 1 >out 2>err) &
+  host_pid=$!
+  sleep 0.3
+  (cd "$work/m1" && exec timeout 600 "$TANDRIX_BINARY" "${common[@]}" \
+    --join "127.0.0.1:$relay_port" --script-people 2 >out 2>err) &
+  one_pid=$!
+  sleep 0.3
+  (cd "$work/m2" && exec timeout 600 "$TANDRIX_BINARY" "${common[@]}" \
+    --join "127.0.0.1:$relay_port" --script-people 3 >out 2>err) &
+  two_pid=$!
+  pids+=("$host_pid" "$one_pid" "$two_pid")
+}
+# Kills a machine at once: the game under its time limit, then the limit.
+kill_machine() {
+  pkill -9 -P "$1"
+  kill -9 "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+# Waits until machine $1 has played into its second round.
+second_round() {
+  for _ in $(seq 1 600); do
+    grep -q '^round=1 ' "$work/m$1/out" 2>/dev/null && grep -A50 '^round=1 ' "$work/m$1/out" |
+      grep -q 'phase=Playing' && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# 2. A joining machine killed mid-match: the others play on to the end, its worms played by
+# the computer, and still agree.
+start_three
+second_round 2 || fail "the match never reached its second round"
+kill_machine "$two_pid"
+wait "$host_pid" || fail "the host did not play on after a machine fell silent"
+wait "$one_pid" || fail "machine 1 did not play on after machine 2 fell silent"
+grep -q 'fell silent' "$work/m0/err" || fail "the host did not say that machine 2 fell silent"
+grep -q 'fell silent' "$work/m1/err" || fail "machine 1 was not told that machine 2 fell silent"
+grep '^round=' "$work/m0/out" >"$work/rounds0"
+[ "$(wc -l <"$work/rounds0")" -eq 3 ] || fail "the host did not finish the match"
+grep '^round=' "$work/m1/out" | cmp -s - "$work/rounds0" ||
+  fail "after the takeover machine 1 ended with other rounds than the host"
+for m in 0 1; do
+  (cd "$work/m$m" && "$TANDRIX_BINARY" --headless --replay replays/*.tdxr --trace 2>replay.err) |
+    grep '^round=' | cmp -s - "$work/rounds0" ||
+    fail "machine $m's recording of the match with a takeover does not replay to its rounds"
+done
+echo "net_play: a machine killed mid-match had its worms played by the computer; the others agreed"
+
+# 3. The host killed mid-match: the others end with a message and keep their recordings.
+start_three
+second_round 1 || fail "the match never reached its second round"
+kill_machine "$host_pid"
+for pid in "$one_pid" "$two_pid"; do
+  wait "$pid" && fail "a machine went on as if the host were still there"
+done
+for m in 1 2; do
+  grep -q 'the host left the match' "$work/m$m/err" ||
+    fail "machine $m did not say that the host left: $(tail -1 "$work/m$m/err")"
+  ls "$work/m$m/replays/"*.tdxr >/dev/null 2>&1 || fail "machine $m did not keep its recording"
+  (cd "$work/m$m" && "$TANDRIX_BINARY" --headless --replay replays/*.tdxr --trace >/dev/null \
+    2>replay.err) || fail "machine $m's recording of the match cut short does not replay"
+done
+echo "net_play: with the host gone the others ended with a message and kept their recordings"
