@@ -191,6 +191,16 @@ int RunNetworkHeadless(const AppOptions& o) {
     }
     if (session->GetState() == net::NetSession::State::Failed) break;
   }
+  if (o.trace && session->Match()) {
+    // What the network cost this machine: bytes sent per second of play, and the frames
+    // stepped again because a control came late.
+    const net::RollbackMatch& r = *session->Match();
+    const double seconds = static_cast<double>(r.Frame()) * net::kNetStep;
+    std::printf("net frames=%u sent=%llu bytes_per_second=%.0f stepped_again=%llu\n", r.Frame(),
+                static_cast<unsigned long long>(session->BytesSent()),
+                seconds > 0 ? static_cast<double>(session->BytesSent()) / seconds : 0.0,
+                static_cast<unsigned long long>(r.TotalRollbackFrames()));
+  }
   int code = 0;
   if (session->GetState() == net::NetSession::State::Failed) {
     std::cerr << "tandrix: " << session->Message() << "\n";

@@ -84,13 +84,16 @@ void NetSession::Poll(int waitMs) {
     }
   }
   if (state_ == State::Playing || state_ == State::Over) {
-    // Controls go out when there is news, and every 50 ms regardless, which also covers
-    // a packet lost while nothing new happens.
+    // Controls go out with every new frame of our people's, what we heard of the others at
+    // most once a frame, and every 50 ms regardless, which also covers a packet lost while
+    // nothing new happens.
     const uint32_t heard = localSlots_ ? match_->Heard(std::countr_zero(localSlots_)) : 0;
     const uint32_t confirmed = match_->Confirmed();
     const auto now = std::chrono::steady_clock::now();
-    if (heard != sentHeard_ || confirmed != sentConfirmed_ ||
-        now - sentAt_ >= std::chrono::milliseconds(50)) {
+    const auto since = now - sentAt_;
+    if (heard != sentHeard_ ||
+        (confirmed != sentConfirmed_ && since >= std::chrono::milliseconds(16)) ||
+        since >= std::chrono::milliseconds(50)) {
       SendInputs();
       sentHeard_ = heard;
       sentConfirmed_ = confirmed;
