@@ -74,9 +74,9 @@ void Hear(std::map<std::string, int>& heard, const std::vector<MatchEvent>& even
 }
 
 struct Net {
-  int delay, jitter;
-  double loss;
-  uint32_t inputDelay;
+  int delay = 0, jitter = 0;  // ticks (frames) each way
+  double loss = 0;
+  uint32_t inputDelay = 0;
   uint32_t silentAt = UINT32_MAX;  // machine 2 falls silent at this tick
 };
 
@@ -193,7 +193,7 @@ std::vector<uint64_t> Digests(const Match& m) {
 
 TEST(NetRollback, MachinesHearingEachOtherLateEndWithTheSameMatchAndItsSounds) {
   const struct {
-    const char* name;
+    const char* name = "";
     Net net;
   } cases[] = {
       {"in time", {0, 0, 0.0, 2}},
