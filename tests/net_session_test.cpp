@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "match/snapshot.h"
 #include "net/session.h"
@@ -38,6 +39,8 @@ SessionOptions Options(bool host, uint16_t port, const std::string& version = "1
   o.version = version;
   o.seed = 3;
   o.name = host ? "host" : "guest";
+  o.discoveryPort = static_cast<uint16_t>(port + 1);  // tests never answer the real one
+  o.probeAddress = "127.0.0.1";
   return o;
 }
 
@@ -156,6 +159,37 @@ TEST(NetSession, MachinesShareOneSetupAndNobodySpeaksForAnotherMachinesPeople) {
     }
     return host.Match()->Confirmed() >= 120 && guest.Match()->Confirmed() >= 120;
   }));
+}
+
+TEST(NetSession, AMachineWithoutAnAddressFindsTheHostOnTheLocalNetwork) {
+  NetSession host;
+  const uint16_t port = OpenHost(host);
+  ASSERT_NE(port, 0);
+  NetSession guest;
+  SessionOptions o = Options(false, port);
+  o.address.clear();
+  o.port = 1;  // found, not given
+  std::string error;
+  // The host answers probes as it polls; the guest's search waits for it meanwhile.
+  std::thread answering([&] {
+    for (int i = 0; i < 300 && host.Machines() < 2; ++i) host.Poll(5);
+  });
+  const bool opened = guest.Open(o, TwoAndTwo(0), error);
+  ASSERT_TRUE(opened) << error;
+  // Welcomed: the host has it in its lobby (and its thread stops polling).
+  EXPECT_TRUE(Until({&guest}, [&] { return guest.GetState() == NetSession::State::Lobby; }));
+  answering.join();
+  EXPECT_EQ(host.Machines(), 2);
+  const std::vector<std::string> notices = guest.TakeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0], "joining host at 127.0.0.1:" + std::to_string(port));
+
+  NetSession lost;
+  SessionOptions nowhere = Options(false, port);
+  nowhere.address.clear();
+  nowhere.discoveryPort = static_cast<uint16_t>(port + 2);  // nobody answers there
+  EXPECT_FALSE(lost.Open(nowhere, TwoAndTwo(0), error));
+  EXPECT_EQ(error, "no host on the local network answered (give its address: --join ADDRESS)");
 }
 
 }  // namespace

@@ -97,11 +97,12 @@ std::string UsageText() {
          "                     of the older kind is written anew as a match)\n"
          "  --replay FILE      play a recording back and check its round digests\n"
          "  --host [PORT]      host a network match (port 24512 unless given)\n"
-         "  --join ADDR[:PORT] join the network match hosted at ADDR\n"
+         "  --join [ADDR[:PORT]] join the network match hosted at ADDR, or the\n"
+         "                     first host found on the local network\n"
          "  --machines N       with --host and --start: begin once N machines\n"
          "                     (the host too) are there\n"
          "  --input-delay N    frames from a key to its frame in a network match,\n"
-         "                     0 to 4 (1 unless given)\n"
+         "                     0 to 4 (0 unless given)\n"
          "  --script-people N  with --headless: people's keys follow a fixed\n"
          "                     pattern from N (for tests)\n"
          "  --help             show this help\n"
@@ -186,7 +187,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
         ++i;
       }
     } else if (a == "--join") {
-      if (!value(v)) return ParseResult::Usage;
+      o.join = true;
+      o.port = net::kDefaultPort;
+      // Without an address the machine looks for a host on the local network.
+      if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) continue;
+      v = args[++i];
       const size_t colon = v.rfind(':');
       o.address = colon == std::string::npos ? v : v.substr(0, colon);
       o.port = net::kDefaultPort;
@@ -230,8 +235,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
     error = "--replay cannot be combined with --seed, --start or --fixed-dt";
     return ParseResult::Usage;
   }
-  const bool network = o.host || !o.address.empty();
-  if (o.host && !o.address.empty()) {
+  const bool network = o.host || o.join;
+  if (o.host && o.join) {
     error = "--host and --join cannot be combined: a machine hosts or joins";
     return ParseResult::Usage;
   }
@@ -270,7 +275,7 @@ int RunProgram(const AppOptions& options) {
 
   // A file-size limit must fail a write (and the recording say so), not kill the game.
   std::signal(SIGXFSZ, SIG_IGN);
-  if (options.host || !options.address.empty()) return RunNetworkHeadless(options);
+  if (options.host || options.join) return RunNetworkHeadless(options);
 
   std::string error;
   const bool replaying = !options.replay.empty();

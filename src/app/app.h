@@ -22,10 +22,11 @@ struct AppOptions {
   std::string replay;
   // Network play: host (listening on port) or join (address and port).
   bool host = false;
+  bool join = false;  // the address may be left to be found on the local network
   uint16_t port = 0;
   std::string address;
   int machines = 0;       // the host starts once this many machines are there (itself too)
-  int inputDelay = 1;     // frames between a key and the frame it acts in
+  int inputDelay = 0;     // frames between a key and the frame it acts in
   bool scripted = false;  // people's keys follow a fixed pattern (headless tests)
   uint64_t scriptSeed = 0;
   bool help = false;

@@ -129,6 +129,9 @@ int RunNetworkHeadless(const AppOptions& o) {
     std::cerr << "tandrix: " << error << "\n";
     return 1;
   }
+  for (const std::string& notice : session->TakeNotices()) {
+    std::fprintf(stderr, "tandrix: %s\n", notice.c_str());
+  }
   CleanLeftovers(".");
   std::unique_ptr<NetRecording> recording;
   GamePhase shown = GamePhase::Loading;

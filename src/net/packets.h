@@ -21,6 +21,7 @@ namespace tdx::net {
 // The conversation's own version: a machine speaking another is refused when it joins.
 inline constexpr uint32_t kProtocol = 1;
 inline constexpr uint16_t kDefaultPort = 24512;
+inline constexpr uint16_t kDiscoveryPort = 24513;  // where hosts answer probes
 inline constexpr size_t kMaxPacket = 1200;
 inline constexpr size_t kMaxText = 64;         // names and versions
 inline constexpr size_t kMaxReason = 200;      // a refusal's or a farewell's words

@@ -36,10 +36,28 @@ bool NetSession::Open(const SessionOptions& options, const SettingsBlock& own, s
       }
     }
     lobby_ = {{0, options.name, 0, slots}};
+    // Answering probes is a courtesy: another host on this machine may hold the port, and
+    // machines can still join by address.
+    std::string ignored;
+    probes_.Open(options.discoveryPort, ignored);
     return true;
   }
+  if (options_.address.empty()) {
+    // The first host on the local network whose match has not begun.
+    for (const FoundHost& h : FindHosts(options.probeAddress, options.discoveryPort, 1500)) {
+      if (h.started) continue;
+      options_.address = h.address;
+      options_.port = h.port;
+      notices_.push_back("joining " + h.name + " at " + h.address + ":" + std::to_string(h.port));
+      break;
+    }
+    if (options_.address.empty()) {
+      error = "no host on the local network answered (give its address: --join ADDRESS)";
+      return false;
+    }
+  }
   state_ = State::Connecting;
-  return link_.Join(options.address, options.port, error);
+  return link_.Join(options_.address, options_.port, error);
 }
 
 void NetSession::Fail(const std::string& why) {
@@ -99,6 +117,9 @@ void NetSession::Poll(int waitMs) {
       sentConfirmed_ = confirmed;
       sentAt_ = now;
     }
+  }
+  if (options_.host) {
+    probes_.Answer(options_.port, options_.name, Machines(), state_ != State::Lobby);
   }
   if (options_.host && state_ == State::Lobby) {
     for (LobbyEntry& l : lobby_) {
@@ -253,7 +274,7 @@ void NetSession::Begin(const net::Start& s) {
   match_->Begin(*start_, localSlots_);
   // The frames before the first a key can reach hold nothing pressed.
   for (int i = 0; i < kPlayerSlots; ++i) {
-    if (localSlots_ & Bit(i)) match_->SetLocal(inputDelay_, i, 0);
+    if ((localSlots_ & Bit(i)) && inputDelay_ > 0) match_->SetLocal(inputDelay_ - 1u, i, 0);
   }
   confirmedBy_.fill(0);
   state_ = State::Playing;

@@ -22,12 +22,17 @@ namespace tdx::net {
 struct SessionOptions {
   bool host = false;
   uint16_t port = kDefaultPort;  // the host's
-  std::string address;           // joining: the host's name or address
-  std::string name = "tandrix";  // this machine, as the lobby shows it
-  std::string version;           // the game's
-  uint64_t seed = 0;             // host: the match's
-  int teamMode = 0;              // host: 0 deathmatch, 1 team deathmatch
-  uint8_t inputDelay = 1;        // host: frames between a key and its frame, 0 .. 4
+  std::string address;           // joining: the host's name or address; none: look for one
+  uint16_t discoveryPort = kDiscoveryPort;
+  std::string probeAddress = "255.255.255.255";  // where a joining machine looks for hosts
+  std::string name = "tandrix";                  // this machine, as the lobby shows it
+  std::string version;                           // the game's
+  uint64_t seed = 0;                             // host: the match's
+  int teamMode = 0;                              // host: 0 deathmatch, 1 team deathmatch
+  // Host: frames between a key and its frame, 0 .. 4. None: a worm turns in the frame its
+  // key goes down, and the others' machines correct it when they hear; stepping ten frames
+  // again costs well under a millisecond, so a delay buys little.
+  uint8_t inputDelay = 0;
 };
 
 // A machine in the lobby.
@@ -100,6 +105,7 @@ class NetSession {
   SessionOptions options_;
   SettingsBlock own_{};
   Link link_;
+  ProbeResponder probes_;
   State state_ = State::Connecting;
   std::string message_;
   std::vector<LobbyEntry> lobby_;

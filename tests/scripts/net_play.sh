@@ -51,7 +51,7 @@ python3 "$TANDRIX_SOURCE_DIR/tests/support/udp_relay.py" --listen "$relay_port" 
   --to "127.0.0.1:$host_port" --delay-ms 50 --jitter-ms 15 --loss 0.05 --seed 7 &
 pids+=($!)
 
-common=(--headless --trace --input-delay 1)
+common=(--headless --trace)
 (cd "$work/m0" && exec timeout 600 "$TANDRIX_BINARY" "${common[@]}" --host "$host_port" \
   --start deathmatch --machines 3 --seed 11 --script-people 1 --record net.tdxr \
   >out 2>err) &
