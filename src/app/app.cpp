@@ -99,6 +99,8 @@ std::string UsageText() {
          "  --host [PORT]      host a network match (port 24512 unless given)\n"
          "  --join [ADDR[:PORT]] join the network match hosted at ADDR, or the\n"
          "                     first host found on the local network\n"
+         "  --watch            with --join: only watch the match, from its start,\n"
+         "                     whenever joining\n"
          "  --machines N       with --host and --start: begin once N machines\n"
          "                     (the host too) are there\n"
          "  --input-delay N    frames from a key to its frame in a network match,\n"
@@ -186,6 +188,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
         o.port = static_cast<uint16_t>(n);
         ++i;
       }
+    } else if (a == "--watch") {
+      o.watch = true;
     } else if (a == "--join") {
       o.join = true;
       o.port = net::kDefaultPort;
@@ -238,6 +242,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
   const bool network = o.host || o.join;
   if (o.host && o.join) {
     error = "--host and --join cannot be combined: a machine hosts or joins";
+    return ParseResult::Usage;
+  }
+  if (o.watch && !o.join) {
+    error = "--watch needs --join";
     return ParseResult::Usage;
   }
   if (network && !o.replay.empty()) {

@@ -22,7 +22,8 @@ struct AppOptions {
   std::string replay;
   // Network play: host (listening on port) or join (address and port).
   bool host = false;
-  bool join = false;  // the address may be left to be found on the local network
+  bool join = false;   // the address may be left to be found on the local network
+  bool watch = false;  // join only to watch (at any time, from the match's start)
   uint16_t port = 0;
   std::string address;
   int machines = 0;       // the host starts once this many machines are there (itself too)

@@ -105,7 +105,7 @@ int RunNetworkHeadless(const AppOptions& o) {
     std::cerr << "tandrix: " << error << "\n";
     return 1;
   }
-  if (!o.scripted) {
+  if (!o.scripted && !o.watch) {
     for (int s = 0; s < kPlayerSlots; ++s) {
       if (IsHumanSlot(own.players[s])) {
         std::cerr << "tandrix: a headless network machine plays computer players only, and "
@@ -124,6 +124,7 @@ int RunNetworkHeadless(const AppOptions& o) {
   so.seed = o.seeded ? o.seed : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
   so.teamMode = o.start == 2 ? 1 : 0;
   so.inputDelay = static_cast<uint8_t>(o.inputDelay);
+  so.watcher = o.watch;
   auto session = std::make_unique<net::NetSession>();
   if (!session->Open(so, own, error)) {
     std::cerr << "tandrix: " << error << "\n";
@@ -189,7 +190,10 @@ int RunNetworkHeadless(const AppOptions& o) {
       // The others may still lack our last controls: stay a moment to send them.
       if (lingerUntil == Clock::time_point::max())
         lingerUntil = Clock::now() + std::chrono::seconds(1);
-      if (Clock::now() >= lingerUntil) break;
+      // A watcher still catching up is waited for, a minute at most.
+      const bool waiting =
+          session->WatchersCatchingUp() && Clock::now() < lingerUntil + std::chrono::seconds(60);
+      if (Clock::now() >= lingerUntil && !waiting) break;
       session->Poll(5);
     }
     if (session->GetState() == net::NetSession::State::Failed) break;

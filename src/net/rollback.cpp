@@ -59,6 +59,8 @@ void RollbackMatch::Begin(const Match& start, uint16_t localSlots) {
   known_.fill(0);
   last_.fill(0);
   for (FrameRecord& r : records_) r = FrameRecord{};
+  given_.clear();
+  givenBase_ = 0;
   savedFrame_.fill(UINT32_MAX);
   cancelled.clear();
   late.clear();
@@ -69,28 +71,34 @@ void RollbackMatch::SetLocal(uint32_t frame, int slot, uint8_t bits) {
   const auto s = static_cast<size_t>(slot);
   // A frame already stepped keeps what it was given; the frames skipped hold what the
   // person held last.
-  if (frame < known_[s] || frame < frame_ || frame >= frame_ + kRing - kRollbackWindow - 2) return;
+  if (frame < known_[s] || frame < frame_ || frame >= frame_ + kAhead) return;
   bits &= kControlBits;
-  for (uint32_t f = known_[s]; f < frame; ++f) Record(f).confirmed[s] = last_[s];
-  Record(frame).confirmed[s] = bits;
+  for (uint32_t f = known_[s]; f < frame; ++f) Row(f)[s] = last_[s];
+  Row(frame)[s] = bits;
   last_[s] = bits;
   known_[s] = frame + 1;
+}
+
+std::array<uint8_t, kPlayerSlots>& RollbackMatch::Row(uint32_t f) {
+  while (givenBase_ + given_.size() <= f) given_.emplace_back();
+  return given_[f - givenBase_];
+}
+
+uint8_t RollbackMatch::Given(uint32_t frame, int slot) const {
+  if (frame < givenBase_ || frame - givenBase_ >= given_.size()) return 0;
+  return given_[frame - givenBase_][static_cast<size_t>(slot)];
 }
 
 bool RollbackMatch::Confirm(uint32_t frame, int slot, uint8_t bits) {
   if (slot < 0 || slot >= kPlayerSlots || !(remote_ & (1u << slot))) return false;
   const auto s = static_cast<size_t>(slot);
-  if (frame != known_[s] || frame >= until_[s])
-    return true;  // heard already, past a gap, or
-                  // the computer's by now
-  // Never further ahead than the ring keeps: a machine cannot be that far ahead of us.
-  if (frame >= frame_ + kRing - kRollbackWindow - 2) return true;
+  // Heard already, past a gap, the computer's by now, or further ahead than anyone can be.
+  if (frame != known_[s] || frame >= until_[s] || frame >= frame_ + kAhead) return true;
   bits &= kControlBits;
-  FrameRecord& r = Record(frame);
-  r.confirmed[s] = bits;
+  Row(frame)[s] = bits;
   last_[s] = bits;
   known_[s] = frame + 1;
-  if (frame < frame_ && r.used[s] != bits) dirtyFrom_ = std::min(dirtyFrom_, frame);
+  if (frame < frame_ && Record(frame).used[s] != bits) dirtyFrom_ = std::min(dirtyFrom_, frame);
   return true;
 }
 
@@ -138,7 +146,7 @@ void RollbackMatch::Prepare(Match& m, uint32_t f) const {
 
 uint8_t RollbackMatch::ControlsFor(uint32_t f, int slot) const {
   const auto s = static_cast<size_t>(slot);
-  if (f < known_[s]) return records_[f % kRing].confirmed[s];
+  if (f < known_[s]) return Given(f, slot);
   return last_[s];  // not heard yet: what the person held last
 }
 
@@ -241,6 +249,13 @@ void RollbackMatch::TakeFinal(std::vector<ConfirmedFrame>& frames,
     c.phase = m.phase;
     frames.push_back(std::move(c));
     if ((finalFrames_ + 1) % kDigestEvery == 0) digests.push_back({finalFrames_, RoundDigest(m)});
+  }
+  // Controls are kept while a step again or a machine catching up may still ask for them.
+  const uint32_t stepped = frame_ > kRollbackWindow + 2 ? frame_ - kRollbackWindow - 2 : 0;
+  const uint32_t needed = std::min(finalFrames_, stepped);
+  while (!given_.empty() && givenBase_ + kKept < needed) {
+    given_.pop_front();
+    ++givenBase_;
   }
 }
 

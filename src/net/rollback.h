@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "match/events.h"
@@ -64,11 +65,12 @@ class RollbackMatch {
   uint32_t Heard(int slot) const { return known_[static_cast<size_t>(slot)]; }
   // The controls given or heard for `frame` of `slot` (a frame before Heard(slot), and
   // not older than the frames kept: the window and a little more).
-  uint8_t Given(uint32_t frame, int slot) const {
-    return records_[frame % kRing].confirmed[static_cast<size_t>(slot)];
-  }
+  uint8_t Given(uint32_t frame, int slot) const;
   // Frames of controls kept behind the newest: what a machine may send again.
   static constexpr uint32_t kKept = 40;
+  // How far past the frame it stands a match takes controls (a watcher catching up is
+  // sent the frames before it this far ahead).
+  static constexpr uint32_t kAhead = 4096;
 
   // From `frame` on, the computer (cpuiq10) plays `slots` (their machine fell silent): their
   // controls are needed only for the frames before it. Frames already stepped from it on
@@ -111,12 +113,12 @@ class RollbackMatch {
  private:
   static constexpr uint32_t kRing = 64;  // frames of controls kept (more than the window)
   struct FrameRecord {
-    std::array<uint8_t, kPlayerSlots> used{};       // what the frame was stepped with
-    std::array<Controls, kPlayerSlots> people{};    // and as the rules were given them
-    std::array<uint8_t, kPlayerSlots> confirmed{};  // what the machines said
-    std::vector<MatchEvent> heard;                  // sounds and speech it raised
+    std::array<uint8_t, kPlayerSlots> used{};     // what the frame was stepped with
+    std::array<Controls, kPlayerSlots> people{};  // and as the rules were given them
+    std::vector<MatchEvent> heard;                // sounds and speech it raised
   };
   FrameRecord& Record(uint32_t f) { return records_[f % kRing]; }
+  std::array<uint8_t, kPlayerSlots>& Row(uint32_t f);
   uint8_t ControlsFor(uint32_t f, int slot) const;
   // Whether `slot` is a person's whose controls frame f needs.
   bool NeedsControls(uint32_t f, int slot) const {
@@ -134,6 +136,9 @@ class RollbackMatch {
   std::array<Match, kRollbackWindow + 2> saved_;  // the match as frame f begins, at f % size
   std::array<uint32_t, kRollbackWindow + 2> savedFrame_{};
   std::array<FrameRecord, kRing> records_{};
+  // Every slot's controls as given or heard, for frames givenBase_ on.
+  std::deque<std::array<uint8_t, kPlayerSlots>> given_;
+  uint32_t givenBase_ = 0;
   std::array<uint32_t, kPlayerSlots> known_{};
   std::array<uint8_t, kPlayerSlots> last_{};  // each slot's last confirmed controls
   uint16_t local_ = 0, remote_ = 0;

@@ -91,8 +91,9 @@ void NetSession::Poll(int waitMs) {
           h.rules = kRulesVersion;
           h.layout = SnapshotLayout();
           h.name = options_.name;
+          h.watcher = options_.watcher;
           for (const PlayerSetup& p : own_.players) {
-            if (TakesPart(p)) h.players.push_back(p);
+            if (TakesPart(p) && !h.watcher) h.players.push_back(p);
           }
           Send(hostPeer_, h, true);
         }
@@ -120,6 +121,7 @@ void NetSession::Poll(int waitMs) {
   }
   if (options_.host) {
     probes_.Answer(options_.port, options_.name, Machines(), state_ != State::Lobby);
+    SendBacklogs();
   }
   if (options_.host && state_ == State::Lobby) {
     for (LobbyEntry& l : lobby_) {
@@ -148,7 +150,7 @@ void NetSession::OnPacket(int peer, const std::vector<uint8_t>& bytes) {
     if (fromHost && state_ == State::Lobby) {
       lobby_.clear();
       for (const LobbyMachine& m : l->machines) {
-        lobby_.push_back({m.machine, m.name, m.roundTripMs, m.slots});
+        lobby_.push_back({m.machine, m.name, m.roundTripMs, m.slots, m.watcher});
       }
     }
   } else if (const auto* s = std::get_if<net::Start>(&p)) {
@@ -158,6 +160,7 @@ void NetSession::OnPacket(int peer, const std::vector<uint8_t>& bytes) {
   } else if (const auto* d = std::get_if<Digest>(&p)) {
     OnDigest(peer, *d);
   } else if (const auto* x = std::get_if<Desync>(&p)) {
+    if (options_.host && (watchers_ >> MachineOf(peer) & 1)) return;
     if (options_.host) {
       for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], *x, true);
     }
@@ -197,8 +200,12 @@ void NetSession::OnHello(int peer, const Hello& h) {
            ", layout " + std::to_string(SnapshotLayout()) + ")");
     return;
   }
-  if (state_ != State::Lobby) {
-    refuse("the match has begun");
+  if (state_ != State::Lobby && !h.watcher) {
+    refuse("the match has begun (a machine may still join to watch it)");
+    return;
+  }
+  if (state_ == State::Failed) {
+    refuse("the match has ended");
     return;
   }
   int machine = -1;
@@ -223,9 +230,89 @@ void NetSession::OnHello(int peer, const Hello& h) {
   }
   peerOf_[static_cast<size_t>(machine)] = peer;
   brought_[static_cast<size_t>(machine)] = h.players;
-  lobby_.push_back({machine, h.name, link_.RoundTrip(peer), slots});
+  if (h.watcher) watchers_ |= Bit(machine);
+  lobby_.push_back({machine, h.name, link_.RoundTrip(peer), slots, h.watcher});
   Send(peer, Welcome{static_cast<uint8_t>(machine)}, true);
-  SendLobby();
+  if (state_ == State::Lobby) {
+    SendLobby();
+  } else {
+    SendHistory(machine);
+  }
+}
+
+int NetSession::Machines() const {
+  return static_cast<int>(
+      std::count_if(lobby_.begin(), lobby_.end(), [](const LobbyEntry& e) { return !e.watcher; }));
+}
+
+// A watcher joining a match under way gets its start and the takeovers so far at once,
+// then every final frame from the first, a few packets at a time, then what is new, and
+// steps it all as fast as it can.
+void NetSession::SendHistory(int machine) {
+  const int peer = peerOf_[static_cast<size_t>(machine)];
+  Send(peer, startPacket_, true);
+  for (const net::TakeOver& t : takeovers_) Send(peer, t, true);
+  historyAt_[static_cast<size_t>(machine)] = 0;
+}
+
+uint16_t NetSession::Slots(int machine) const {
+  uint16_t slots = 0;
+  for (int i = 0; i < kPlayerSlots; ++i) {
+    if (owner_[static_cast<size_t>(i)] == machine && IsHumanSlot(start_->settings.players[i])) {
+      slots |= Bit(i);
+    }
+  }
+  return slots;
+}
+
+void NetSession::SendBacklogs() {
+  const auto now = std::chrono::steady_clock::now();
+  if (!start_ || now - backlogAt_ < std::chrono::milliseconds(20)) return;
+  backlogAt_ = now;
+  const auto final = static_cast<uint32_t>(history_.size());
+  for (int w = 1; w < kMaxMachines; ++w) {
+    const int peer = peerOf_[static_cast<size_t>(w)];
+    uint32_t& at = historyAt_[static_cast<size_t>(w)];
+    if (!(watchers_ >> w & 1) || peer < 0) continue;
+    // No further ahead of what the watcher has than it takes.
+    const uint32_t most =
+        std::min<uint32_t>(final, confirmedBy_[static_cast<size_t>(w)] + RollbackMatch::kAhead / 2);
+    for (int packets = 0; packets < 8 && at < most;) {
+      const uint32_t end = std::min(most, at + static_cast<uint32_t>(kMaxInputFrames));
+      for (int m = 0; m < kMaxMachines; ++m) {
+        const uint16_t slots = Slots(m);
+        uint32_t until = end;
+        for (const net::TakeOver& t : takeovers_) {
+          if (t.machine == m) until = std::min(until, t.fromFrame);
+        }
+        if (slots == 0 || at >= until) continue;
+        Inputs in;
+        in.machine = static_cast<uint8_t>(m);
+        in.slots = slots;
+        in.firstFrame = at;
+        for (uint32_t f = at; f < until; ++f) {
+          std::vector<uint8_t> row;
+          for (int i = 0; i < kPlayerSlots; ++i) {
+            if (slots & Bit(i)) row.push_back(history_[f][static_cast<size_t>(i)]);
+          }
+          in.frames.push_back(std::move(row));
+        }
+        Send(peer, in, true);
+        ++packets;
+      }
+      at = end;
+    }
+  }
+}
+
+bool NetSession::WatchersCatchingUp() const {
+  for (int w = 1; w < kMaxMachines; ++w) {
+    if ((watchers_ >> w & 1) && peerOf_[static_cast<size_t>(w)] >= 0 &&
+        confirmedBy_[static_cast<size_t>(w)] < history_.size()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void NetSession::SendLobby() {
@@ -233,7 +320,7 @@ void NetSession::SendLobby() {
   for (const LobbyEntry& e : lobby_) {
     l.machines.push_back({static_cast<uint8_t>(e.machine), e.name,
                           static_cast<uint16_t>(std::min<uint32_t>(e.roundTripMs, 65535)), e.slots,
-                          false});
+                          e.watcher});
   }
   for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], l, true);
 }
@@ -253,6 +340,7 @@ bool NetSession::StartMatch(std::string& error) {
     if (owner_[static_cast<size_t>(i)] == kNoMachine) s.setup.players[i].controller = CtrlOff;
   }
   s.owner = owner_;
+  startPacket_ = s;
   for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], s, true);
   Begin(s);
   return true;
@@ -299,7 +387,7 @@ void NetSession::SendInputs() {
     // From the least any machine has of everyone: what it lacks of ours lies after that.
     uint32_t from = heard;
     for (size_t m = 0; m < kMaxMachines; ++m) {
-      if (static_cast<int>(m) != machine_ && !(gone_ >> m & 1) &&
+      if (static_cast<int>(m) != machine_ && !((gone_ | watchers_) >> m & 1) &&
           (m == 0 || peerOf_[m] >= 0 || (!options_.host && InMatch(static_cast<int>(m))))) {
         from = std::min(from, confirmedBy_[m]);
       }
@@ -320,9 +408,46 @@ void NetSession::SendInputs() {
     in.firstFrame = 0;
   }
   if (options_.host) {
-    for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], in, false);
+    for (int m = 1; m < kMaxMachines; ++m) {
+      if (!(watchers_ >> m & 1)) Send(peerOf_[static_cast<size_t>(m)], in, false);
+    }
+    SendToWatchers();
   } else {
     Send(hostPeer_, in, false);
+  }
+}
+
+// Watchers get every machine's controls from the host's own record, from what each watcher
+// says it has (or as far back as the record goes): nothing they need can fall between the
+// history they were sent and the controls of now.
+void NetSession::SendToWatchers() {
+  for (int w = 1; w < kMaxMachines; ++w) {
+    const int peer = peerOf_[static_cast<size_t>(w)];
+    if (!(watchers_ >> w & 1) || peer < 0 || historyAt_[static_cast<size_t>(w)] < history_.size()) {
+      continue;
+    }
+    for (int m = 0; m < kMaxMachines; ++m) {
+      const uint16_t slots = Slots(m);
+      if (slots == 0 || (gone_ >> m & 1)) continue;
+      const uint32_t heard = match_->Heard(std::countr_zero(slots));
+      uint32_t from = std::max(confirmedBy_[static_cast<size_t>(w)],
+                               heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u);
+      from = std::max(from, heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u);
+      if (from >= heard) continue;
+      Inputs in;
+      in.machine = static_cast<uint8_t>(m);
+      in.slots = slots;
+      in.firstFrame = from;
+      in.ackFrame = match_->Confirmed();
+      for (uint32_t f = from; f < heard; ++f) {
+        std::vector<uint8_t> row;
+        for (int i = 0; i < kPlayerSlots; ++i) {
+          if (slots & Bit(i)) row.push_back(match_->Given(f, i));
+        }
+        in.frames.push_back(std::move(row));
+      }
+      Send(peer, in, false);
+    }
   }
 }
 
@@ -350,7 +475,7 @@ void NetSession::OnInputs(int peer, const Inputs& in, const std::vector<uint8_t>
   if (options_.host) {
     for (int m = 1; m < kMaxMachines; ++m) {
       const int to = peerOf_[static_cast<size_t>(m)];
-      if (m != sender && to >= 0) link_.Send(to, bytes, false);
+      if (m != sender && to >= 0 && !(watchers_ >> m & 1)) link_.Send(to, bytes, false);
     }
   }
 }
@@ -359,6 +484,8 @@ void NetSession::OnDigest(int peer, const Digest& d) {
   // Joining machines compare with the host's; the host with everyone's.
   if (!options_.host && peer != hostPeer_) return;
   if (options_.host && MachineOf(peer) < 0) return;
+  // A watcher's digests are its own concern: it cannot stop the players' match.
+  if (options_.host && (watchers_ >> MachineOf(peer) & 1)) return;
   for (const FrameDigest& own : ownDigests_) {
     if (own.frame == d.frame && own.digest != d.digest) {
       Desync x{d.frame};
@@ -399,7 +526,7 @@ void NetSession::OnGone(int peer) {
     }
     std::erase_if(lobby_, [&](const LobbyEntry& e) { return e.machine == m; });
     SendLobby();
-  } else if (state_ == State::Playing || state_ == State::Over) {
+  } else if (state_ == State::Playing && !(watchers_ >> m & 1)) {
     TakeOverMachine(m);
   }
 }
@@ -431,6 +558,7 @@ void NetSession::TakeOverMachine(int machine) {
     last.frames.push_back(std::move(row));
   }
   const net::TakeOver t{slots, from, static_cast<uint8_t>(machine)};
+  takeovers_.push_back(t);
   for (int m = 1; m < kMaxMachines; ++m) {
     const int peer = peerOf_[static_cast<size_t>(m)];
     if (!last.frames.empty()) Send(peer, last, true);
@@ -451,7 +579,18 @@ void NetSession::Step(uint32_t upTo) {
 void NetSession::TakeFinal(std::vector<ConfirmedFrame>& frames) {
   if (!match_) return;
   std::vector<FrameDigest> digests;
+  const size_t before = frames.size();
   match_->TakeFinal(frames, digests);
+  if (options_.host) {
+    for (size_t k = before; k < frames.size(); ++k) {
+      std::array<uint8_t, kPlayerSlots> row{};
+      for (size_t i = 0; i < kPlayerSlots; ++i) {
+        const Controls& c = frames[k].controls[i];
+        row[i] = static_cast<uint8_t>(c.now[0] | c.now[1] << 1 | c.now[2] << 2);
+      }
+      history_.push_back(row);
+    }
+  }
   for (const FrameDigest& d : digests) {
     ownDigests_.push_back(d);
     if (ownDigests_.size() > 64) ownDigests_.erase(ownDigests_.begin());

@@ -33,6 +33,7 @@ struct SessionOptions {
   // key goes down, and the others' machines correct it when they hear; stepping ten frames
   // again costs well under a millisecond, so a delay buys little.
   uint8_t inputDelay = 0;
+  bool watcher = false;  // joining: only watch, at any time, from the match's start
 };
 
 // A machine in the lobby.
@@ -41,6 +42,7 @@ struct LobbyEntry {
   std::string name;
   uint32_t roundTripMs = 0;
   uint16_t slots = 0;
+  bool watcher = false;
 };
 
 class NetSession {
@@ -63,7 +65,8 @@ class NetSession {
   // Why the session failed or ended ("" while it goes on).
   const std::string& Message() const { return message_; }
   const std::vector<LobbyEntry>& Lobby() const { return lobby_; }
-  int Machines() const { return static_cast<int>(lobby_.size()); }
+  // Machines that play (watchers are not counted).
+  int Machines() const;
 
   // Playing: this machine's people (their slots), and their controls for the frame
   // inputDelay frames ahead of the next one.
@@ -78,6 +81,8 @@ class NetSession {
   // Frames become final in order; takes them (and checks the digests of others).
   void TakeFinal(std::vector<ConfirmedFrame>& frames);
   uint64_t BytesSent() const { return link_.BytesSent(); }
+  // Host: a watcher still catching up on the match (the host stays for it at the end).
+  bool WatchersCatchingUp() const;
   // What the players should be told (a machine fell silent), taken once.
   std::vector<std::string> TakeNotices() { return std::exchange(notices_, {}); }
 
@@ -124,7 +129,21 @@ class NetSession {
   std::array<uint32_t, kMaxMachines> confirmedBy_{};
   uint32_t sentHeard_ = 0, sentConfirmed_ = 0;
   std::chrono::steady_clock::time_point sentAt_{};
-  uint16_t gone_ = 0;  // machines that fell silent
+  uint16_t gone_ = 0;      // machines that fell silent
+  uint16_t watchers_ = 0;  // machines that only watch
+  // Host: the match's start as sent, every final frame's people's controls and the
+  // takeovers, for a watcher joining late.
+  net::Start startPacket_{};
+  std::vector<std::array<uint8_t, kPlayerSlots>> history_;
+  std::vector<net::TakeOver> takeovers_;
+  void SendHistory(int machine);
+  void SendBacklogs();
+  void SendToWatchers();
+  // How far each watcher has been sent the final frames, sent a few packets at a time so
+  // that its flood limit never drops them; once it has them all, it gets what is new.
+  std::array<uint32_t, kMaxMachines> historyAt_{};
+  std::chrono::steady_clock::time_point backlogAt_{};
+  uint16_t Slots(int machine) const;
   std::vector<std::string> notices_;
   std::vector<FrameDigest> ownDigests_;
   std::vector<FrameDigest> theirDigests_;

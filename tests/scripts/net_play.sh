@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A network match of three machines on this one, headless, talking through the tests' UDP
 # relay, which delays every datagram 50 ms (+-15 ms) each way and loses 5 % of them: two
-# people on each machine (scripted keys) and two computer players each. Every machine must
-# end with the same rounds, and the recording each kept must replay to them.
+# people on each machine (scripted keys) and two computer players each. Every machine (and
+# a watcher joining late) must end with the same rounds, and the recording each kept must
+# replay to them. Then a joining machine is killed mid-match, and then the host.
 set -uo pipefail
 : "${TANDRIX_BINARY:?set by ctest: the tandrix binary}"
 : "${TANDRIX_GAME_DATA:?set by ctest: the generated game folder}"
@@ -62,7 +63,19 @@ for m in 1 2; do
     --join "127.0.0.1:$relay_port" --script-people $((m + 1)) --record net.tdxr >out 2>err) &
   pids+=($!)
 done
-for i in 1 2 3; do
+# A fourth machine joins to watch once the first round is scored: it catches up from the
+# match's start.
+mkdir -p "$work/w"
+ln -s "$TANDRIX_GAME_DATA/pak" "$work/w/pak"
+cp "$work/m1/tandrix.cfg" "$work/w/tandrix.cfg"
+for _ in $(seq 1 600); do
+  grep -q '^round=1 ' "$work/m0/out" 2>/dev/null && break
+  sleep 0.1
+done
+(cd "$work/w" && exec timeout 600 "$TANDRIX_BINARY" "${common[@]}" --join "127.0.0.1:$relay_port" \
+  --watch >out 2>err) &
+pids+=($!)
+for i in 1 2 3 4; do
   wait "${pids[$i]}" || fail "machine $((i - 1)) ended with an error"
 done
 common+=(--input-delay 2)
@@ -73,12 +86,14 @@ for m in 1 2; do
   grep '^round=' "$work/m$m/out" | cmp -s - "$work/rounds0" ||
     fail "machine $m ended with other rounds than the host"
 done
+grep '^round=' "$work/w/out" | cmp -s - "$work/rounds0" ||
+  fail "the watcher, joining late, did not see the match's rounds"
 for m in 0 1 2; do
   (cd "$work/m$m" && "$TANDRIX_BINARY" --headless --replay net.tdxr --trace 2>replay.err) |
     grep '^round=' | cmp -s - "$work/rounds0" ||
     fail "machine $m's recording does not replay to the match's rounds"
 done
-echo "net_play: three machines over a lossy relay played the same three rounds, and each recording replays to them"
+echo "net_play: three machines over a lossy relay played the same three rounds, a late watcher saw them, and each recording replays to them"
 
 # Starts the host and two joining machines (through the relay) anew, in fresh folders.
 start_three() {
