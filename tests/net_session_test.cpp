@@ -78,7 +78,7 @@ TEST(NetSession, AMachineOfAnotherVersionOrRulesIsRefusedSayingWhich) {
   EXPECT_EQ(host.Machines(), 1) << "the refused machine is not in the lobby";
 }
 
-TEST(NetSession, MachinesShareOneSetupAndNobodySpeaksForAnotherMachinesPeople) {
+TEST(NetSession, MachinesShareOneSetupNobodySpeaksForAnotherAndADifferenceStopsAll) {
   NetSession host;
   const uint16_t port = OpenHost(host);
   ASSERT_NE(port, 0);
@@ -156,9 +156,25 @@ TEST(NetSession, MachinesShareOneSetupAndNobodySpeaksForAnotherMachinesPeople) {
     for (NetSession* s : {&host, &guest}) {
       s->SetControls(keys);
       s->Step(s->Match()->Frame() + 1);
+      std::vector<ConfirmedFrame> final;
+      s->TakeFinal(final);
     }
     return host.Match()->Confirmed() >= 120 && guest.Match()->Confirmed() >= 120;
   }));
+
+  // A machine whose match differs says so with its digest: the match stops everywhere,
+  // naming the frame.
+  stranger.Send(0, Encode(Digest{59, 12345}), true);
+  stranger.Flush();
+  ASSERT_TRUE(Until({&host, &guest}, [&] {
+    pumpStranger();
+    return host.GetState() == NetSession::State::Failed &&
+           guest.GetState() == NetSession::State::Failed;
+  }));
+  const std::string differs =
+      "the match differs between machines at frame 59; each machine keeps its recording";
+  EXPECT_EQ(host.Message(), differs);
+  EXPECT_EQ(guest.Message(), differs);
 }
 
 TEST(NetSession, AMachineWithoutAnAddressFindsTheHostOnTheLocalNetwork) {
