@@ -105,6 +105,8 @@ std::string UsageText() {
          "                     (the host too) are there\n"
          "  --input-delay N    frames from a key to its frame in a network match,\n"
          "                     0 to 4 (0 unless given)\n"
+         "  --realtime         with --headless: a network match runs at sixty\n"
+         "                     frames a second, as in a window\n"
          "  --script-people N  with --headless: people's keys follow a fixed\n"
          "                     pattern from N (for tests)\n"
          "  --help             show this help\n"
@@ -188,6 +190,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
         o.port = static_cast<uint16_t>(n);
         ++i;
       }
+    } else if (a == "--realtime") {
+      o.realtime = true;
     } else if (a == "--watch") {
       o.watch = true;
     } else if (a == "--join") {
@@ -262,6 +266,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
   }
   if (o.host && o.machines == 0) {
     error = "--host with --headless needs --start and --machines";
+    return ParseResult::Usage;
+  }
+  if (o.realtime && !network) {
+    error = "--realtime needs --host or --join";
     return ParseResult::Usage;
   }
   if (o.scripted && !o.headless) {

@@ -29,6 +29,7 @@ struct AppOptions {
   int machines = 0;       // the host starts once this many machines are there (itself too)
   int inputDelay = 0;     // frames between a key and the frame it acts in
   bool scripted = false;  // people's keys follow a fixed pattern (headless tests)
+  bool realtime = false;  // a headless network match keeps the game's own 60 frames a second
   uint64_t scriptSeed = 0;
   bool help = false;
   bool version = false;

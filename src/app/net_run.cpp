@@ -139,6 +139,7 @@ int RunNetworkHeadless(const AppOptions& o) {
   const auto began = Clock::now();
   auto lingerUntil = Clock::time_point::max();
   bool blocked = true;
+  auto playFrom = Clock::time_point::max();  // --realtime: when the first frame was due
   for (;;) {
     // Waits a moment for news only when the match cannot go on without it.
     session->Poll(blocked ? 1 : 0);
@@ -167,7 +168,13 @@ int RunNetworkHeadless(const AppOptions& o) {
       }
       session->SetControls(bits);
       const uint32_t before = r.Frame();
-      session->Step(before + 1);
+      if (!o.realtime) {
+        session->Step(before + 1);
+      } else {
+        if (playFrom == Clock::time_point::max()) playFrom = Clock::now();
+        const double seconds = std::chrono::duration<double>(Clock::now() - playFrom).count();
+        session->Step(std::min(before + 1, static_cast<uint32_t>(seconds * 60)));
+      }
       blocked = r.Frame() == before;
     }
     std::vector<net::ConfirmedFrame> frames;

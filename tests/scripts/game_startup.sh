@@ -28,6 +28,26 @@ cd "$game" || exit 1
 grep -q "usage: tandrix" err.txt || fail "an unknown option did not print the usage"
 "$TANDRIX_BINARY" --frames abc >/dev/null 2>&1
 [ $? -eq 2 ] || fail "--frames abc did not exit with 2"
+# Network options that cannot work together are refused with the reason.
+while IFS='|' read -r args reason; do
+  # shellcheck disable=SC2086
+  "$TANDRIX_BINARY" $args >/dev/null 2>err.txt
+  [ $? -eq 2 ] || fail "'$args' did not exit with 2"
+  grep -qF -- "$reason" err.txt || fail "'$args' did not say '$reason': $(cat err.txt)"
+done <<'CASES'
+--headless --host --join 127.0.0.1|--host and --join cannot be combined
+--headless --host 0 --start deathmatch --machines 2|--host needs a port from 1 to 65535
+--headless --host 70000 --start deathmatch --machines 2|--host needs a port from 1 to 65535
+--headless --join host:abc|--join needs ADDRESS or ADDRESS:PORT
+--headless --join :24512|--join needs the host's name or address
+--headless --host --start deathmatch --machines 13|--machines needs a whole number from 1 to 12
+--headless --host --start deathmatch|--host with --headless needs --start and --machines
+--headless --join 127.0.0.1 --input-delay 5|--input-delay needs a whole number from 0 to 4
+--headless --watch|--watch needs --join
+--headless --realtime|--realtime needs --host or --join
+--host --start deathmatch --machines 2|network play needs --headless in this version
+--headless --join 127.0.0.1 --replay x.tdxr|--replay cannot be combined with --host or --join
+CASES
 "$TANDRIX_BINARY" --help | grep -q -- "--headless" || fail "--help does not list the options"
 "$TANDRIX_BINARY" --version | grep -q "^tandrix " || fail "--version does not print the version"
 
