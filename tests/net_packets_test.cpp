@@ -239,19 +239,10 @@ TEST(NetPackets, BytesAreLaidOutAsOtherMachinesReadThem) {
                   .U8(2)
                   .Fill(11, kNoMachine)
                   .b},
-      // Slots 0 and 5: two bytes a frame, in slot order.
-      {Inputs{7, 0x0021, 0x01020304, 0x0A0B0C0D, {{1, 2}, {4, 0}}}, Wire()
-                                                                        .U8(6)
-                                                                        .U8(7)
-                                                                        .U16(0x0021)
-                                                                        .U32(0x01020304)
-                                                                        .U32(0x0A0B0C0D)
-                                                                        .U8(2)
-                                                                        .U8(1)
-                                                                        .U8(2)
-                                                                        .U8(4)
-                                                                        .U8(0)
-                                                                        .b},
+      // Slots 0 and 5: three bits a control, slot by slot, frame by frame, from the lowest
+      // bit: 1, 2, 4, 0 make 0b000'100'010'001.
+      {Inputs{7, 0x0021, 0x01020304, 0x0A0B0C0D, {{1, 2}, {4, 0}}},
+       Wire().U8(6).U8(7).U16(0x0021).U32(0x01020304).U32(0x0A0B0C0D).U8(2).U8(0x11).U8(0x01).b},
       {Digest{0x01020304, 0x1122334455667788ull},
        Wire().U8(7).U32(0x01020304).U64(0x1122334455667788ull).b},
       {Desync{0xA0B0C0D0}, Wire().U8(8).U32(0xA0B0C0D0).b},
@@ -309,7 +300,7 @@ Bytes InputsBytes(unsigned machine, uint16_t slots, uint32_t first, unsigned fra
       .U32(first)
       .U32(0)
       .U8(frames)
-      .Fill(frames * static_cast<size_t>(std::popcount(slots)), control)
+      .Fill((frames * static_cast<size_t>(std::popcount(slots)) * 3 + 7) / 8, control)
       .b;
 }
 
@@ -367,8 +358,8 @@ TEST(NetPackets, BrokenPacketsAreRefusedWithTheReason) {
       {"Inputs no frames", InputsBytes(0, 1, 0, 0, 0), "0 frames, at least 1"},
       {"Inputs 65 frames", InputsBytes(0, 1, 0, kMaxInputFrames + 1, 0), "65 frames, at most 64"},
       {"Inputs 70 frames", InputsBytes(0, 0x0FFF, 0, 70, 0), "70 frames, at most 64"},
-      {"Inputs control bit 3", InputsBytes(0, 3, 0, 2, 8), "control 0x8"},
-      {"Inputs control 0xff", InputsBytes(0, 1, 0, 1, 0xFF), "control 0xff"},
+      {"Inputs bits past the last control", InputsBytes(0, 3, 0, 2, 0xF0), "stray bits"},
+      {"Inputs a control of eight bits", InputsBytes(0, 1, 0, 1, 0xFF), "stray bits"},
       {"Inputs past the last frame number", InputsBytes(0, 1, 0xFFFFFFFF - 63, 64, 0),
        "past the last frame"},
       {"Inputs at the last frame number", InputsBytes(0, 1, 0xFFFFFFFF, 1, 0),

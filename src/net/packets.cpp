@@ -215,8 +215,22 @@ class Out {
   void Count(const std::vector<T>& v, size_t /*least*/, size_t /*most*/, const char* /*what*/) {
     U8(static_cast<uint8_t>(v.size()));
   }
-  void Row(const std::vector<uint8_t>& row, uint16_t /*slots*/) {
-    bytes.insert(bytes.end(), row.begin(), row.end());
+  // Every frame's controls, three bits a slot, one after another from the lowest bit.
+  void Controls(const std::vector<std::vector<uint8_t>>& frames, uint16_t /*slots*/) {
+    uint32_t acc = 0;
+    int bits = 0;
+    for (const auto& row : frames) {
+      for (uint8_t c : row) {
+        acc |= static_cast<uint32_t>(c & 7u) << bits;
+        bits += 3;
+        while (bits >= 8) {
+          bytes.push_back(static_cast<uint8_t>(acc));
+          acc >>= 8;
+          bits -= 8;
+        }
+      }
+    }
+    if (bits > 0) bytes.push_back(static_cast<uint8_t>(acc));
   }
 
  private:
@@ -272,9 +286,24 @@ class In {
     }
     v.resize(n);
   }
-  void Row(std::vector<uint8_t>& row, uint16_t slots) {
-    const auto n = static_cast<size_t>(std::popcount(slots));
-    if (Take(n)) row.assign(data_ + at_ - n, data_ + at_);
+  void Controls(std::vector<std::vector<uint8_t>>& frames, uint16_t slots) {
+    const auto width = static_cast<size_t>(std::popcount(slots));
+    const size_t bitsNeeded = frames.size() * width * 3;
+    const size_t n = (bitsNeeded + 7) / 8;
+    if (!Take(n)) return;
+    const uint8_t* p = data_ + at_ - n;
+    size_t bit = 0;
+    for (auto& row : frames) {
+      row.resize(width);
+      for (uint8_t& c : row) {
+        c = 0;
+        for (int k = 0; k < 3; ++k, ++bit)
+          c |= static_cast<uint8_t>((p[bit / 8] >> (bit % 8) & 1) << k);
+      }
+    }
+    // The last byte's bits past the controls are zero: anything else is not ours.
+    if (bitsNeeded % 8 != 0 && (p[n - 1] >> (bitsNeeded % 8)) != 0)
+      Stop("stray bits after the controls");
   }
 
  private:
@@ -361,8 +390,8 @@ void Fields(Io& io, P& in) {
   io.U32(in.firstFrame);
   io.U32(in.ackFrame);
   io.Count(in.frames, in.slots ? 1 : 0, in.slots ? kMaxInputFrames : 0, "frames");
-  // A frame holds one byte per slot: the slots give its length.
-  for (auto& row : in.frames) io.Row(row, in.slots);
+  // A frame holds three bits per slot: the slots and the count give the length.
+  io.Controls(in.frames, in.slots);
 }
 
 template <typename Io, Of<Digest> P>

@@ -88,7 +88,8 @@ struct Start {
 
 // The controls of the people of one machine (`machine`), for frames firstFrame ..
 // firstFrame + frames.size() - 1. Each frame holds one byte per slot set in `slots`, in
-// slot order: bit 0 left, 1 right, 2 fire (nothing else may be set). The host passes every
+// slot order: bit 0 left, 1 right, 2 fire (nothing else may be set); on the wire each takes
+// three bits, packed one after another. The host passes every
 // machine's packets on to the others unchanged.
 struct Inputs {
   uint8_t machine = 0;
