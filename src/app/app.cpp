@@ -260,16 +260,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
     error = "--machines needs --host and --start";
     return ParseResult::Usage;
   }
-  if (network && !o.headless) {
-    error = "network play needs --headless in this version";
-    return ParseResult::Usage;
-  }
   if (o.host && o.machines == 0) {
-    error = "--host with --headless needs --start and --machines";
+    error = "--host needs --start and --machines";
     return ParseResult::Usage;
   }
-  if (o.realtime && !network) {
-    error = "--realtime needs --host or --join";
+  if (o.realtime && !(network && o.headless)) {
+    error = "--realtime needs --headless with --host or --join";
     return ParseResult::Usage;
   }
   if (o.scripted && !o.headless) {
@@ -291,7 +287,9 @@ int RunProgram(const AppOptions& options) {
 
   // A file-size limit must fail a write (and the recording say so), not kill the game.
   std::signal(SIGXFSZ, SIG_IGN);
-  if (options.host || options.join) return RunNetworkHeadless(options);
+  if (options.host || options.join) {
+    return options.headless ? RunNetworkHeadless(options) : RunNetworkWindow(options);
+  }
 
   std::string error;
   const bool replaying = !options.replay.empty();

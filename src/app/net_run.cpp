@@ -9,11 +9,24 @@
 #include <iostream>
 #include <memory>
 
+#include "app/frame_clock.h"
+#include "app/frame_loop.h"
+#include "app/game.h"
+#include "app/game_flow.h"
 #include "app/match_tape.h"
 #include "app/replay.h"
+#include "app/round_cycle.h"
+#include "app/startup.h"
+#include "display/hooks.h"
+#include "display/hud.h"
+#include "display/match_view.h"
+#include "display/renderer.h"
 #include "match/snapshot.h"
 #include "menu/settings.h"
 #include "net/session.h"
+#include "platform/platform.h"
+#include "players/input.h"
+#include "players/key_codes.h"
 
 namespace tdx {
 
@@ -224,6 +237,172 @@ int RunNetworkHeadless(const AppOptions& o) {
     std::cerr << "tandrix: " << error << "\n";
     code = 1;
   }
+  return code;
+}
+
+int RunNetworkWindow(const AppOptions& o) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::string error;
+  PlatformOptions po;
+  po.windowed = o.windowed;
+  std::unique_ptr<Platform> platform = Platform::Create(po, error);
+  if (!platform) {
+    std::cerr << "tandrix: " << error << "\n";
+    return 1;
+  }
+  auto game = std::make_unique<Game>();
+  Game& g = *game;
+  FrameClock clock;
+  clock.Disable();
+  StartOptions start;
+  start.seeded = true;
+  start.seed = o.seeded ? o.seed : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
+  if (!StartUp(g, start)) {
+    std::cerr << "tandrix: " << g.fatalError << "\n";
+    platform->ShowError("Tandrix", g.fatalError);
+    ShutDown(g);
+    return 1;
+  }
+  net::SessionOptions so;
+  so.host = o.host;
+  so.port = o.port;
+  so.address = o.address;
+  so.name = MachineName();
+  so.version = TANDRIX_VERSION;
+  so.seed = start.seed;
+  so.teamMode = o.start == 2 ? 1 : 0;
+  so.inputDelay = static_cast<uint8_t>(o.inputDelay);
+  so.watcher = o.watch;
+  auto session = std::make_unique<net::NetSession>();
+  if (!session->Open(so, g.settings, error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    ShutDown(g);
+    return 1;
+  }
+  CleanLeftovers(".");
+  clock.Enable();
+
+  std::unique_ptr<NetRecording> recording;
+  std::vector<MouseEvent> mouse;
+  std::array<uint8_t, 256> keys{};
+  Renderer& renderer = platform->GetRenderer();
+  bool waitingShown = false, matchShown = false, drewFrame = false, escapeBefore = false;
+  auto playFrom = Clock::now();
+  GamePhase traced = GamePhase::Loading;
+  for (long long frame = 0; o.frames < 0 || frame < o.frames; ++frame) {
+    mouse.clear();
+    if (!platform->PumpEvents(mouse)) break;  // the window was closed
+    platform->ReadKeys(keys);
+    g.input.Polled = keys;
+    for (const MouseEvent& e : mouse) {
+      MouseMove(g, e.x, e.y);
+      if (e.kind == MouseEvent::Click) MouseClick(g);
+    }
+    const bool escape = keys[VK_Escape] != 0;
+    if (escape && !escapeBefore) break;  // Escape leaves the match
+    escapeBefore = escape;
+    session->Poll(0);
+    const auto state = session->GetState();
+    if (state == net::NetSession::State::Failed) break;
+    if (state == net::NetSession::State::Connecting || state == net::NetSession::State::Lobby) {
+      if (o.host && o.machines > 0 && session->Machines() >= o.machines &&
+          !session->StartMatch(error)) {
+        break;
+      }
+      // The loading screen, then a word to wait by while the machines gather.
+      if (g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone) {
+        clock.BeginFrame();
+        FrameStep(g, clock);
+      } else if (!waitingShown) {
+        for (auto& list : g.menu.lists) list.Clear();
+        g.menu.MainList().AddItem(g, 257, 330, 1, "please_wait", false, 1.1, kOrdinaryWord);
+        waitingShown = true;
+      }
+    } else {
+      net::RollbackMatch& r = *session->Match();
+      if (!matchShown) {
+        // Straight into the match, as a replay goes: the pictures not yet prepared load as
+        // they are first shown.
+        if (g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone) {
+          LoadingDoneStep(g);
+        }
+        static_cast<Match&>(g) = session->Start();
+        for (auto& list : g.menu.lists) list.Clear();
+        ShowBonusPlaces(g);
+        BuildHud(g);
+        r.collectEvents = true;
+        recording = std::make_unique<NetRecording>(o, *session);
+        playFrom = Clock::now();
+        matchShown = true;
+      }
+      processkeyboard(g);
+      std::array<uint8_t, kPlayerSlots> bits{};
+      for (int s = 0; s < kPlayerSlots; ++s) {
+        const Controls& c = g.controls[static_cast<size_t>(s)];
+        bits[static_cast<size_t>(s)] =
+            static_cast<uint8_t>(c.now[0] | c.now[1] << 1 | c.now[2] << 2);
+      }
+      session->SetControls(bits);
+      // The frames due by the clock, a few at a time when behind.
+      const auto due = static_cast<uint32_t>(
+          std::chrono::duration<double>(Clock::now() - playFrom).count() / net::kNetStep);
+      for (int k = 0; k < 4 && r.Frame() < due; ++k) {
+        const uint32_t before = r.Frame();
+        session->Step(before + 1);
+        if (r.Frame() == before) break;  // waiting for the others
+        session->SetControls(bits);
+      }
+      std::vector<net::ConfirmedFrame> frames;
+      session->TakeFinal(frames);
+      for (const net::ConfirmedFrame& f : frames) {
+        recording->Add(f);
+        if (!o.trace) continue;
+        if (f.phase != traced) {
+          const char* name = PhaseName(f.phase);
+          std::printf("frame=%u t=%.3f phase=%s\n", f.frame + 1, f.end, name ? name : "Unknown");
+          traced = f.phase;
+        }
+        for (const ScoredRound& sr : f.scored) std::printf("%s\n", ScoredRoundLine(sr).c_str());
+      }
+      std::fflush(stdout);
+      for (const std::string& notice : session->TakeNotices()) {
+        std::fprintf(stderr, "tandrix: %s\n", notice.c_str());
+      }
+      // Sounds a correction newly raised are heard late; those it undid have already
+      // played out (effects are short).
+      std::vector<MatchEvent> raised = std::move(r.raised);
+      raised.insert(raised.end(), r.late.begin(), r.late.end());
+      r.raised.clear();
+      r.late.clear();
+      r.cancelled.clear();
+      if (ShowSteppedMatch(g, r.Current(), raised)) break;
+    }
+    ShowMatch(g);
+    g.scene.TickFires(g.FrameDelta);
+    BeforeRender(g);
+    AfterRender(g);
+    renderer.Draw(g.scene, g.beforeCanvas, g.afterCanvas);
+    platform->Present();
+    drewFrame = true;
+  }
+  clock.Disable();
+  int code = 0;
+  if (session->GetState() == net::NetSession::State::Failed) {
+    std::cerr << "tandrix: " << session->Message() << "\n";
+    code = 1;
+  }
+  if (recording && !recording->Finish(error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    code = 1;
+  }
+  if (!o.screenshot.empty() && (!drewFrame || !renderer.SaveScreenshot(o.screenshot, error))) {
+    std::cerr << "tandrix: " << (drewFrame ? error : o.screenshot + ": no frame was drawn") << "\n";
+    code = 1;
+  }
+  session.reset();
+  ShutDown(g);
+  game.reset();
+  platform.reset();
   return code;
 }
 

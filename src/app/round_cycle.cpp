@@ -211,4 +211,32 @@ void BackToMenuStep(Game& g) {
   g.phase = GamePhase::MainMenuBuild;
 }
 
+bool ShowSteppedMatch(Game& g, const Match& m, const std::vector<MatchEvent>& raised) {
+  static_cast<Match&>(g) = m;
+  g.events.raised = raised;
+  ShowMatchEvents(g);
+  if (g.phase != GamePhase::WaitReady && g.phase != GamePhase::RoundOver &&
+      g.phase != GamePhase::GameOver) {
+    UpdateGameTime(g);
+  }
+  UpdateRealTime(g);
+  if (g.phase == GamePhase::Playing && !MusicChannelActive(g)) RequestRandomMusic(g);
+  if (g.phase == GamePhase::WaitReady) {
+    g.menu.MainList().ResizeTag(kTagBanner, 1 + 0.03 * std::sin(4 * (g.PhaseStart - g.Now)));
+  }
+  if (g.phase == GamePhase::GameOver && g.CrowdPending && g.CrowdTime < g.Now) {
+    PlaySound(g, "crowd.mp3", 0);
+    g.CrowdPending = false;
+  }
+  bool leave = false;
+  if (g.phase == GamePhase::WaitReady || g.phase == GamePhase::GameOver) {
+    UpdateHover(g);
+    if (TakeClick(g)) leave = g.menu.HoverTag == kTagMessage || g.menu.HoverTag == kTagExit;
+  }
+  g.menu.MouseClicked = false;
+  PlayMatchEvents(g);
+  ServiceMusic(g);
+  return leave;
+}
+
 }  // namespace tdx

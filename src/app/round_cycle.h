@@ -3,6 +3,9 @@
 // the final screen and the way back to the menu.
 #pragma once
 
+#include <vector>
+
+#include "match/match.h"
 #include "match/round.h"
 
 namespace tdx {
@@ -27,6 +30,12 @@ void MatchPhaseStep(Game& g);
 // In play, after the controls were read: what they do (steering, abilities), and Escape.
 void PlayControls(Game& g);
 void GameOverStep(Game& g);
+
+// One shown frame of a match stepped elsewhere (a network match): the game takes the match
+// as it stands, shows and plays what its steps since the last shown frame raised, and keeps
+// the HUD, the music and the final screen's crowd going. True when the player clicked
+// "main_menu" or "exit_program" on the waiting or the final screen: they leave the match.
+bool ShowSteppedMatch(Game& g, const Match& m, const std::vector<MatchEvent>& raised);
 void BackToMenuStep(Game& g);
 
 }  // namespace tdx

@@ -202,6 +202,8 @@ void RollbackMatch::StepOne(bool silent) {
   if (silent) {
     Missing(r.heard, heard, cancelled);
     Missing(heard, r.heard, late);
+  } else if (collectEvents) {
+    raised.insert(raised.end(), current_.events.raised.begin(), current_.events.raised.end());
   }
   r.heard = std::move(heard);
   ++frame_;

@@ -106,6 +106,10 @@ class RollbackMatch {
   // steps again no longer raise (to stop), and those they newly raise (to play late).
   // Filled by Advance; the caller takes them.
   std::vector<MatchEvent> cancelled, late;
+  // With collectEvents, every event of every frame as first stepped, for a program that
+  // shows the match (a headless one has no use for them).
+  bool collectEvents = false;
+  std::vector<MatchEvent> raised;
 
   // The clock of frame f: it begins at `now` and ends at the same instant.
   double FrameTime(uint32_t f) const { return base_ + static_cast<double>(f + 1) * kNetStep; }
