@@ -41,11 +41,11 @@ done <<'CASES'
 --headless --join host:abc|--join needs ADDRESS or ADDRESS:PORT
 --headless --join :24512|--join needs the host's name or address
 --headless --host --start deathmatch --machines 13|--machines needs a whole number from 1 to 12
---headless --host --start deathmatch|--host with --headless needs --start and --machines
+--headless --host --start deathmatch|--host needs --start and --machines
 --headless --join 127.0.0.1 --input-delay 5|--input-delay needs a whole number from 0 to 4
 --headless --watch|--watch needs --join
---headless --realtime|--realtime needs --host or --join
---host --start deathmatch --machines 2|network play needs --headless in this version
+--headless --realtime|--realtime needs --headless with --host or --join
+--host --start deathmatch --machines 2 --realtime|--realtime needs --headless with --host or --join
 --headless --join 127.0.0.1 --replay x.tdxr|--replay cannot be combined with --host or --join
 CASES
 "$TANDRIX_BINARY" --help | grep -q -- "--headless" || fail "--help does not list the options"

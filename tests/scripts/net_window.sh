@@ -46,13 +46,15 @@ guest=$!
 
 wait_phase Playing 1 120
 find_window
-# The host's person holds left for a second, then right.
-xdotool keydown --window "$window" Left
+# A click gives the window the keyboard; the host's person holds left for a second, then
+# right.
+click_view 620 470
+xdotool keydown Left
 sleep 1
-xdotool keyup --window "$window" Left
-xdotool keydown --window "$window" Right
+xdotool keyup Left
+xdotool keydown Right
 sleep 0.5
-xdotool keyup --window "$window" Right
+xdotool keyup Right
 
 wait "$pid" || fail "the host's window ended with an error"
 pid=""
