@@ -148,6 +148,20 @@ TEST_F(AudioEffects, ABufferPlaysOnSeveralChannelsAtOnceAndDecodesOnce) {
   EXPECT_EQ(AudioActivityText(g), "PPPNNNNNNNNNNNNNNNNN");
 }
 
+// A network match stepped again may no longer make a sound it already started: that one
+// sound stops, the others of its name and every other sound play on.
+TEST_F(AudioEffects, StoppingAnEffectByNameStopsOneOfItsPlays) {
+  PlaySound(g, "death.mp3", 0);
+  PlaySound(g, "menuclick.mp3", 0);
+  PlaySound(g, "death.mp3", 0);
+  StopEffect(g, "death.mp3");
+  EXPECT_EQ(AudioActivityText(g), "NPPNNNNNNNNNNNNNNNNN");
+  StopEffect(g, "s_fight.mp3");  // not playing: nothing happens
+  StopEffect(g, "death.mp3");
+  StopEffect(g, "death.mp3");
+  EXPECT_EQ(AudioActivityText(g), "NPNNNNNNNNNNNNNNNNNN");
+}
+
 TEST(AudioStart, AWrongLayerVersionOrNoDeviceMakesTheGameSilent) {
   struct Case {
     uint32_t version;

@@ -17,6 +17,7 @@
 #include "app/replay.h"
 #include "app/round_cycle.h"
 #include "app/startup.h"
+#include "audio/sound.h"
 #include "display/hooks.h"
 #include "display/hud.h"
 #include "display/match_view.h"
@@ -368,10 +369,10 @@ int RunNetworkWindow(const AppOptions& o) {
       for (const std::string& notice : session->TakeNotices()) {
         std::fprintf(stderr, "tandrix: %s\n", notice.c_str());
       }
-      // Sounds a correction newly raised are heard late; those it undid have already
-      // played out (effects are short).
+      // Sounds a correction newly raised are heard late; those it undid stop.
       std::vector<MatchEvent> raised = std::move(r.raised);
       raised.insert(raised.end(), r.late.begin(), r.late.end());
+      for (const MatchEvent& e : r.cancelled) StopEffect(g, e.name);
       r.raised.clear();
       r.late.clear();
       r.cancelled.clear();

@@ -59,6 +59,7 @@ struct AudioState {
 
   // ---- The channels: an effect channel is free again as soon as its sound ends. ----
   std::array<AudioHandle, kEffectChannelRoom> EffectChannels{};  // 0..19 in use
+  std::array<std::string, kEffectChannelRoom> EffectNames{};     // what each last started
   AudioHandle MusicChannel = 0;
 
   // ---- The music service: Idle with nothing pending at start-up. ----

@@ -44,6 +44,7 @@ void StartEffect(Game& g, const std::string& fileName, int pan) {
     pan = -pan;  // speakers the other way round
   }
   a.EffectChannels[channel] = a.mixer->PlayEffect(channel, sample, 100, pan);
+  a.EffectNames[channel] = fileName;
 }
 
 }  // namespace
@@ -93,6 +94,18 @@ void PlaySpeech(Game& g, const std::string& fileName) {
   // Announcements speak with effects off, and never with speech off.
   if (g.settings.game.speech == 0) return;
   StartEffect(g, fileName, 0);
+}
+
+void StopEffect(Game& g, const std::string& fileName) {
+  AudioState& a = g.audio;
+  if (!a.mixer) return;
+  for (int ch = 0; ch < kEffectChannelCount; ++ch) {
+    if (a.EffectNames[ch] == fileName && a.mixer->IsActive(a.EffectChannels[ch])) {
+      a.mixer->Stop(a.EffectChannels[ch]);
+      a.EffectNames[ch].clear();
+      return;
+    }
+  }
 }
 
 bool ChannelActive(Game& g, int channel) {

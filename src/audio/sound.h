@@ -32,6 +32,9 @@ void PlaySoundByName(Game& g, const std::string& fileName, double arenaX);
 void PlaySound(Game& g, const std::string& fileName, int pan);
 // What the match's last step raised, in order; the list is emptied.
 void PlayMatchEvents(Game& g);
+// Stops one playing effect or announcement started by that name (a network match stepped
+// again no longer makes it); nothing when none plays.
+void StopEffect(Game& g, const std::string& fileName);
 // A spoken announcement (plays even with effect sounds off when speech is on).
 void PlaySpeech(Game& g, const std::string& fileName);
 // The pan of an arena x: -100 at 0, 0 at 304, 100 at 608, clamped outside.
