@@ -109,6 +109,42 @@ class NetRecording {
   std::string recordError_;
 };
 
+// The frames that became final: into the recordings, and with --trace as the usual lines
+// (the phase a frame left the match in, and its scored rounds); then what players are told.
+void KeepFinalFrames(net::NetSession& session, NetRecording& recording, bool trace,
+                     GamePhase& traced) {
+  std::vector<net::ConfirmedFrame> frames;
+  session.TakeFinal(frames);
+  for (const net::ConfirmedFrame& f : frames) {
+    recording.Add(f);
+    if (!trace) continue;
+    if (f.phase != traced) {
+      const char* name = PhaseName(f.phase);
+      std::printf("frame=%u t=%.3f phase=%s\n", f.frame + 1, f.end, name ? name : "Unknown");
+      traced = f.phase;
+    }
+    for (const ScoredRound& s : f.scored) std::printf("%s\n", ScoredRoundLine(s).c_str());
+  }
+  std::fflush(stdout);
+  for (const std::string& notice : session.TakeNotices()) {
+    std::fprintf(stderr, "tandrix: %s\n", notice.c_str());
+  }
+}
+
+net::SessionOptions SessionOptionsOf(const AppOptions& o, uint64_t seed) {
+  net::SessionOptions so;
+  so.host = o.host;
+  so.port = o.port;
+  so.address = o.address;
+  so.name = MachineName();
+  so.version = TANDRIX_VERSION;
+  so.seed = seed;
+  so.teamMode = o.start == 2 ? 1 : 0;
+  so.inputDelay = static_cast<uint8_t>(o.inputDelay);
+  so.watcher = o.watch;
+  return so;
+}
+
 }  // namespace
 
 int RunNetworkHeadless(const AppOptions& o) {
@@ -129,16 +165,8 @@ int RunNetworkHeadless(const AppOptions& o) {
       }
     }
   }
-  net::SessionOptions so;
-  so.host = o.host;
-  so.port = o.port;
-  so.address = o.address;
-  so.name = MachineName();
-  so.version = TANDRIX_VERSION;
-  so.seed = o.seeded ? o.seed : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
-  so.teamMode = o.start == 2 ? 1 : 0;
-  so.inputDelay = static_cast<uint8_t>(o.inputDelay);
-  so.watcher = o.watch;
+  const net::SessionOptions so = SessionOptionsOf(
+      o, o.seeded ? o.seed : static_cast<uint64_t>(Clock::now().time_since_epoch().count()));
   auto session = std::make_unique<net::NetSession>();
   if (!session->Open(so, own, error)) {
     std::cerr << "tandrix: " << error << "\n";
@@ -191,22 +219,7 @@ int RunNetworkHeadless(const AppOptions& o) {
       }
       blocked = r.Frame() == before;
     }
-    std::vector<net::ConfirmedFrame> frames;
-    session->TakeFinal(frames);
-    for (const std::string& notice : session->TakeNotices()) {
-      std::fprintf(stderr, "tandrix: %s\n", notice.c_str());
-    }
-    for (const net::ConfirmedFrame& f : frames) {
-      recording->Add(f);
-      if (!o.trace) continue;
-      if (f.phase != shown) {
-        const char* name = PhaseName(f.phase);
-        std::printf("frame=%u t=%.3f phase=%s\n", f.frame + 1, f.end, name ? name : "Unknown");
-        shown = f.phase;
-      }
-      for (const ScoredRound& s : f.scored) std::printf("%s\n", ScoredRoundLine(s).c_str());
-    }
-    std::fflush(stdout);
+    KeepFinalFrames(*session, *recording, o.trace, shown);
     if (session->GetState() == net::NetSession::State::Over) {
       // The others may still lack our last controls: stay a moment to send them.
       if (lingerUntil == Clock::time_point::max())
@@ -264,16 +277,7 @@ int RunNetworkWindow(const AppOptions& o) {
     ShutDown(g);
     return 1;
   }
-  net::SessionOptions so;
-  so.host = o.host;
-  so.port = o.port;
-  so.address = o.address;
-  so.name = MachineName();
-  so.version = TANDRIX_VERSION;
-  so.seed = start.seed;
-  so.teamMode = o.start == 2 ? 1 : 0;
-  so.inputDelay = static_cast<uint8_t>(o.inputDelay);
-  so.watcher = o.watch;
+  const net::SessionOptions so = SessionOptionsOf(o, start.seed);
   auto session = std::make_unique<net::NetSession>();
   if (!session->Open(so, g.settings, error)) {
     std::cerr << "tandrix: " << error << "\n";
@@ -353,22 +357,7 @@ int RunNetworkWindow(const AppOptions& o) {
         if (r.Frame() == before) break;  // waiting for the others
         session->SetControls(bits);
       }
-      std::vector<net::ConfirmedFrame> frames;
-      session->TakeFinal(frames);
-      for (const net::ConfirmedFrame& f : frames) {
-        recording->Add(f);
-        if (!o.trace) continue;
-        if (f.phase != traced) {
-          const char* name = PhaseName(f.phase);
-          std::printf("frame=%u t=%.3f phase=%s\n", f.frame + 1, f.end, name ? name : "Unknown");
-          traced = f.phase;
-        }
-        for (const ScoredRound& sr : f.scored) std::printf("%s\n", ScoredRoundLine(sr).c_str());
-      }
-      std::fflush(stdout);
-      for (const std::string& notice : session->TakeNotices()) {
-        std::fprintf(stderr, "tandrix: %s\n", notice.c_str());
-      }
+      KeepFinalFrames(*session, *recording, o.trace, traced);
       // Sounds a correction newly raised are heard late; those it undid stop.
       std::vector<MatchEvent> raised = std::move(r.raised);
       raised.insert(raised.end(), r.late.begin(), r.late.end());
