@@ -131,6 +131,22 @@ void KeepFinalFrames(net::NetSession& session, NetRecording& recording, bool tra
   }
 }
 
+// How a network run ends: why the match failed, if it did, and the recordings completed
+// as far as the match went. 0, or 1 when either went wrong.
+int EndOfRun(const net::NetSession& session, NetRecording* recording) {
+  int code = 0;
+  if (session.GetState() == net::NetSession::State::Failed) {
+    std::cerr << "tandrix: " << session.Message() << "\n";
+    code = 1;
+  }
+  std::string error;
+  if (recording && !recording->Finish(error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    code = 1;
+  }
+  return code;
+}
+
 net::SessionOptions SessionOptionsOf(const AppOptions& o, uint64_t seed) {
   net::SessionOptions so;
   so.host = o.host;
@@ -242,15 +258,7 @@ int RunNetworkHeadless(const AppOptions& o) {
                 seconds > 0 ? static_cast<double>(session->BytesSent()) / seconds : 0.0,
                 static_cast<unsigned long long>(r.TotalRollbackFrames()));
   }
-  int code = 0;
-  if (session->GetState() == net::NetSession::State::Failed) {
-    std::cerr << "tandrix: " << session->Message() << "\n";
-    code = 1;
-  }
-  if (recording && !recording->Finish(error)) {
-    std::cerr << "tandrix: " << error << "\n";
-    code = 1;
-  }
+  int code = EndOfRun(*session, recording.get());
   return code;
 }
 
@@ -343,9 +351,7 @@ int RunNetworkWindow(const AppOptions& o) {
       processkeyboard(g);
       std::array<uint8_t, kPlayerSlots> bits{};
       for (int s = 0; s < kPlayerSlots; ++s) {
-        const Controls& c = g.controls[static_cast<size_t>(s)];
-        bits[static_cast<size_t>(s)] =
-            static_cast<uint8_t>(c.now[0] | c.now[1] << 1 | c.now[2] << 2);
+        bits[static_cast<size_t>(s)] = g.controls[static_cast<size_t>(s)].NowBits();
       }
       session->SetControls(bits);
       // The frames due by the clock, a few at a time when behind.
@@ -376,15 +382,7 @@ int RunNetworkWindow(const AppOptions& o) {
     drewFrame = true;
   }
   clock.Disable();
-  int code = 0;
-  if (session->GetState() == net::NetSession::State::Failed) {
-    std::cerr << "tandrix: " << session->Message() << "\n";
-    code = 1;
-  }
-  if (recording && !recording->Finish(error)) {
-    std::cerr << "tandrix: " << error << "\n";
-    code = 1;
-  }
+  int code = EndOfRun(*session, recording.get());
   if (!o.screenshot.empty() && (!drewFrame || !renderer.SaveScreenshot(o.screenshot, error))) {
     std::cerr << "tandrix: " << (drewFrame ? error : o.screenshot + ": no frame was drawn") << "\n";
     code = 1;

@@ -16,6 +16,8 @@ struct Controls {
   bool Pressed(int c) const { return now[c] && !before[c]; }
   bool Held(int c) const { return now[c] && before[c]; }
   bool Released(int c) const { return !now[c] && before[c]; }
+  // The three controls now as bits: 0 left, 1 right, 2 fire.
+  uint8_t NowBits() const { return static_cast<uint8_t>(now[0] | now[1] << 1 | now[2] << 2); }
 };
 
 }  // namespace tdx

@@ -71,6 +71,23 @@ void NetSession::Send(int peer, const Packet& p, bool reliable) {
   if (!bytes.empty() && peer >= 0) link_.Send(peer, bytes, reliable);
 }
 
+void NetSession::SendOut(const Packet& p, bool reliable) {
+  if (options_.host) {
+    for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], p, reliable);
+  } else {
+    Send(hostPeer_, p, reliable);
+  }
+}
+
+void NetSession::Differs(uint32_t frame, bool tell) {
+  if (tell) {
+    SendOut(Desync{frame}, true);
+    link_.Flush();
+  }
+  Fail("the match differs between machines at " + Frame(frame) +
+       "; each machine keeps its recording");
+}
+
 int NetSession::MachineOf(int peer) const {
   for (int m = 1; m < kMaxMachines; ++m) {
     if (peerOf_[static_cast<size_t>(m)] == peer) return m;
@@ -161,11 +178,7 @@ void NetSession::OnPacket(int peer, const std::vector<uint8_t>& bytes) {
     OnDigest(peer, *d);
   } else if (const auto* x = std::get_if<Desync>(&p)) {
     if (options_.host && (watchers_ >> MachineOf(peer) & 1)) return;
-    if (options_.host) {
-      for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], *x, true);
-    }
-    Fail("the match differs between machines at " + Frame(x->frame) +
-         "; each machine keeps its recording");
+    Differs(x->frame, options_.host);  // the host tells everyone
   } else if (const auto* t = std::get_if<net::TakeOver>(&p)) {
     if (fromHost && match_ && t->machine != machine_) {
       match_->TakeOver(t->slots, t->fromFrame);
@@ -229,7 +242,6 @@ void NetSession::OnHello(int peer, const Hello& h) {
     slots |= Bit(s);
   }
   peerOf_[static_cast<size_t>(machine)] = peer;
-  brought_[static_cast<size_t>(machine)] = h.players;
   if (h.watcher) watchers_ |= Bit(machine);
   lobby_.push_back({machine, h.name, link_.RoundTrip(peer), slots, h.watcher});
   Send(peer, Welcome{static_cast<uint8_t>(machine)}, true);
@@ -488,15 +500,7 @@ void NetSession::OnDigest(int peer, const Digest& d) {
   if (options_.host && (watchers_ >> MachineOf(peer) & 1)) return;
   for (const FrameDigest& own : ownDigests_) {
     if (own.frame == d.frame && own.digest != d.digest) {
-      Desync x{d.frame};
-      if (options_.host) {
-        for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], x, true);
-      } else {
-        Send(hostPeer_, x, true);
-      }
-      link_.Flush();
-      Fail("the match differs between machines at " + Frame(d.frame) +
-           "; each machine keeps its recording");
+      Differs(d.frame, true);
       return;
     }
   }
@@ -585,8 +589,7 @@ void NetSession::TakeFinal(std::vector<ConfirmedFrame>& frames) {
     for (size_t k = before; k < frames.size(); ++k) {
       std::array<uint8_t, kPlayerSlots> row{};
       for (size_t i = 0; i < kPlayerSlots; ++i) {
-        const Controls& c = frames[k].controls[i];
-        row[i] = static_cast<uint8_t>(c.now[0] | c.now[1] << 1 | c.now[2] << 2);
+        row[i] = frames[k].controls[i].NowBits();
       }
       history_.push_back(row);
     }
@@ -594,17 +597,9 @@ void NetSession::TakeFinal(std::vector<ConfirmedFrame>& frames) {
   for (const FrameDigest& d : digests) {
     ownDigests_.push_back(d);
     if (ownDigests_.size() > 64) ownDigests_.erase(ownDigests_.begin());
+    SendOut(Digest{d.frame, d.digest}, true);
     for (const FrameDigest& t : theirDigests_) {
-      if (t.frame == d.frame && t.digest != d.digest) {
-        Fail("the match differs between machines at " + Frame(d.frame) +
-             "; each machine keeps its recording");
-      }
-    }
-    const Digest packet{d.frame, d.digest};
-    if (options_.host) {
-      for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], packet, true);
-    } else {
-      Send(hostPeer_, packet, true);
+      if (t.frame == d.frame && t.digest != d.digest) Differs(d.frame, true);
     }
   }
   if (state_ == State::Playing && match_->Final().phase == GamePhase::GameOver) {

@@ -104,6 +104,11 @@ class NetSession {
   void SendInputs();
   void Fail(const std::string& why);
   void Send(int peer, const Packet& p, bool reliable);
+  // To the host, or from the host to every machine.
+  void SendOut(const Packet& p, bool reliable);
+  // The match differs from another machine's at `frame`: it stops here (telling the
+  // others when `tell`).
+  void Differs(uint32_t frame, bool tell);
   void Begin(const net::Start& s);
   int MachineOf(int peer) const;
 
@@ -116,7 +121,6 @@ class NetSession {
   std::vector<LobbyEntry> lobby_;
   // Host: the link peer of each machine (-1 the host itself or nobody).
   std::array<int, kMaxMachines> peerOf_{};
-  std::array<std::vector<PlayerSetup>, kMaxMachines> brought_{};
   int machine_ = 0;  // ours: 0 the host
   int hostPeer_ = -1;
   std::unique_ptr<tdx::Match> start_;
