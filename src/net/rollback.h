@@ -66,6 +66,8 @@ class RollbackMatch {
   // The controls given or heard for `frame` of `slot` (a frame before Heard(slot), and
   // not older than the frames kept: the window and a little more).
   uint8_t Given(uint32_t frame, int slot) const;
+  // The oldest frame whose controls are still kept.
+  uint32_t OldestGiven() const { return givenBase_; }
   // Frames of controls kept behind the newest: what a machine may send again.
   static constexpr uint32_t kKept = 40;
   // How far past the frame it stands a match takes controls (a watcher catching up is

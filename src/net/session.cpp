@@ -124,14 +124,25 @@ void NetSession::Poll(int waitMs) {
     // most once a frame, and every 50 ms regardless, which also covers a packet lost while
     // nothing new happens.
     const uint32_t heard = localSlots_ ? match_->Heard(std::countr_zero(localSlots_)) : 0;
+    uint64_t others = 0;
+    if (options_.host) {
+      for (int m = 1; m < kMaxMachines; ++m) {
+        const uint16_t slots = Slots(m);
+        if (slots != 0) others += match_->Heard(std::countr_zero(slots));
+      }
+    }
     const uint32_t confirmed = match_->Confirmed();
     const auto now = std::chrono::steady_clock::now();
     const auto since = now - sentAt_;
-    if (heard != sentHeard_ ||
-        (confirmed != sentConfirmed_ && since >= std::chrono::milliseconds(16)) ||
-        since >= std::chrono::milliseconds(50)) {
+    const bool frameAgo = since >= std::chrono::milliseconds(15);
+    const bool news = confirmed != sentConfirmed_ || others != sentOthers_;
+    // The host sends everyone's news together, once a frame: its own people's new frame
+    // waits for nothing more than that.
+    const bool ownNews = heard != sentHeard_ && (!options_.host || frameAgo);
+    if (ownNews || (news && frameAgo) || since >= std::chrono::milliseconds(50)) {
       SendInputs();
       sentHeard_ = heard;
+      sentOthers_ = others;
       sentConfirmed_ = confirmed;
       sentAt_ = now;
     }
@@ -173,7 +184,7 @@ void NetSession::OnPacket(int peer, const std::vector<uint8_t>& bytes) {
   } else if (const auto* s = std::get_if<net::Start>(&p)) {
     if (fromHost && state_ == State::Lobby) Begin(*s);
   } else if (const auto* in = std::get_if<Inputs>(&p)) {
-    OnInputs(peer, *in, bytes);
+    OnInputs(peer, *in);
   } else if (const auto* d = std::get_if<Digest>(&p)) {
     OnDigest(peer, *d);
   } else if (const auto* x = std::get_if<Desync>(&p)) {
@@ -389,6 +400,15 @@ void NetSession::SetControls(const std::array<uint8_t, kPlayerSlots>& bits) {
 
 void NetSession::SendInputs() {
   if (!match_) return;
+  if (options_.host) {
+    // One send per machine: every other machine's new controls from the host's own record,
+    // in one datagram, instead of passing each machine's packets on to every other.
+    for (int m = 1; m < kMaxMachines; ++m) {
+      if (!(watchers_ >> m & 1)) SendControlsTo(m);
+    }
+    SendToWatchers();
+    return;
+  }
   Inputs in;
   in.machine = static_cast<uint8_t>(machine_);
   in.slots = localSlots_;
@@ -396,16 +416,10 @@ void NetSession::SendInputs() {
   if (localSlots_ != 0) {
     const int first = std::countr_zero(localSlots_);
     const uint32_t heard = match_->Heard(first);
-    // From the least any machine has of everyone: what it lacks of ours lies after that.
-    uint32_t from = heard;
-    for (size_t m = 0; m < kMaxMachines; ++m) {
-      if (static_cast<int>(m) != machine_ && !((gone_ | watchers_) >> m & 1) &&
-          (m == 0 || peerOf_[m] >= 0 || (!options_.host && InMatch(static_cast<int>(m))))) {
-        from = std::min(from, confirmedBy_[m]);
-      }
-    }
-    from = std::max({from, heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
-                     heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
+    // What the host lacks of ours lies after what it says it has.
+    const uint32_t from =
+        std::max({confirmedBy_[0], heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
+                  heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
     in.firstFrame = from;
     for (uint32_t f = from; f < heard; ++f) {
       std::vector<uint8_t> row;
@@ -419,13 +433,44 @@ void NetSession::SendInputs() {
     in.slots = 0;  // only what we have of the others
     in.firstFrame = 0;
   }
-  if (options_.host) {
-    for (int m = 1; m < kMaxMachines; ++m) {
-      if (!(watchers_ >> m & 1)) Send(peerOf_[static_cast<size_t>(m)], in, false);
+  Send(hostPeer_, in, false);
+}
+
+// Every machine's controls that `to` may lack, from what it says it has, one packet per
+// machine; the acknowledgement says how far the host has `to`'s own.
+void NetSession::SendControlsTo(int to) {
+  const int peer = peerOf_[static_cast<size_t>(to)];
+  if (peer < 0) return;
+  const uint16_t own = Slots(to);
+  const uint32_t ack = own != 0 ? match_->Heard(std::countr_zero(own)) : match_->Confirmed();
+  bool sent = false;
+  for (int m = 0; m < kMaxMachines; ++m) {
+    const uint16_t slots = Slots(m);
+    if (m == to || slots == 0 || (gone_ >> m & 1)) continue;
+    const uint32_t heard = match_->Heard(std::countr_zero(slots));
+    const uint32_t from = std::max({confirmedBy_[static_cast<size_t>(to)], match_->OldestGiven(),
+                                    heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
+                                    heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
+    if (from >= heard) continue;
+    Inputs in;
+    in.machine = static_cast<uint8_t>(m);
+    in.slots = slots;
+    in.firstFrame = from;
+    in.ackFrame = ack;
+    for (uint32_t f = from; f < heard; ++f) {
+      std::vector<uint8_t> row;
+      for (int i = 0; i < kPlayerSlots; ++i) {
+        if (slots & Bit(i)) row.push_back(match_->Given(f, i));
+      }
+      in.frames.push_back(std::move(row));
     }
-    SendToWatchers();
-  } else {
-    Send(hostPeer_, in, false);
+    Send(peer, in, false);
+    sent = true;
+  }
+  if (!sent) {
+    Inputs in;  // nothing new: only how far the host has this machine's controls
+    in.ackFrame = ack;
+    Send(peer, in, false);
   }
 }
 
@@ -438,32 +483,11 @@ void NetSession::SendToWatchers() {
     if (!(watchers_ >> w & 1) || peer < 0 || historyAt_[static_cast<size_t>(w)] < history_.size()) {
       continue;
     }
-    for (int m = 0; m < kMaxMachines; ++m) {
-      const uint16_t slots = Slots(m);
-      if (slots == 0 || (gone_ >> m & 1)) continue;
-      const uint32_t heard = match_->Heard(std::countr_zero(slots));
-      uint32_t from = std::max(confirmedBy_[static_cast<size_t>(w)],
-                               heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u);
-      from = std::max(from, heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u);
-      if (from >= heard) continue;
-      Inputs in;
-      in.machine = static_cast<uint8_t>(m);
-      in.slots = slots;
-      in.firstFrame = from;
-      in.ackFrame = match_->Confirmed();
-      for (uint32_t f = from; f < heard; ++f) {
-        std::vector<uint8_t> row;
-        for (int i = 0; i < kPlayerSlots; ++i) {
-          if (slots & Bit(i)) row.push_back(match_->Given(f, i));
-        }
-        in.frames.push_back(std::move(row));
-      }
-      Send(peer, in, false);
-    }
+    SendControlsTo(w);
   }
 }
 
-void NetSession::OnInputs(int peer, const Inputs& in, const std::vector<uint8_t>& bytes) {
+void NetSession::OnInputs(int peer, const Inputs& in) {
   if (!match_) return;
   const int sender = options_.host ? MachineOf(peer) : in.machine;
   // A machine speaks only for itself, and the host passes on only what machines said.
@@ -475,19 +499,14 @@ void NetSession::OnInputs(int peer, const Inputs& in, const std::vector<uint8_t>
     }
   }
   if ((in.slots & ~owned) != 0) return;
-  confirmedBy_[static_cast<size_t>(sender)] =
-      std::max(confirmedBy_[static_cast<size_t>(sender)], in.ackFrame);
+  // The host's packets say how far it has ours, whichever machine's controls they carry.
+  const auto acker = static_cast<size_t>(options_.host ? sender : 0);
+  confirmedBy_[acker] = std::max(confirmedBy_[acker], in.ackFrame);
   for (size_t k = 0; k < in.frames.size(); ++k) {
     size_t column = 0;
     for (int i = 0; i < kPlayerSlots; ++i) {
       if (!(in.slots & Bit(i))) continue;
       match_->Confirm(in.firstFrame + static_cast<uint32_t>(k), i, in.frames[k][column++]);
-    }
-  }
-  if (options_.host) {
-    for (int m = 1; m < kMaxMachines; ++m) {
-      const int to = peerOf_[static_cast<size_t>(m)];
-      if (m != sender && to >= 0 && !(watchers_ >> m & 1)) link_.Send(to, bytes, false);
     }
   }
 }

@@ -89,7 +89,7 @@ class NetSession {
  private:
   void OnPacket(int peer, const std::vector<uint8_t>& bytes);
   void OnHello(int peer, const Hello& h);
-  void OnInputs(int peer, const Inputs& in, const std::vector<uint8_t>& bytes);
+  void OnInputs(int peer, const Inputs& in);
   void OnDigest(int peer, const Digest& d);
   void OnGone(int peer);
   void TakeOverMachine(int machine);
@@ -102,6 +102,7 @@ class NetSession {
   }
   void SendLobby();
   void SendInputs();
+  void SendControlsTo(int machine);
   void Fail(const std::string& why);
   void Send(int peer, const Packet& p, bool reliable);
   // To the host, or from the host to every machine.
@@ -131,7 +132,10 @@ class NetSession {
   uint8_t inputDelay_ = 0;
   // What each machine says it has of everyone (all frames before): we send from the least.
   std::array<uint32_t, kMaxMachines> confirmedBy_{};
+  // What was sent last: our people's frames, what we had of everyone, and (the host) how
+  // many frames of other machines' controls it had heard.
   uint32_t sentHeard_ = 0, sentConfirmed_ = 0;
+  uint64_t sentOthers_ = 0;
   std::chrono::steady_clock::time_point sentAt_{};
   uint16_t gone_ = 0;      // machines that fell silent
   uint16_t watchers_ = 0;  // machines that only watch
