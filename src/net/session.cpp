@@ -448,9 +448,10 @@ void NetSession::SendControlsTo(int to) {
     const uint16_t slots = Slots(m);
     if (m == to || slots == 0 || (gone_ >> m & 1)) continue;
     const uint32_t heard = match_->Heard(std::countr_zero(slots));
-    const uint32_t from = std::max({confirmedBy_[static_cast<size_t>(to)], match_->OldestGiven(),
-                                    heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
-                                    heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
+    const uint32_t from =
+        std::max({confirmedBy_[static_cast<size_t>(to)], match_->OldestGiven(),
+                  heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
+                  heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
     if (from >= heard) continue;
     Inputs in;
     in.machine = static_cast<uint8_t>(m);
