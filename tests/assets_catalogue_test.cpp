@@ -34,9 +34,11 @@ GameFiles DefaultFiles() {
   f.dat.push_back(
       Member("menu_items.dat", "play\n120\n32\r\nquit\r\n 80 \r\n\r\n 30\nempty\n10\n10\n"));
   f.dat.push_back(Member("preload.dat", "logo\nglmllogo\n05\nGLMLtele\n"));
+  f.dat.push_back(Member("added_items.dat", "network\n70\n14\n"));
   f.items.push_back(Member("play_mi.bmp", SolidBmp(0xAA0000)));
   f.items.push_back(Member("empty_mi.bmp", SolidBmp(0x000000)));
   f.items.push_back(Member("quit_mi.bmp", SolidBmp(0x00AA00)));
+  f.items.push_back(Member("network_mi.bmp", SolidBmp(0x0000AA)));
   return f;
 }
 
@@ -79,7 +81,7 @@ TEST_F(Catalogue, EveryLibraryHoldsItsPicturesInCatalogueOrder) {
   const std::pair<LibraryId, int> counts[] = {
       {LibGLML1, 1},       {LibGlmllogo, 1},    {LibGlmlzorbel, 1}, {LibGlmlshots, 128},
       {LibGLMLatomic, 50}, {LibGLMLrocket, 25}, {LibGLMLMyst, 77},  {LibGLMLtele, 24},
-      {LibGLMLmenu, 3},    {LibGLMLloading, 0}};
+      {LibGLMLmenu, 4},    {LibGLMLloading, 0}};
   for (const auto& [lib, count] : counts) EXPECT_EQ(Lib(lib).Count(), count) << kLibraryNames[lib];
 
   const std::tuple<LibraryId, int, const char*> named[] = {
@@ -174,7 +176,7 @@ TEST_F(Catalogue, EachMaterialCarriesItsLibrarysRow) {
 
 TEST_F(Catalogue, MenuItemsAndPreloadTable) {
   const auto& items = game_->assets.MenuItemTable;
-  ASSERT_EQ(items.size(), 3u);
+  ASSERT_EQ(items.size(), 4u);
   EXPECT_EQ(items[0].name, "play");
   EXPECT_EQ(items[0].width, 120);
   EXPECT_EQ(items[0].height, 32);
@@ -182,6 +184,8 @@ TEST_F(Catalogue, MenuItemsAndPreloadTable) {
   EXPECT_EQ(items[1].width, 80);
   EXPECT_EQ(items[1].height, 30);
   EXPECT_EQ(items[2].name, "empty");
+  EXPECT_EQ(items[3].name, "network");  // added to the screens: sized like the others
+  EXPECT_EQ(items[3].width, 70);
   EXPECT_EQ(game_->assets.EmptyItemIndex, 1);
 
   const auto& preload = game_->assets.PreloadTable;
@@ -193,6 +197,7 @@ TEST_F(Catalogue, MenuItemsAndPreloadTable) {
   EXPECT_EQ(preload[2].library, "GLMLmenu");
   EXPECT_EQ(preload[2].material, "play");
   EXPECT_EQ(preload[4].material, "empty");
+  // ... but not on the loading screen, which keeps its length.
   EXPECT_EQ(game_->assets.PreloadLast, 4);
   EXPECT_EQ(game_->assets.PreloadIndex, 0);
 }
@@ -226,6 +231,12 @@ TEST(CatalogueFailures, StartUpStopsNamingTheArchiveAndMember) {
       {"menu size missing",
        [](GameFiles& f) { f.dat[0].data = Bytes("play\n120\n"); },
        {"menu_items.dat", "height", "missing"}},
+      {"missing added words' table",
+       [&](GameFiles& f) { drop(f.dat, "added_items.dat"); },
+       {"pak/dat.pak", "added_items.dat"}},
+      {"added word's size not a number",
+       [](GameFiles& f) { f.dat[2].data = Bytes("network\n70\nhigh\n"); },
+       {"pak/dat.pak", "added_items.dat", "height", "network"}},
       {"broken menu word",
        [](GameFiles& f) { f.items[2].data = Bytes("junk"); },
        {"pak/items.pak", "quit_mi.bmp"}},
@@ -360,6 +371,7 @@ TEST(CatalogueTables, ExtraEntriesAreIgnoredNotWrittenPastTheTable) {
   Game g;
   g.workDir = dir.Path();
   g.assets.MenuItemTable = items;
+  g.assets.LoadedItems = items.size();
   ASSERT_TRUE(LoadPreloadTable(g)) << g.fatalError;
   ASSERT_EQ(g.assets.PreloadTable.size(), kPreloadCapacity);
   EXPECT_EQ(g.assets.PreloadLast, 4095);

@@ -409,22 +409,30 @@ TEST_F(DatagenGfx, GameReaderDecodesPicturesWithTheRightAlpha) {
 }
 
 TEST_F(DatagenGfx, MenuItemTableListsEveryItemWithItsHitSize) {
-  const std::vector<std::string> lines = Lines(stage_ / "dat" / "menu_items.dat");
+  // The words of the loading screen's list, then those the game adds to its screens: every
+  // picture in one of the two, once.
   std::map<std::string, std::pair<int, int>> table;
-  size_t i = 0;
-  while (i < lines.size() && !lines[i].empty()) {
-    ASSERT_LT(i + 2, lines.size()) << "entry " << lines[i] << " lacks its sizes";
-    const std::string name = lines[i];
-    int w = std::stoi(lines[i + 1]), h = std::stoi(lines[i + 2]);
-    EXPECT_TRUE(table.emplace(name, std::pair{w, h}).second) << "duplicate " << name;
-    i += 3;
+  std::set<std::string> added;
+  for (const char* file : {"menu_items.dat", "added_items.dat"}) {
+    const std::vector<std::string> lines = Lines(stage_ / "dat" / file);
+    size_t i = 0;
+    while (i < lines.size() && !lines[i].empty()) {
+      ASSERT_LT(i + 2, lines.size()) << file << " entry " << lines[i] << " lacks its sizes";
+      const std::string name = lines[i];
+      int w = std::stoi(lines[i + 1]), h = std::stoi(lines[i + 2]);
+      EXPECT_TRUE(table.emplace(name, std::pair{w, h}).second) << "duplicate " << name;
+      if (std::string(file) == "added_items.dat") added.insert(name);
+      i += 3;
+    }
+    EXPECT_EQ(i, lines.size()) << file << ": an empty line would end the table early";
   }
-  EXPECT_EQ(i, lines.size()) << "an empty line would end the table early";
+  EXPECT_TRUE(added.count("network"));
+  EXPECT_FALSE(added.count("deathmatch"));
   EXPECT_LE(table.size(), 1024u);
   EXPECT_EQ(table.size(), items_.size());
   for (const auto& [material, path] : items_) {
     auto it = table.find(material);
-    ASSERT_NE(it, table.end()) << material << " missing from menu_items.dat";
+    ASSERT_NE(it, table.end()) << material << " missing from the items tables";
     Bmp b;
     ASSERT_EQ(ParseBmp(path, &b), "");
     EXPECT_GT(it->second.first, 0) << material;

@@ -27,8 +27,8 @@ bool operator==(const Hello& a, const Hello& b) {
 bool operator==(const Refuse& a, const Refuse& b) { return a.reason == b.reason; }
 bool operator==(const Welcome& a, const Welcome& b) { return a.machine == b.machine; }
 bool operator==(const LobbyMachine& a, const LobbyMachine& b) {
-  return std::tie(a.machine, a.name, a.roundTripMs, a.slots, a.watcher) ==
-         std::tie(b.machine, b.name, b.roundTripMs, b.slots, b.watcher);
+  return std::tie(a.machine, a.name, a.roundTripMs, a.slots, a.watcher, a.people) ==
+         std::tie(b.machine, b.name, b.roundTripMs, b.slots, b.watcher, b.people);
 }
 bool operator==(const Lobby& a, const Lobby& b) { return a.machines == b.machines; }
 bool operator==(const Start& a, const Start& b) {
@@ -108,6 +108,7 @@ std::vector<Packet> Samples() {
     m.roundTripMs = static_cast<uint16_t>(i == 1 ? 0xFFFF : i * 37);
     m.slots = static_cast<uint16_t>(i == 2 ? kAllSlots : (i % 3 == 0 ? 0 : 1u << i));
     m.watcher = i % 3 == 0;
+    m.people = static_cast<uint16_t>(m.slots & (i == 2 ? 0x0A5A : kAllSlots));
     lobby.machines.push_back(m);
   }
   out.emplace_back(lobby);
@@ -227,8 +228,8 @@ TEST(NetPackets, BytesAreLaidOutAsOtherMachinesReadThem) {
       {Hello{"v2", 0x04030201, 5, 0x0A0B0C0D, "Ann", false, {player}}, hello.b},
       {Refuse{"full"}, Wire().U8(2).Text("full").b},
       {Welcome{3}, {3, 3}},
-      {Lobby{{{2, "Bo", 0x0102, 0x0801, true}}},
-       Wire().U8(4).U8(1).U8(2).Text("Bo").U16(0x0102).U16(0x0801).U8(1).b},
+      {Lobby{{{2, "Bo", 0x0102, 0x0801, true, 0x0800}}},
+       Wire().U8(4).U8(1).U8(2).Text("Bo").U16(0x0102).U16(0x0801).U8(1).U16(0x0800).b},
       {start, Wire()
                   .U8(5)
                   .U64(0x0102030405060708ull)
@@ -279,10 +280,11 @@ Bytes HelloBytes(const std::string& version, const std::string& name, unsigned w
 }
 
 // Machines numbered from `first`, one step apart unless `same`.
-Bytes LobbyBytes(unsigned count, unsigned first, bool same, unsigned slots, unsigned watcher) {
+Bytes LobbyBytes(unsigned count, unsigned first, bool same, unsigned slots, unsigned watcher,
+                 unsigned people = 0) {
   Wire w = Wire().U8(4).U8(count);
   for (unsigned i = 0; i < count; ++i) {
-    w.U8(same ? first : first + i).Text("m").U16(10).U16(slots).U8(watcher);
+    w.U8(same ? first : first + i).Text("m").U16(10).U16(slots).U8(watcher).U16(people);
   }
   return w.b;
 }
@@ -343,9 +345,12 @@ TEST(NetPackets, BrokenPacketsAreRefusedWithTheReason) {
       {"Lobby machine 12", LobbyBytes(2, 11, false, 0, 0), "machine 12"},
       {"Lobby machine listed twice", LobbyBytes(2, 3, true, 0, 0), "machine 3 listed twice"},
       {"Lobby slots beyond the twelve", LobbyBytes(1, 0, false, 0x1000, 0), "beyond the twelve"},
-      {"Lobby name not printable", Wire().U8(4).U8(1).U8(0).Text("a\x01").U16(0).U16(0).U8(0).b,
+      {"Lobby name not printable",
+       Wire().U8(4).U8(1).U8(0).Text("a\x01").U16(0).U16(0).U8(0).U16(0).b,
        "name is not printable"},
       {"Lobby watcher byte 255", LobbyBytes(1, 0, false, 0, 255), "watcher byte 255"},
+      {"Lobby people outside the slots", LobbyBytes(1, 0, false, 0x0003, 0, 0x0004),
+       "people 0x4 outside its slots 0x3"},
 
       {"Start team mode 2", StartBytes(2, 0, 0), "team mode 2"},
       {"Start input delay 5", StartBytes(0, 5, 0), "input delay 5"},
@@ -448,6 +453,7 @@ TEST(NetPackets, PacketsBreakingTheirRulesAreNotEncoded) {
       {"Lobby machine twice", Lobby{{m0, m0}}},
       {"Lobby name too long", Lobby{{{1, Printable(kMaxText + 1), 0, 0, false}}}},
       {"Lobby slots beyond the twelve", Lobby{{{1, "a", 0, 0x2000, false}}}},
+      {"Lobby people outside its slots", Lobby{{{1, "a", 0, 0x0003, false, 0x0004}}}},
       {"Start team mode 2", Start{0, 2, 0, 0, {}, {}}},
       {"Start input delay 5", Start{0, 0, 5, 0, {}, {}}},
       {"Start owner 12", lateOwner},

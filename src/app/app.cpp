@@ -96,7 +96,8 @@ std::string UsageText() {
          "  --record FILE      record the match played (with --replay: a recording\n"
          "                     of the older kind is written anew as a match)\n"
          "  --replay FILE      play a recording back and check its round digests\n"
-         "  --host [PORT]      host a network match (port 24512 unless given)\n"
+         "  --host [PORT]      host a network match (port 24512 unless given); in a\n"
+         "                     window its lobby starts it, see --start and --machines\n"
          "  --join [ADDR[:PORT]] join the network match hosted at ADDR, or the\n"
          "                     first host found on the local network\n"
          "  --watch            with --join: only watch the match, from its start,\n"
@@ -111,6 +112,25 @@ std::string UsageText() {
          "                     pattern from N (for tests)\n"
          "  --help             show this help\n"
          "  --version          show the version\n";
+}
+
+bool SplitHostAddress(const std::string& text, std::string& address, uint16_t& port,
+                      std::string& error) {
+  const size_t colon = text.rfind(':');
+  address = colon == std::string::npos ? text : text.substr(0, colon);
+  port = net::kDefaultPort;
+  unsigned long long n = 0;
+  if (colon != std::string::npos &&
+      (!ParseCount(text.substr(colon + 1), n) || n < 1 || n > 65535)) {
+    error = "needs ADDRESS or ADDRESS:PORT with a port from 1 to 65535, not '" + Quoted(text) + "'";
+    return false;
+  }
+  if (colon != std::string::npos) port = static_cast<uint16_t>(n);
+  if (address.empty()) {
+    error = "needs the host's name or address";
+    return false;
+  }
+  return true;
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o,
@@ -200,19 +220,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
       // Without an address the machine looks for a host on the local network.
       if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) continue;
       v = args[++i];
-      const size_t colon = v.rfind(':');
-      o.address = colon == std::string::npos ? v : v.substr(0, colon);
-      o.port = net::kDefaultPort;
-      unsigned long long n = 0;
-      if (colon != std::string::npos &&
-          (!ParseCount(v.substr(colon + 1), n) || n < 1 || n > 65535)) {
-        error = "--join needs ADDRESS or ADDRESS:PORT with a port from 1 to 65535, not '" +
-                Quoted(v) + "'";
-        return ParseResult::Usage;
-      }
-      if (colon != std::string::npos) o.port = static_cast<uint16_t>(n);
-      if (o.address.empty()) {
-        error = "--join needs the host's name or address";
+      if (!SplitHostAddress(v, o.address, o.port, error)) {
+        error = "--join " + error;
         return ParseResult::Usage;
       }
     } else if (a == "--machines" || a == "--input-delay" || a == "--script-people") {
@@ -260,8 +269,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
     error = "--machines needs --host and --start";
     return ParseResult::Usage;
   }
-  if (o.host && o.machines == 0) {
-    error = "--host needs --start and --machines";
+  // In a window the host's lobby has the words to start the match; headless, nobody is there
+  // to click them.
+  if (o.host && o.headless && (o.start == 0 || o.machines == 0)) {
+    error = "--headless --host needs --start and --machines";
+    return ParseResult::Usage;
+  }
+  if (o.host && o.start != 0 && o.machines == 0) {
+    error = "--host --start needs --machines: how many machines to begin with";
     return ParseResult::Usage;
   }
   if (o.realtime && !(network && o.headless)) {
@@ -379,6 +394,9 @@ int RunProgram(const AppOptions& options) {
     return 1;
   }
   g.menu.StartRequest = start;
+  // A recording of the keys and mouse never met the "network" word: its clicks stay where
+  // they fell.
+  g.menu.NetworkOffered = !replaying && !options.headless;
   if (replaying) g.menu.SetupName = "the recording's set-up";
   clock.Enable();
   if (options.trace) TraceLine(g);
@@ -408,6 +426,12 @@ int RunProgram(const AppOptions& options) {
     }
     if (!same) break;
     if (g.quitRequested) break;
+    if (g.menu.NetworkRequest) {
+      g.menu.NetworkRequest = false;
+      drewFrame = true;
+      if (!RunNetworkFromMenu(*platform, g, clock, options, frames)) break;
+      continue;
+    }
     // A match asked for on the command line runs as a batch job when headless.
     if (options.headless && start != 0 && g.phase == GamePhase::GameOver) break;
     if (options.headless) continue;  // nobody sees the canvases or the fires

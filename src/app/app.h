@@ -42,6 +42,9 @@ enum class ParseResult { Run, Exit, Usage };
 ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& options,
                              std::string& error);
 std::string UsageText();
+// "ADDRESS" or "ADDRESS:PORT" (the default port unless given); false with what is wrong.
+bool SplitHostAddress(const std::string& text, std::string& address, uint16_t& port,
+                      std::string& error);
 
 // Runs the whole program and returns its exit code.
 int RunProgram(const AppOptions& options);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +24,8 @@
 #include "display/match_view.h"
 #include "display/renderer.h"
 #include "match/snapshot.h"
+#include "menu/main_menu.h"
+#include "menu/menu_items.h"
 #include "menu/settings.h"
 #include "net/session.h"
 #include "platform/platform.h"
@@ -262,6 +265,518 @@ int RunNetworkHeadless(const AppOptions& o) {
   return code;
 }
 
+namespace {
+
+// The network screens' words and rows (the main menu's tags end below these).
+constexpr int kTagHostGame = 200;
+constexpr int kTagJoinGame = 201;
+constexpr int kTagBack = 202;
+constexpr int kTagStartDeathmatch = 203;
+constexpr int kTagStartTeams = 204;
+constexpr int kTagText = 205;       // letters nobody clicks
+constexpr int kTagFoundHost = 210;  // + the host's row
+constexpr int kFoundRows = 5;
+
+// The menu picture of one character of a line of text: letters, digits, '.', '-' and ':'
+// have one; "" for anything else, which leaves a space.
+std::string PictureOf(char c) {
+  if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return std::string(1, c);
+  if (c == '.') return "dot";
+  if (c == '-' || c == '_') return "dash";
+  if (c == ':') return "colon";
+  return "";
+}
+
+// A line of text in menu letters from (x, y), `selectable` under `tag`; returns the x after it.
+// Letters are spaced as along the ticker, which shows them 1.6 times their size.
+int AddText(Game& g, int x, int y, int tag, const std::string& text, double scale,
+            bool selectable = false) {
+  const double k = scale / 1.6;
+  double at = x;
+  for (char c : text) {
+    const std::string picture = PictureOf(c);
+    if (picture.empty()) {
+      at += 9 * k;
+      continue;
+    }
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const double shift = LetterShift(letter) * k;
+    TMenuVrchol* n = g.menu.MainList().AddItem(g, static_cast<int>(at + shift), y, tag, picture,
+                                               selectable, scale, kOrdinaryWord);
+    const double advance =
+        c >= '0' && c <= '9' ? 0.6 * n->pictureWidth * 1.6 : 0.8 * n->pictureWidth;
+    at += advance * k * (c == '.' || c == ':' ? 0.6 : 1.0) + shift;
+  }
+  return static_cast<int>(at);
+}
+
+// The title above the network screens, where the main menu shows it.
+void ShowTitle(Game& g) {
+  if (!g.TitleSprite) return;
+  g.TitleSprite->x = 320;
+  g.TitleSprite->y = 144;
+  g.TitleSprite->width = 256;
+  g.TitleSprite->height = 256;
+  g.TitleSprite->visible = true;
+}
+
+// A key typed this frame as a character of an address, 8 for Backspace, 13 for Enter, or 0.
+char TypedCharacter(const std::array<uint8_t, 256>& now, const std::array<uint8_t, 256>& before) {
+  for (int k = 0; k < 256; ++k) {
+    if (!now[static_cast<size_t>(k)] || before[static_cast<size_t>(k)]) continue;
+    if (k >= '0' && k <= '9') return static_cast<char>(k);
+    if (k >= 96 && k <= 105) return static_cast<char>('0' + k - 96);  // the number pad
+    if (k >= 'A' && k <= 'Z') return static_cast<char>(k - 'A' + 'a');
+    if (k == 190 || k == 110) return '.';
+    if (k == 189 || k == 109) return '-';
+    if (k == 186) return ':';
+    if (k == 8 || k == 13) return static_cast<char>(k);
+  }
+  return 0;
+}
+
+// What the network screens say: the letters they have, kept short enough for the view.
+std::string Shown(const std::string& text, size_t most = 70) {
+  std::string out;
+  for (char c : text) {
+    if (out.size() >= most) break;
+    out += PictureOf(c).empty() ? ' ' : c;
+  }
+  return out;
+}
+
+// Network play in the window: from the main menu, a screen to host a match or join one (a
+// host found on the local network, or an address typed in), the lobby, then the match; from
+// the command line, straight to the lobby.
+class NetWindow {
+ public:
+  NetWindow(Platform& platform, Game& g, FrameClock& clock, const AppOptions& o, bool fromMenu)
+      : platform_(platform), g_(g), clock_(clock), o_(o), fromMenu_(fromMenu) {}
+
+  // Until the players leave (from the command line: the match or the window ends). False
+  // when the window was closed or the program is to end.
+  bool Run();
+  // The command line's exit code.
+  int Code() const { return code_; }
+  bool DrewFrame() const { return drewFrame_; }
+  // Frames shown so far (counted against --frames).
+  long long frames_ = 0;
+
+ private:
+  enum class Screen : uint8_t { Choose, Lobby, Match };
+
+  bool Open(bool host, const std::string& address, uint16_t port);
+  // The session ended (or was left): its recording completed, and what went wrong said.
+  void Close(const std::string& why);
+  void ShowChoose();
+  void StepChoose();
+  void ShowLobby();
+  void StepLobby();
+  // False when the match is left.
+  bool StepMatch();
+  void Draw();
+  void Status(const std::string& text) {
+    status_ = text;
+    rebuild_ = true;
+  }
+
+  Platform& platform_;
+  Game& g_;
+  FrameClock& clock_;
+  AppOptions o_;
+  bool fromMenu_;
+  Screen screen_ = Screen::Choose;
+  std::unique_ptr<net::NetSession> session_;
+  std::unique_ptr<NetRecording> recording_;
+  bool rebuild_ = true;
+  std::string shownLobby_;
+  std::string status_;
+  std::string typed_;
+  net::HostFinder finder_;
+  std::vector<net::FoundHost> found_;
+  Clock::time_point probedAt_{};
+  std::array<uint8_t, 256> keys_{}, keysBefore_{};
+  Clock::time_point playFrom_{};
+  GamePhase traced_ = GamePhase::Loading;
+  bool quit_ = false;        // leave the network screens
+  bool endProgram_ = false;  // "exit_program" was clicked
+  bool drewFrame_ = false;
+  int code_ = 0;
+};
+
+bool NetWindow::Open(bool host, const std::string& address, uint16_t port) {
+  AppOptions o = o_;
+  o.host = host;
+  o.join = !host;
+  o.address = address;
+  o.port = port;
+  const uint64_t seed =
+      o.seeded ? o.seed : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
+  session_ = std::make_unique<net::NetSession>();
+  std::string error;
+  if (!session_->Open(SessionOptionsOf(o, seed), g_.settings, error)) {
+    session_.reset();
+    std::cerr << "tandrix: " << error << "\n";
+    Status(error);
+    code_ = 1;
+    return false;
+  }
+  o_.host = host;
+  o_.join = !host;
+  o_.address = address;
+  o_.port = port;
+  CleanLeftovers(".");
+  screen_ = Screen::Lobby;
+  shownLobby_.clear();
+  rebuild_ = true;
+  status_.clear();
+  return true;
+}
+
+void NetWindow::Close(const std::string& why) {
+  if (session_) {
+    code_ = std::max(code_, EndOfRun(*session_, recording_.get()));
+    session_.reset();
+  }
+  recording_.reset();
+  // Back from a match: its pictures go, and the screens show this machine's own set-up again.
+  if (screen_ == Screen::Match) {
+    BackToMenuStep(g_);
+    g_.phase = GamePhase::MainMenu;
+  }
+  screen_ = Screen::Choose;
+  Status(why);
+}
+
+void NetWindow::ShowChoose() {
+  Game& g = g_;
+  for (auto& list : g.menu.lists) list.Clear();
+  ShowTitle(g);
+  TMenuZoznam& list = g.menu.MainList();
+  list.AddItem(g, 270, 160, kTagHostGame, "host_game", true, 1.2, kOrdinaryWord);
+  list.AddItem(g, 270, 190, kTagJoinGame, "join_game", true, 1.2, kOrdinaryWord);
+  const int x = AddText(g, 130, 232, kTagText, "address: ", 0.8);
+  AddText(g, x, 232, kTagText, typed_ + "-", 0.8);
+  AddText(g, 130, 262, kTagText,
+          found_.empty() ? "no host found on the local network yet" : "hosts on the local network:",
+          0.8);
+  for (size_t i = 0; i < found_.size() && i < kFoundRows; ++i) {
+    const net::FoundHost& h = found_[i];
+    AddText(g, 150, 288 + 24 * static_cast<int>(i), kTagFoundHost + static_cast<int>(i),
+            Shown(h.name, 20) + "  " + h.address + ":" + std::to_string(h.port) + "  " +
+                std::to_string(h.machines) + (h.machines == 1 ? " machine" : " machines") +
+                (h.started ? "  playing" : ""),
+            0.8, true);
+  }
+  if (!status_.empty()) AddText(g, 20, 420, kTagText, Shown(status_), 0.7);
+  list.AddItem(g, 574, 454, kTagBack, "back", true, 1.1, kOrdinaryWord);
+  rebuild_ = false;
+  if (o_.trace) {
+    std::printf("network=choose hosts=%zu\n", found_.size());
+    std::fflush(stdout);
+  }
+}
+
+void NetWindow::StepChoose() {
+  Game& g = g_;
+  // A probe every two seconds; the answers as they come.
+  const auto now = Clock::now();
+  if (now - probedAt_ > std::chrono::seconds(2)) {
+    finder_.Probe("255.255.255.255", net::kDiscoveryPort);
+    probedAt_ = now;
+  }
+  const size_t before = found_.size();
+  const std::vector<net::FoundHost> was = found_;
+  finder_.Collect(found_);
+  if (found_.size() != before ||
+      !std::equal(was.begin(), was.end(), found_.begin(), [](const auto& a, const auto& b) {
+        return a.machines == b.machines && a.started == b.started;
+      })) {
+    rebuild_ = true;
+  }
+  const char c = TypedCharacter(keys_, keysBefore_);
+  bool join = false;
+  if (c == 8) {
+    if (!typed_.empty()) typed_.pop_back();
+    rebuild_ = true;
+  } else if (c == 13) {
+    join = true;
+  } else if (c != 0 && typed_.size() < 40) {
+    typed_ += c;
+    rebuild_ = true;
+  }
+  if (rebuild_) ShowChoose();
+  UpdateHover(g);
+  if (TakeClick(g)) {
+    const int tag = g.menu.HoverTag;
+    if (tag == kTagBack) {
+      quit_ = true;
+    } else if (tag == kTagHostGame) {
+      PlaySound(g, "menuclick.mp3", 0);
+      Open(true, "", net::kDefaultPort);
+    } else if (tag == kTagJoinGame) {
+      join = true;
+    } else if (tag >= kTagFoundHost && tag < kTagFoundHost + kFoundRows &&
+               static_cast<size_t>(tag - kTagFoundHost) < found_.size()) {
+      PlaySound(g, "menuclick.mp3", 0);
+      const net::FoundHost& h = found_[static_cast<size_t>(tag - kTagFoundHost)];
+      Open(false, h.address, h.port);
+    }
+  }
+  if (join && screen_ == Screen::Choose) {
+    PlaySound(g, "menuclick.mp3", 0);
+    std::string address, error;
+    uint16_t port = net::kDefaultPort;
+    // Nothing typed: the first host that answers on the local network.
+    if (typed_.empty() || SplitHostAddress(typed_, address, port, error)) {
+      Open(false, address, port);
+    } else {
+      Status("the address " + error);
+    }
+  }
+}
+
+void NetWindow::ShowLobby() {
+  Game& g = g_;
+  net::NetSession& s = *session_;
+  for (auto& list : g.menu.lists) list.Clear();
+  ShowTitle(g);
+  TMenuZoznam& list = g.menu.MainList();
+  std::string heading;
+  if (o_.host) {
+    heading = "your match - machines join at port " + std::to_string(s.Port());
+  } else if (s.GetState() == net::NetSession::State::Connecting) {
+    heading = o_.address.empty() ? "looking for a host on the local network"
+                                 : "joining " + o_.address + ":" + std::to_string(o_.port);
+  } else {
+    heading = "in the lobby: the host starts the match";
+  }
+  AddText(g, 60, 150, kTagText, heading, 0.8);
+  int y = 180;
+  for (const net::LobbyEntry& e : s.Lobby()) {
+    std::string line = "machine " + std::to_string(e.machine + 1) + "  " + Shown(e.name, 20);
+    if (e.machine == 0) line += "  host";
+    if (e.machine > 0) line += "  " + std::to_string(e.roundTripMs) + " ms";
+    if (e.watcher) line += "  watching";
+    int x = AddText(g, 60, y, kTagText, line, 0.8) + 8;
+    // Its people, then its computer players, in their colours.
+    for (const bool people : {true, false}) {
+      const uint16_t these = people ? e.people : static_cast<uint16_t>(e.slots & ~e.people);
+      if (these == 0) continue;
+      x = AddText(g, x, y, kTagText, people ? "people " : "computer ", 0.7);
+      for (int slot = 0; slot < kPlayerSlots; ++slot) {
+        if (!(these >> slot & 1)) continue;
+        list.AddItem(g, x, y + 4, kTagText, ColourName(slot), false, 1.0, kOrdinaryWord);
+        x += 18;
+      }
+      x += 10;
+    }
+    y += 24;
+    if (y > 350) break;
+  }
+  if (o_.host) {
+    list.AddItem(g, 270, 370, kTagStartDeathmatch, "deathmatch", true, 1.2, kOrdinaryWord);
+    list.AddItem(g, 270, 400, kTagStartTeams, "team_deathmatch", true, 1.2, kOrdinaryWord);
+  } else {
+    list.AddItem(g, 270, 380, kTagText, "waiting", false, 1.2, kOrdinaryWord);
+  }
+  if (!status_.empty()) AddText(g, 20, 432, kTagText, Shown(status_), 0.7);
+  list.AddItem(g, 574, 454, kTagBack, "back", true, 1.1, kOrdinaryWord);
+  rebuild_ = false;
+  if (o_.trace) {
+    std::printf("network=lobby machines=%d\n", s.Machines());
+    std::fflush(stdout);
+  }
+}
+
+void NetWindow::StepLobby() {
+  Game& g = g_;
+  net::NetSession& s = *session_;
+  // Redrawn when what it shows changes (round trips in steps of ten milliseconds).
+  std::string shown = std::to_string(static_cast<int>(s.GetState()));
+  for (const net::LobbyEntry& e : s.Lobby()) {
+    shown.append("|").append(std::to_string(e.machine)).append(e.name);
+    shown.append(std::to_string(e.roundTripMs / 10)).append("/").append(std::to_string(e.slots));
+    shown.append(e.watcher ? "w" : "");
+  }
+  if (shown != shownLobby_) {
+    shownLobby_ = shown;
+    rebuild_ = true;
+  }
+  if (rebuild_) ShowLobby();
+  UpdateHover(g);
+  std::string error;
+  if (o_.host && o_.machines > 0 && s.Machines() >= o_.machines) {
+    s.SetTeamMode(o_.start == 2 ? 1 : 0);
+    if (!s.StartMatch(error)) {
+      std::cerr << "tandrix: " << error << "\n";
+      code_ = 1;
+      quit_ = true;
+    }
+    return;
+  }
+  if (!TakeClick(g)) return;
+  const int tag = g.menu.HoverTag;
+  if (tag == kTagBack) {
+    PlaySound(g, "menuclick.mp3", 0);
+    if (fromMenu_) {
+      Close("");
+    } else {
+      quit_ = true;
+    }
+  } else if (o_.host && (tag == kTagStartDeathmatch || tag == kTagStartTeams)) {
+    s.SetTeamMode(tag == kTagStartTeams ? 1 : 0);
+    if (s.StartMatch(error)) {
+      PlaySound(g, "menuclick.mp3", 0);
+    } else {
+      Status(error);
+    }
+  }
+}
+
+bool NetWindow::StepMatch() {
+  Game& g = g_;
+  net::NetSession& s = *session_;
+  net::RollbackMatch& r = *s.Match();
+  if (screen_ != Screen::Match) {
+    // Straight into the match, as a replay goes: the pictures not yet prepared load as they
+    // are first shown.
+    if (g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone) LoadingDoneStep(g);
+    DestroyTicker(g);
+    static_cast<Match&>(g) = s.Start();
+    for (auto& list : g.menu.lists) list.Clear();
+    ShowBonusPlaces(g);
+    BuildHud(g);
+    r.collectEvents = true;
+    recording_ = std::make_unique<NetRecording>(o_, s);
+    playFrom_ = Clock::now();
+    screen_ = Screen::Match;
+  }
+  processkeyboard(g);
+  std::array<uint8_t, kPlayerSlots> bits{};
+  for (int slot = 0; slot < kPlayerSlots; ++slot) {
+    bits[static_cast<size_t>(slot)] = g.controls[static_cast<size_t>(slot)].NowBits();
+  }
+  s.SetControls(bits);
+  // The frames due by the clock, a few at a time when behind.
+  const auto due = static_cast<uint32_t>(
+      std::chrono::duration<double>(Clock::now() - playFrom_).count() / net::kNetStep);
+  for (int k = 0; k < 4 && r.Frame() < due; ++k) {
+    const uint32_t before = r.Frame();
+    s.Step(before + 1);
+    if (r.Frame() == before) break;  // waiting for the others
+    s.SetControls(bits);
+  }
+  // Our people's new frame goes out now, not with the next frame's news.
+  s.Poll(0);
+  KeepFinalFrames(s, *recording_, o_.trace, traced_);
+  // Sounds a correction newly raised are heard late; those it undid stop.
+  std::vector<MatchEvent> raised = std::move(r.raised);
+  raised.insert(raised.end(), r.late.begin(), r.late.end());
+  for (const MatchEvent& e : r.cancelled) StopEffect(g, e.name);
+  r.raised.clear();
+  r.late.clear();
+  r.cancelled.clear();
+  if (ShowSteppedMatch(g, r.Current(), raised)) {
+    if (g.menu.HoverTag == kTagExit) quit_ = endProgram_ = true;
+    return false;
+  }
+  return true;
+}
+
+void NetWindow::Draw() {
+  Game& g = g_;
+  ShowMatch(g);
+  g.scene.TickFires(g.FrameDelta);
+  BeforeRender(g);
+  AfterRender(g);
+  platform_.GetRenderer().Draw(g.scene, g.beforeCanvas, g.afterCanvas);
+  platform_.Present();
+  drewFrame_ = true;
+}
+
+bool NetWindow::Run() {
+  Game& g = g_;
+  // The set-up and clock of the menu come back as they were, whatever the match did.
+  const SettingsBlock own = g.settings;
+  bool windowOpen = true;
+  if (!fromMenu_ && !Open(o_.host, o_.address, o_.port)) return false;
+  std::vector<MouseEvent> mouse;
+  for (; o_.frames < 0 || frames_ < o_.frames; ++frames_) {
+    mouse.clear();
+    if (!platform_.PumpEvents(mouse)) {
+      windowOpen = false;
+      break;
+    }
+    keysBefore_ = keys_;
+    platform_.ReadKeys(keys_);
+    g.input.Polled = keys_;
+    for (const MouseEvent& e : mouse) {
+      MouseMove(g, e.x, e.y);
+      if (e.kind == MouseEvent::Click) MouseClick(g);
+    }
+    if (keys_[VK_Escape] && !keysBefore_[VK_Escape]) {
+      // Escape steps back: out of a match or lobby, then out of the network screens.
+      if (!fromMenu_ || screen_ == Screen::Choose) break;
+      Close("");
+      continue;
+    }
+    if (session_) session_->Poll(0);
+    const auto state = session_ ? session_->GetState() : net::NetSession::State::Failed;
+    if (session_ && state == net::NetSession::State::Failed) {
+      if (!fromMenu_) break;
+      const std::string why = session_->Message();
+      Close(why);
+    }
+    const bool loading = g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone;
+    if (session_ && state != net::NetSession::State::Connecting &&
+        state != net::NetSession::State::Lobby) {
+      if (!StepMatch()) {
+        if (!fromMenu_ || quit_) break;
+        Close("");
+      }
+    } else if (loading) {
+      // The loading screen goes on while the machines gather.
+      clock_.BeginFrame();
+      FrameStep(g, clock_);
+    } else {
+      g.Now = clock_.Current();
+      g.FrameDelta = g.Now - g.LastFrameTime;
+      g.LastFrameTime = g.Now;
+      if (!MusicChannelActive(g)) RequestRandomMusic(g);
+      ServiceMusic(g);
+      if (screen_ == Screen::Choose) {
+        StepChoose();
+      } else {
+        StepLobby();
+      }
+      g.menu.MouseClicked = false;
+    }
+    if (quit_) break;
+    Draw();
+  }
+  Close("");
+  g.settings = own;
+  g.Now = g.LastFrameTime = clock_.Current();
+  g.FrameDelta = 0;
+  for (auto& list : g.menu.lists) list.Clear();
+  g.menu.PopupFrameShown = false;
+  g.phase = GamePhase::MainMenuBuild;
+  return windowOpen && !endProgram_;
+}
+
+}  // namespace
+
+bool RunNetworkFromMenu(Platform& platform, Game& g, FrameClock& clock, const AppOptions& o,
+                        long long& frames) {
+  NetWindow w(platform, g, clock, o, true);
+  w.frames_ = frames;
+  const bool goOn = w.Run();
+  frames = w.frames_;
+  return goOn;
+}
+
 int RunNetworkWindow(const AppOptions& o) {
   std::signal(SIGXFSZ, SIG_IGN);
   std::string error;
@@ -285,109 +800,17 @@ int RunNetworkWindow(const AppOptions& o) {
     ShutDown(g);
     return 1;
   }
-  const net::SessionOptions so = SessionOptionsOf(o, start.seed);
-  auto session = std::make_unique<net::NetSession>();
-  if (!session->Open(so, g.settings, error)) {
-    std::cerr << "tandrix: " << error << "\n";
-    ShutDown(g);
-    return 1;
-  }
-  CleanLeftovers(".");
   clock.Enable();
-
-  std::unique_ptr<NetRecording> recording;
-  std::vector<MouseEvent> mouse;
-  std::array<uint8_t, 256> keys{};
-  Renderer& renderer = platform->GetRenderer();
-  bool waitingShown = false, matchShown = false, drewFrame = false, escapeBefore = false;
-  auto playFrom = Clock::now();
-  GamePhase traced = GamePhase::Loading;
-  for (long long frame = 0; o.frames < 0 || frame < o.frames; ++frame) {
-    mouse.clear();
-    if (!platform->PumpEvents(mouse)) break;  // the window was closed
-    platform->ReadKeys(keys);
-    g.input.Polled = keys;
-    for (const MouseEvent& e : mouse) {
-      MouseMove(g, e.x, e.y);
-      if (e.kind == MouseEvent::Click) MouseClick(g);
-    }
-    const bool escape = keys[VK_Escape] != 0;
-    if (escape && !escapeBefore) break;  // Escape leaves the match
-    escapeBefore = escape;
-    session->Poll(0);
-    const auto state = session->GetState();
-    if (state == net::NetSession::State::Failed) break;
-    if (state == net::NetSession::State::Connecting || state == net::NetSession::State::Lobby) {
-      if (o.host && o.machines > 0 && session->Machines() >= o.machines &&
-          !session->StartMatch(error)) {
-        break;
-      }
-      // The loading screen, then a word to wait by while the machines gather.
-      if (g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone) {
-        clock.BeginFrame();
-        FrameStep(g, clock);
-      } else if (!waitingShown) {
-        for (auto& list : g.menu.lists) list.Clear();
-        g.menu.MainList().AddItem(g, 257, 330, 1, "please_wait", false, 1.1, kOrdinaryWord);
-        waitingShown = true;
-      }
-    } else {
-      net::RollbackMatch& r = *session->Match();
-      if (!matchShown) {
-        // Straight into the match, as a replay goes: the pictures not yet prepared load as
-        // they are first shown.
-        if (g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone) {
-          LoadingDoneStep(g);
-        }
-        static_cast<Match&>(g) = session->Start();
-        for (auto& list : g.menu.lists) list.Clear();
-        ShowBonusPlaces(g);
-        BuildHud(g);
-        r.collectEvents = true;
-        recording = std::make_unique<NetRecording>(o, *session);
-        playFrom = Clock::now();
-        matchShown = true;
-      }
-      processkeyboard(g);
-      std::array<uint8_t, kPlayerSlots> bits{};
-      for (int s = 0; s < kPlayerSlots; ++s) {
-        bits[static_cast<size_t>(s)] = g.controls[static_cast<size_t>(s)].NowBits();
-      }
-      session->SetControls(bits);
-      // The frames due by the clock, a few at a time when behind.
-      const auto due = static_cast<uint32_t>(
-          std::chrono::duration<double>(Clock::now() - playFrom).count() / net::kNetStep);
-      for (int k = 0; k < 4 && r.Frame() < due; ++k) {
-        const uint32_t before = r.Frame();
-        session->Step(before + 1);
-        if (r.Frame() == before) break;  // waiting for the others
-        session->SetControls(bits);
-      }
-      KeepFinalFrames(*session, *recording, o.trace, traced);
-      // Sounds a correction newly raised are heard late; those it undid stop.
-      std::vector<MatchEvent> raised = std::move(r.raised);
-      raised.insert(raised.end(), r.late.begin(), r.late.end());
-      for (const MatchEvent& e : r.cancelled) StopEffect(g, e.name);
-      r.raised.clear();
-      r.late.clear();
-      r.cancelled.clear();
-      if (ShowSteppedMatch(g, r.Current(), raised)) break;
-    }
-    ShowMatch(g);
-    g.scene.TickFires(g.FrameDelta);
-    BeforeRender(g);
-    AfterRender(g);
-    renderer.Draw(g.scene, g.beforeCanvas, g.afterCanvas);
-    platform->Present();
-    drewFrame = true;
-  }
+  NetWindow w(*platform, g, clock, o, false);
+  w.Run();
   clock.Disable();
-  int code = EndOfRun(*session, recording.get());
-  if (!o.screenshot.empty() && (!drewFrame || !renderer.SaveScreenshot(o.screenshot, error))) {
-    std::cerr << "tandrix: " << (drewFrame ? error : o.screenshot + ": no frame was drawn") << "\n";
+  int code = w.Code();
+  Renderer& renderer = platform->GetRenderer();
+  if (!o.screenshot.empty() && (!w.DrewFrame() || !renderer.SaveScreenshot(o.screenshot, error))) {
+    std::cerr << "tandrix: " << (w.DrewFrame() ? error : o.screenshot + ": no frame was drawn")
+              << "\n";
     code = 1;
   }
-  session.reset();
   ShutDown(g);
   game.reset();
   platform.reset();

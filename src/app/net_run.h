@@ -12,6 +12,16 @@ int RunNetworkHeadless(const AppOptions& options);
 // the match as this machine steps it, its people steering with their own keys.
 int RunNetworkWindow(const AppOptions& options);
 
+class Platform;
+class FrameClock;
+struct Game;
+// The main menu's "network": the screens to host or join a match, its lobby and the match,
+// in the game's own window; back at the main menu after. False when the program is to end
+// (the window closed, or "exit_program" clicked).
+// `frames`: those the program showed so far, counted on through the network screens.
+bool RunNetworkFromMenu(Platform& platform, Game& g, FrameClock& clock, const AppOptions& options,
+                        long long& frames);
+
 // The people's controls a scripted run gives (bit 0 left, 1 right, 2 fire): turns held
 // for a while and fire now and then, the same for the same seed, slot and frame.
 uint8_t ScriptedControls(uint64_t seed, int slot, uint32_t frame);

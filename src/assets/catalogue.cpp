@@ -308,6 +308,19 @@ bool LoadAssets(Game& g) {
   if (!ReadMenuItems(text, g.assets.MenuItemTable, error)) {
     return Fail(g, "pak/dat.pak: member menu_items.dat, " + error);
   }
+  // The words of what the game adds to its screens: sized and loaded like the others, but
+  // not shown on the loading screen, whose length recordings from the program's start hold.
+  g.assets.LoadedItems = g.assets.MenuItemTable.size();
+  std::vector<MenuItemEntry> added;
+  if (!ExtractTable(g, "added_items.dat", text)) return false;
+  if (!ReadMenuItems(text, added, error)) {
+    return Fail(g, "pak/dat.pak: member added_items.dat, " + error);
+  }
+  for (MenuItemEntry& e : added) {
+    if (g.assets.MenuItemTable.size() < kMenuItemCapacity) {
+      g.assets.MenuItemTable.push_back(std::move(e));
+    }
+  }
 
   // 10: the menu words; the `empty` word is the dimmed one.
   if (!LoadItemsPak(g)) return false;
@@ -326,9 +339,9 @@ bool LoadPreloadTable(Game& g) {
   std::vector<uint8_t> text;
   if (!ExtractTable(g, "preload.dat", text)) return false;
   ReadPreloadPairs(text, a.PreloadTable);
-  for (const MenuItemEntry& e : a.MenuItemTable) {
+  for (size_t i = 0; i < a.LoadedItems && i < a.MenuItemTable.size(); ++i) {
     if (a.PreloadTable.size() >= kPreloadCapacity) break;
-    a.PreloadTable.push_back({"GLMLmenu", e.name});
+    a.PreloadTable.push_back({"GLMLmenu", a.MenuItemTable[i].name});
   }
   a.PreloadLast = static_cast<int>(a.PreloadTable.size()) - 1;
   return true;

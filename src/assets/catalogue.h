@@ -34,6 +34,9 @@ struct AssetTables {
   int PreloadIndex = 0;                      // next entry the loading screen shows
   int EmptyItemIndex = -1;                   // member index of `empty` in items.pak, -1 when none
   std::vector<MenuItemEntry> MenuItemTable;  // at most kMenuItemCapacity entries
+  // The first entries of MenuItemTable, from menu_items.dat: the loading screen shows these.
+  // The words after them (added_items.dat) are prepared when first shown.
+  size_t LoadedItems = 0;
   PakShelf archives;  // the archives start-up reads single members from; closed after it
 };
 
@@ -48,7 +51,8 @@ struct GfxCatalogueEntry {
 // (so a material's index in its library is its place among that library's entries).
 const std::vector<GfxCatalogueEntry>& GfxCatalogue();
 
-// Fills every library but GLMLloading, reads menu_items.dat and loads items.pak, giving
+// Fills every library but GLMLloading, reads menu_items.dat and added_items.dat and loads
+// items.pak, giving
 // each material its library's settings. A missing or unreadable picture or table stops
 // start-up: returns false with g.fatalError naming the archive and the member.
 bool LoadAssets(Game& g);

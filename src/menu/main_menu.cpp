@@ -160,6 +160,7 @@ void MainMenuBuildStep(Game& g) {
   for (const MenuWord& w : kMainMenuWords) {
     list.AddItem(g, w.x, w.y, w.tag, w.name, w.selectable, w.scale, kOrdinaryWord);
   }
+  if (m.NetworkOffered) list.AddItem(g, 270, 215, kTagNetwork, "network", true, 1.2, kOrdinaryWord);
   list.HideTag(kTagMorePlayers);
   list.HideTag(kTagMoreTeams);
   if (!m.MenuMusicRunning) RequestMusic(g, kMenuModule);
@@ -256,6 +257,11 @@ void MainMenuStep(Game& g) {
         PlaySound(g, "menuclick.mp3", 0);
         break;
       }
+      case kTagNetwork:
+        m.NetworkRequest = true;
+        DestroyTicker(g);
+        PlaySound(g, "menuclick.mp3", 0);
+        break;
       case kTagAbout:
         g.phase = GamePhase::AboutScreen;
         list.mode = 2;

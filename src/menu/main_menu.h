@@ -14,6 +14,7 @@ inline constexpr int kTagAbout = 11;
 inline constexpr int kTagQuit = 12;
 inline constexpr int kTagMorePlayers = 13;
 inline constexpr int kTagMoreTeams = 14;
+inline constexpr int kTagNetwork = 15;
 
 std::string BuildTickerText();
 

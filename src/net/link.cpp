@@ -450,50 +450,76 @@ void ProbeResponder::Answer(uint16_t gamePort, const std::string& name, int mach
   }
 }
 
-std::vector<FoundHost> FindHosts(const std::string& broadcastAddress, uint16_t discoveryPort,
-                                 int waitMs) {
-  std::vector<FoundHost> found;
+HostFinder::~HostFinder() {
+  if (socket_ >= 0) ::close(socket_);
+}
+
+bool HostFinder::Probe(const std::string& broadcastAddress, uint16_t discoveryPort) {
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(discoveryPort);
-  if (inet_pton(AF_INET, broadcastAddress.c_str(), &to.sin_addr) != 1) return found;
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  if (fd < 0) return found;
-  const int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-  const std::vector<uint8_t> probe = ProbeBytes();
-  if (!NonBlocking(fd) || ::sendto(fd, probe.data(), probe.size(), 0,
-                                   reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0) {
-    ::close(fd);
-    return found;
+  if (inet_pton(AF_INET, broadcastAddress.c_str(), &to.sin_addr) != 1) return false;
+  if (socket_ < 0) {
+    socket_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (socket_ < 0) return false;
+    const int on = 1;
+    setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    if (!NonBlocking(socket_)) {
+      ::close(socket_);
+      socket_ = -1;
+      return false;
+    }
   }
+  const std::vector<uint8_t> probe = ProbeBytes();
+  return ::sendto(socket_, probe.data(), probe.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                  sizeof to) >= 0;
+}
+
+bool HostFinder::Collect(std::vector<FoundHost>& found, int waitMs) {
+  if (socket_ < 0) return false;
+  bool added = false;
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-    if (left <= 0) break;
-    pollfd p{fd, POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(left));
+    pollfd p{socket_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(std::max<long long>(left, 0)));
     if (ready < 0 && errno != EINTR) break;
-    if (ready <= 0) continue;
+    if (ready <= 0) {
+      if (left <= 0) break;
+      continue;
+    }
     uint8_t buffer[kLargestDatagram + 1];
     sockaddr_in from{};
     socklen_t fromSize = sizeof from;
-    const ssize_t got =
-        ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
+    const ssize_t got = ::recvfrom(socket_, buffer, sizeof buffer, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &fromSize);
     if (got < 0 || fromSize != sizeof from || from.sin_family != AF_INET) continue;
     FoundHost host;
     if (!ReadReply(buffer, static_cast<size_t>(got), host)) continue;
     char dotted[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &from.sin_addr, dotted, sizeof dotted);
     host.address = dotted;
-    // A host on two networks, or answering a repeated probe, is listed once.
-    const bool known = std::any_of(found.begin(), found.end(), [&](const FoundHost& h) {
+    // A host on two networks, or answering a repeated probe, is listed once (as it says
+    // now).
+    auto known = std::find_if(found.begin(), found.end(), [&](const FoundHost& h) {
       return h.address == host.address && h.port == host.port;
     });
-    if (!known) found.push_back(std::move(host));
+    if (known != found.end()) {
+      *known = std::move(host);
+    } else {
+      found.push_back(std::move(host));
+      added = true;
+    }
   }
-  ::close(fd);
+  return added;
+}
+
+std::vector<FoundHost> FindHosts(const std::string& broadcastAddress, uint16_t discoveryPort,
+                                 int waitMs) {
+  std::vector<FoundHost> found;
+  HostFinder finder;
+  if (finder.Probe(broadcastAddress, discoveryPort)) finder.Collect(found, waitMs);
   return found;
 }
 

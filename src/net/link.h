@@ -79,6 +79,24 @@ class ProbeResponder {
   int socket_ = -1;
 };
 
+// Looks for hosts on the local network without stopping the screen: a probe now and then,
+// the answers taken as they come.
+class HostFinder {
+ public:
+  HostFinder() = default;
+  ~HostFinder();
+  HostFinder(const HostFinder&) = delete;
+  HostFinder& operator=(const HostFinder&) = delete;
+  // Sends a probe to `broadcastAddress`:`discoveryPort`; false when it cannot be sent.
+  bool Probe(const std::string& broadcastAddress, uint16_t discoveryPort);
+  // Adds the hosts that answered to `found` (a known one is brought up to date), waiting
+  // `waitMs` for answers; true when a new host was added.
+  bool Collect(std::vector<FoundHost>& found, int waitMs = 0);
+
+ private:
+  int socket_ = -1;
+};
+
 // Sends a probe to `broadcastAddress`:`discoveryPort` and collects answers for `waitMs`.
 std::vector<FoundHost> FindHosts(const std::string& broadcastAddress, uint16_t discoveryPort,
                                  int waitMs);

@@ -121,6 +121,10 @@ bool Check(const Lobby& l, std::string& why) {
       return Fail(why, "machine " + std::to_string(m.machine) + " slots " + Hex(m.slots) +
                            " beyond the twelve");
     }
+    if ((m.people & ~m.slots) != 0) {
+      return Fail(why, "machine " + std::to_string(m.machine) + " people " + Hex(m.people) +
+                           " outside its slots " + Hex(m.slots));
+    }
   }
   return true;
 }
@@ -370,6 +374,7 @@ void Fields(Io& io, P& l) {
     io.U16(m.roundTripMs);
     io.U16(m.slots);
     io.Bool(m.watcher, "watcher");
+    io.U16(m.people);
   }
 }
 

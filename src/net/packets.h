@@ -71,6 +71,7 @@ struct LobbyMachine {
   uint16_t roundTripMs = 0;
   uint16_t slots = 0;  // the slots its people and computer players take (bits of kAllSlots)
   bool watcher = false;
+  uint16_t people = 0;  // those of its slots people play
 };
 
 struct Lobby {

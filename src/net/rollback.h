@@ -79,6 +79,15 @@ class RollbackMatch {
   // are stepped again.
   void TakeOver(uint16_t slots, uint32_t frame);
 
+  // Whether any frame from now on takes a control from another machine (none: nobody
+  // elsewhere steers a worm, or the computer took all of them over).
+  bool NeedsOthers() const {
+    for (int s = 0; s < kPlayerSlots; ++s) {
+      if ((remote_ >> s & 1) && until_[static_cast<size_t>(s)] > frame_) return true;
+    }
+    return false;
+  }
+
   // Whether the next frame may be stepped: every slot heard from within the window.
   bool CanAdvance() const;
   // Steps the next frame, first stepping again (silently) the frames that late controls

@@ -28,14 +28,15 @@ bool NetSession::Open(const SessionOptions& options, const SettingsBlock& own, s
     if (!link_.Host(options.port, kMaxMachines - 1, error)) return false;
     machine_ = 0;
     state_ = State::Lobby;
-    uint16_t slots = 0;
+    uint16_t slots = 0, people = 0;
     for (int s = 0; s < kPlayerSlots; ++s) {
       if (TakesPart(own.players[s])) {
         slots |= Bit(s);
         owner_[static_cast<size_t>(s)] = 0;
       }
+      if (IsHumanSlot(own.players[s])) people |= Bit(s);
     }
-    lobby_ = {{0, options.name, 0, slots}};
+    lobby_ = {{0, options.name, 0, slots, false, people}};
     // Answering probes is a courtesy: another host on this machine may hold the port, and
     // machines can still join by address.
     std::string ignored;
@@ -178,7 +179,7 @@ void NetSession::OnPacket(int peer, const std::vector<uint8_t>& bytes) {
     if (fromHost && state_ == State::Lobby) {
       lobby_.clear();
       for (const LobbyMachine& m : l->machines) {
-        lobby_.push_back({m.machine, m.name, m.roundTripMs, m.slots, m.watcher});
+        lobby_.push_back({m.machine, m.name, m.roundTripMs, m.slots, m.watcher, m.people});
       }
     }
   } else if (const auto* s = std::get_if<net::Start>(&p)) {
@@ -254,7 +255,11 @@ void NetSession::OnHello(int peer, const Hello& h) {
   }
   peerOf_[static_cast<size_t>(machine)] = peer;
   if (h.watcher) watchers_ |= Bit(machine);
-  lobby_.push_back({machine, h.name, link_.RoundTrip(peer), slots, h.watcher});
+  uint16_t people = 0;
+  for (int s = 0; s < kPlayerSlots; ++s) {
+    if ((slots & Bit(s)) && IsHumanSlot(own_.players[s])) people |= Bit(s);
+  }
+  lobby_.push_back({machine, h.name, link_.RoundTrip(peer), slots, h.watcher, people});
   Send(peer, Welcome{static_cast<uint8_t>(machine)}, true);
   if (state_ == State::Lobby) {
     SendLobby();
@@ -343,7 +348,7 @@ void NetSession::SendLobby() {
   for (const LobbyEntry& e : lobby_) {
     l.machines.push_back({static_cast<uint8_t>(e.machine), e.name,
                           static_cast<uint16_t>(std::min<uint32_t>(e.roundTripMs, 65535)), e.slots,
-                          e.watcher});
+                          e.watcher, e.people});
   }
   for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], l, true);
 }
@@ -363,6 +368,24 @@ bool NetSession::StartMatch(std::string& error) {
     if (owner_[static_cast<size_t>(i)] == kNoMachine) s.setup.players[i].controller = CtrlOff;
   }
   s.owner = owner_;
+  // As at one keyboard: a match needs two players (two teams) to play against each other.
+  int players = 0;
+  std::array<bool, 4> teams{};
+  for (const PlayerSetup& p : s.setup.players) {
+    if (!TakesPart(p)) continue;
+    ++players;
+    teams[static_cast<size_t>(TeamNumber(p) - 1)] = true;
+  }
+  const int teamCount = teams[0] + teams[1] + teams[2] + teams[3];
+  if (s.teamMode == 0 ? players < 2 : teamCount < 2) {
+    error = s.teamMode == 0 ? "deathmatch needs at least two players taking part; the machines "
+                              "bring " +
+                                  std::to_string(players)
+                            : "team_deathmatch needs at least two teams taking part; the "
+                              "machines bring " +
+                                  std::to_string(teamCount);
+    return false;
+  }
   startPacket_ = s;
   for (int m = 1; m < kMaxMachines; ++m) Send(peerOf_[static_cast<size_t>(m)], s, true);
   Begin(s);
@@ -533,6 +556,11 @@ void NetSession::OnGone(int peer) {
     if (peer != hostPeer_) return;
     if (state_ == State::Connecting) {
       Fail("cannot reach the host " + options_.address + ":" + std::to_string(options_.port));
+    } else if (state_ == State::Lobby) {
+      Fail("the host left before the match began");
+    } else if (state_ == State::Playing && match_ && !match_->NeedsOthers()) {
+      // Nobody elsewhere steers a worm: the match here cannot differ from the host's.
+      notices_.push_back("the host left; nobody else steers a worm, so the match plays on");
     } else if (state_ != State::Over) {
       Fail("the host left the match");
     }

@@ -43,6 +43,7 @@ struct LobbyEntry {
   uint32_t roundTripMs = 0;
   uint16_t slots = 0;
   bool watcher = false;
+  uint16_t people = 0;  // those of its slots people play
 };
 
 class NetSession {
@@ -58,8 +59,13 @@ class NetSession {
   bool Open(const SessionOptions& options, const SettingsBlock& own, std::string& error);
   // The wire's news, for at most `waitMs`.
   void Poll(int waitMs);
-  // Host: starts the match with the machines in the lobby now.
+  // Host: starts the match with the machines in the lobby now (false with the reason when
+  // they bring too few players or teams for the mode).
   bool StartMatch(std::string& error);
+  // Host: the mode of the match it starts: 0 deathmatch, 1 team deathmatch.
+  void SetTeamMode(int teamMode) { options_.teamMode = teamMode; }
+  // Host: the port it listens on.
+  uint16_t Port() const { return options_.port; }
 
   State GetState() const { return state_; }
   // Why the session failed or ended ("" while it goes on).

@@ -41,7 +41,9 @@ done <<'CASES'
 --headless --join host:abc|--join needs ADDRESS or ADDRESS:PORT
 --headless --join :24512|--join needs the host's name or address
 --headless --host --start deathmatch --machines 13|--machines needs a whole number from 1 to 12
---headless --host --start deathmatch|--host needs --start and --machines
+--headless --host --start deathmatch|--headless --host needs --start and --machines
+--headless --host|--headless --host needs --start and --machines
+--host --start deathmatch|--host --start needs --machines
 --headless --join 127.0.0.1 --input-delay 5|--input-delay needs a whole number from 0 to 4
 --headless --watch|--watch needs --join
 --headless --realtime|--realtime needs --headless with --host or --join

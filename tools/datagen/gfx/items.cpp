@@ -554,15 +554,15 @@ struct WordEntry {
 
 void MakeItems(Output& out) {
   std::set<std::string> done;
-  auto add = [&](const std::string& name, Image img, bool measured = true) {
+  auto add = [&](const std::string& name, Image img, bool measured = true, bool added = false) {
     if (!done.insert(name).second) return;
     int w = img.width(), h = img.height();
     if (measured) HitOf(img, &w, &h);
-    out.AddItem(name, std::move(img), w, h);
+    out.AddItem(name, std::move(img), w, h, added);
   };
-  auto word = [&](const std::string& name, Role role, double max_w = 0) {
+  auto word = [&](const std::string& name, Role role, double max_w = 0, bool added = false) {
     if (done.count(name)) return;
-    add(name, Word(CaptionOf(name), role, max_w));
+    add(name, Word(CaptionOf(name), role, max_w), true, added);
   };
 
   // The pop-up backdrop first: its index is the one the game dims.
@@ -688,6 +688,13 @@ void MakeItems(Output& out) {
   const char* rules[] = {
       "into_the_middle", "away_from_the_middle", "circle", "proportional_random", "random", "race"};
   for (int r = 0; r < 6; ++r) add(std::string(rules[r]) + "_pic", StartPreview(r), false);
+
+  // What the game adds to its screens, outside the loading screen's list: network play's
+  // words, and the letters that write addresses and machine names.
+  for (const char* w : {"network", "host_game", "join_game"}) word(w, Role::Menu, 0, true);
+  add("dot", Letter('.'), false, true);
+  add("dash", Letter('-'), false, true);
+  add("colon", Letter(':'), false, true);
 }
 
 }  // namespace gfx

@@ -1,5 +1,6 @@
 // datagen_gfx: draws every picture of the game into the stage folders (gfx/ and items/)
-// and writes the picture tables of dat.pak (menu_items.dat, preload.dat, keys.dat).
+// and writes the picture tables of dat.pak (menu_items.dat, added_items.dat, preload.dat,
+// keys.dat).
 //
 //   datagen_gfx STAGE_DIR [--sheet FILE.png] [--layout FILE.txt]
 //
@@ -41,11 +42,11 @@ void Output::AddGfx(const std::string& file, const std::string& library,
   if (sheet_) Keep(file, img, rule);
 }
 
-void Output::AddItem(const std::string& material, Image img, int hit_w, int hit_h) {
+void Output::AddItem(const std::string& material, Image img, int hit_w, int hit_h, bool added) {
   NoteTexts(material, img);
   WriteFile(stage_ + "/items/" + material + kItemSuffix, EncodeBmp32(img));
   ++files_;
-  menu_items_.push_back({material, hit_w, hit_h});
+  (added ? added_items_ : menu_items_).push_back({material, hit_w, hit_h});
   if (sheet_) Keep(material, img, AlphaRule::Own);
 }
 
@@ -88,10 +89,14 @@ void Output::Keep(const std::string& label, Image& img, AlphaRule rule) {
 
 void WriteTables(Output& out) {
   const std::string dat = out.stage() + "/dat/";
-  std::string menu;
-  for (const MenuItem& m : out.menu_items())
-    menu += m.name + "\n" + std::to_string(m.width) + "\n" + std::to_string(m.height) + "\n";
-  WriteText(dat + "menu_items.dat", menu);
+  auto table = [](const std::vector<MenuItem>& items) {
+    std::string text;
+    for (const MenuItem& m : items)
+      text += m.name + "\n" + std::to_string(m.width) + "\n" + std::to_string(m.height) + "\n";
+    return text;
+  };
+  WriteText(dat + "menu_items.dat", table(out.menu_items()));
+  WriteText(dat + "added_items.dat", table(out.added_items()));
 
   // Material first, then library: the order the loading screen reads the pairs in. The
   // menu words are appended by the game from menu_items.dat, so they are not listed here.
@@ -191,7 +196,8 @@ int main(int argc, char** argv) {
   try {
     ClearFolder(fs::path(stage) / "gfx", false, {});
     ClearFolder(fs::path(stage) / "items", false, {});
-    ClearFolder(fs::path(stage) / "dat", true, {"menu_items.dat", "preload.dat", "keys.dat"});
+    ClearFolder(fs::path(stage) / "dat", true,
+                {"menu_items.dat", "added_items.dat", "preload.dat", "keys.dat"});
     gfx::CheckFonts();
     gfx::Output out(stage, !sheet.empty());
     gfx::MakeSprites(out);

@@ -93,6 +93,7 @@ void WriteMockScreens(Output& out, const std::string& prefix) {
     s.SpriteByName("tandrix.bmp", 320, 144, 256, 256);
     s.Word("deathmatch", 270, 160, 1.2);
     s.Word("team_deathmatch", 270, 190, 1.2);
+    s.Word("network", 270, 215, 1.2);
     s.Word("set_up", 270, 240, 1.2);
     s.Word("about", 270, 290, 1.2);
     s.Word("quit", 270, 340, 1.2);

@@ -42,14 +42,18 @@ class Output {
   void AddPreload(const std::string& material, const std::string& library) {
     preload_.push_back({material, library});
   }
-  // A picture of items.pak (material of GLMLmenu); hit is its menu_items.dat size.
-  void AddItem(const std::string& material, Image img, int hit_w, int hit_h);
+  // A picture of items.pak (material of GLMLmenu); hit is its menu_items.dat size. Pictures
+  // of what the game adds to its screens (network play, ...) are `added`: listed in
+  // added_items.dat, which the loading screen does not go through, so that its length, which
+  // recordings of the keys and mouse from the program's start depend on, stays the same.
+  void AddItem(const std::string& material, Image img, int hit_w, int hit_h, bool added = false);
 
   // Every text drawn on the pictures added so far, one line each: picture name, its width
   // and height, the text's ink box (x0 y0 x1 y1) and the text, separated by tabs.
   const std::string& text_layout() const { return text_layout_; }
 
   const std::vector<MenuItem>& menu_items() const { return menu_items_; }
+  const std::vector<MenuItem>& added_items() const { return added_items_; }
   const std::vector<PreloadItem>& preload() const { return preload_; }
   std::vector<SheetEntry>& sheet() { return sheet_entries_; }
   int files_written() const { return files_; }
@@ -65,6 +69,7 @@ class Output {
   std::string stage_;
   bool sheet_;
   std::vector<MenuItem> menu_items_;
+  std::vector<MenuItem> added_items_;
   std::vector<PreloadItem> preload_;
   std::vector<SheetEntry> sheet_entries_;
   std::string text_layout_;
@@ -74,7 +79,8 @@ class Output {
 // The generators.
 void MakeSprites(Output& out);
 void MakeItems(Output& out);
-// Writes menu_items.dat, preload.dat and keys.dat into the stage's dat folder.
+// Writes menu_items.dat, added_items.dat, preload.dat and keys.dat into the stage's dat
+// folder.
 void WriteTables(Output& out);
 // Writes a PNG of everything generated, labelled, on a dark grey ground.
 void WriteContactSheet(Output& out, const std::string& png_path);
