@@ -330,7 +330,7 @@ struct ReplayMatch : ::testing::Test {
 
   void NewGame(std::unique_ptr<Game>& g, uint64_t seed, bool musicPlaying) {
     g = std::make_unique<Game>();
-    g->workDir = dir.string();
+    g->folders = GameFolderAt(dir.string());
     g->matchRng.Seed(seed);
     g->lookRng.Seed(seed ^ 0x5DEECE66Dull);
     CreateWorms(*g);
