@@ -284,7 +284,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
 int RunProgram(const AppOptions& options) {
   const GameFolders folders = FindFolders();
   if (options.help) {
-    std::cout << UsageText() << FoldersText(folders);
+    std::cout << UsageText() << "\n" << FoldersText(folders);
     return 0;
   }
   if (options.version) {
