@@ -151,7 +151,7 @@ TEST_F(Folders, AMissingOrDamagedShippedSetUpSaysToReinstallAndWritesNothing) {
     EXPECT_NE(error.find(At("data/tandrix.cfg")), std::string::npos) << c.what << ": " << error;
     EXPECT_NE(error.find(c.says), std::string::npos) << c.what << ": " << error;
     EXPECT_NE(error.find(kReinstallHint), std::string::npos) << c.what << ": " << error;
-    EXPECT_FALSE(fs::exists(dir / "home/.config/tandrix/tandrix.cfg")) << c.what;
+    EXPECT_FALSE(fs::exists(dir / "home")) << c.what << ": the player's folders were made";
   }
 }
 

@@ -67,22 +67,20 @@ bool MakeFolders(const std::string& path, std::string& error) {
   return true;
 }
 
-// The first start of an installed game: the player's set-up begins as the package's.
-bool WriteDefaultSetup(const GameFolders& f, std::string& error) {
-  const std::string mine = f.config + "/" + kSettingsFileName;
-  struct stat st {};
-  if (::lstat(mine.c_str(), &st) == 0) return true;  // the player's own, whatever it holds
+// The package's default set-up, which a player's first start begins with.
+bool ReadShippedSetup(const GameFolders& f, SettingsBlock& setup, std::string& error) {
   const std::string shipped = f.data + "/" + kSettingsFileName;
+  struct stat st {};
   if (::stat(shipped.c_str(), &st) != 0) {
-    error = shipped + ": the default set-up is missing; " + kReinstallHint;
+    error = shipped + ": the default set-up is missing; " + kReinstallHint +
+            " (or start the game in a game folder, one holding pak/)";
     return false;
   }
-  SettingsBlock setup{};
   if (!LoadSettings(shipped, setup, error)) {
     error += std::string("; ") + kReinstallHint;
     return false;
   }
-  return SaveSettings(mine, setup, error);
+  return true;
 }
 
 }  // namespace
@@ -124,8 +122,15 @@ bool PrepareFolders(const GameFolders& f, std::string& error) {
     error = "cannot find the home folder for the set-up and replays (set HOME)";
     return false;
   }
+  // The default is read before any folder is made, so a broken installation leaves the
+  // player's home as it was.
+  const std::string mine = f.config + "/" + kSettingsFileName;
+  struct stat st {};
+  const bool first = ::lstat(mine.c_str(), &st) != 0;  // else the player's own, whatever it holds
+  SettingsBlock setup{};
+  if (first && !ReadShippedSetup(f, setup, error)) return false;
   return MakeFolders(f.config, error) && MakeFolders(f.playerData, error) &&
-         WriteDefaultSetup(f, error);
+         (!first || SaveSettings(mine, setup, error));
 }
 
 std::string FoldersText(const GameFolders& f) {

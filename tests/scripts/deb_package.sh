@@ -143,5 +143,5 @@ a missing archive|rm items.pak|items.pak
 a damaged archive|head -c 3000 dat.pak >x && mv x dat.pak|dat.pak
 a missing default set-up|rm tandrix.cfg|tandrix.cfg
 CASES
-[ ! -e "$work/fresh/.config/tandrix/tandrix.cfg" ] || fail "a set-up was written without a default to copy"
+[ -z "$(ls -A "$work/fresh")" ] || fail "a broken installation left files in the home folder: $(cd "$work/fresh" && find .)"
 echo "deb_package: the package installs, runs and keeps the player's files in their home"
