@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD_DIR := build
 TEST_DIR := build-test
 
-.PHONY: all deps build run test bench tidy clean
+.PHONY: all deps build run test bench tidy deb clean
 
 all: build
 
@@ -32,6 +32,10 @@ bench: build
 # Static checks of .clang-tidy over the game's sources (uses build/compile_commands.json).
 tidy: build
 	run-clang-tidy -quiet -p $(BUILD_DIR) -j $(JOBS) '$(CURDIR)/src/'
+
+# The Debian package (program, archives, menu entry, icon, metadata, manual page) in build/deb/.
+deb: deps
+	scripts/build-deb $(BUILD_DIR)/deb
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_DIR)

@@ -114,7 +114,7 @@ void BM_ExtractOneOf300(benchmark::State& state) {
   const std::string member = Name("pic", static_cast<int>(state.range(0)), ".bmp");
   std::vector<uint8_t> out;
   for (auto _ : state) {
-    if (!ExtractGfxMember(dir, member, out)) state.SkipWithError("member not found");
+    if (!ExtractGfxMember(dir + "/pak", member, out)) state.SkipWithError("member not found");
     benchmark::DoNotOptimize(out.data());
   }
 }
@@ -126,7 +126,7 @@ void BM_LoadSoundPak2MB(benchmark::State& state) {
   for (int i = 0; i < 64; ++i) table.push_back({i, Name("s", i, ".mp3")});
   for (auto _ : state) {
     std::vector<std::vector<uint8_t>> streams(128);
-    LoadSoundPak(dir, table, streams);
+    LoadSoundPak(dir + "/pak", table, streams);
     if (streams[63].size() != 32768) state.SkipWithError("sound archive did not load");
   }
   state.SetBytesProcessed(state.iterations() * 64 * 32768);
@@ -150,7 +150,7 @@ void BM_LoadAssetsCatalogue(benchmark::State& state) {
   const std::string dir = Scratch().game;
   for (auto _ : state) {
     Game g;
-    g.workDir = dir;
+    g.folders = GameFolderAt(dir);
     if (!LoadAssets(g)) state.SkipWithError(g.fatalError.c_str());
   }
 }
@@ -163,7 +163,7 @@ const bool kGameFolderRegistered = [] {
   benchmark::RegisterBenchmark("BM_LoadAssetsGameFolder", [](benchmark::State& state) {
     for (auto _ : state) {
       Game g;
-      g.workDir = std::getenv("TANDRIX_GAME_DATA");
+      g.folders = GameFolderAt(std::getenv("TANDRIX_GAME_DATA"));
       if (!LoadAssets(g) || !LoadPreloadTable(g)) state.SkipWithError(g.fatalError.c_str());
     }
   })->Unit(benchmark::kMillisecond);

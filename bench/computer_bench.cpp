@@ -220,7 +220,7 @@ void BM_PlayingFrameTwelvePlanners(benchmark::State& state) {
   fs::path dir = fs::temp_directory_path() / ("tdx_bench_planners_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   Game g;
-  g.workDir = dir.string();
+  g.folders = GameFolderAt(dir.string());
   g.matchRng.Seed(1);
   CreateWorms(g);
   for (int i = 0; i < kPlayerSlots; ++i) {
@@ -235,7 +235,7 @@ void BM_PlayingFrameTwelvePlanners(benchmark::State& state) {
   gs.scoreLimit = 5;
   gs.startPosition = static_cast<uint8_t>(StartPositionRule::Circle);
   std::string error;
-  SaveSettings(g.Path(kSettingsFileName), g.settings, error);
+  SaveSettings(g.SetupPath(), g.settings, error);
   FrameClock clock;
   clock.SetFixedStep(1.0 / 60);
   clock.Enable();

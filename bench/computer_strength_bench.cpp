@@ -30,7 +30,7 @@ Tally PlayRounds(uint8_t first, uint8_t second, WormKind kind, int rounds, uint6
   fs::path dir = fs::temp_directory_path() / ("tdx_strength_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   Game g;
-  g.workDir = dir.string();
+  g.folders = GameFolderAt(dir.string());
   g.matchRng.Seed(seed);
   CreateWorms(g);
   for (int i = 0; i < kPlayerSlots; ++i) {
@@ -45,7 +45,7 @@ Tally PlayRounds(uint8_t first, uint8_t second, WormKind kind, int rounds, uint6
   s.scoreLimit = 5;     // 1000 rounds: more than we play
   s.startPosition = static_cast<uint8_t>(StartPositionRule::IntoTheMiddle);
   std::string error;
-  SaveSettings(g.Path(kSettingsFileName), g.settings, error);
+  SaveSettings(g.SetupPath(), g.settings, error);
   FrameClock clock;
   clock.SetFixedStep(1.0 / 50);
   clock.Enable();

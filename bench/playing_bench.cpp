@@ -20,7 +20,7 @@ static void BM_PlayingFrameTwelveWorms(benchmark::State& state) {
   fs::path dir = fs::temp_directory_path() / "tdx_bench_playing";
   fs::create_directories(dir);
   Game g;
-  g.workDir = dir.string();
+  g.folders = GameFolderAt(dir.string());
   g.matchRng.Seed(1);
   CreateWorms(g);
   for (int i = 0; i < 12; ++i) {
@@ -39,7 +39,7 @@ static void BM_PlayingFrameTwelveWorms(benchmark::State& state) {
   s.positions = 1;
   s.showGameNumber = s.showGameTime = s.showRealTime = s.showScore = 1;
   std::string error;
-  SaveSettings(g.Path(kSettingsFileName), g.settings, error);
+  SaveSettings(g.SetupPath(), g.settings, error);
   FrameClock clock;
   clock.SetFixedStep(1.0 / 60);
   clock.Enable();

@@ -56,7 +56,7 @@ class Catalogue : public ::testing::Test {
     PackGame(*dir_, DefaultFiles());
     before_ = new std::vector<std::string>(dir_->Listing());
     game_ = new Game;
-    game_->workDir = dir_->Path();
+    game_->folders = GameFolderAt(dir_->Path());
     loaded_ = LoadAssets(*game_) && LoadPreloadTable(*game_);
   }
   static void TearDownTestSuite() {
@@ -266,7 +266,7 @@ TEST(CatalogueFailures, StartUpStopsNamingTheArchiveAndMember) {
     dir.Pack("dat.pak", files.dat);
     dir.Pack("items.pak", files.items);
     Game g;
-    g.workDir = dir.Path();
+    g.folders = GameFolderAt(dir.Path());
     EXPECT_FALSE(LoadAssets(g));
     for (const std::string& text : c.mentions) {
       EXPECT_NE(g.fatalError.find(text), std::string::npos) << g.fatalError;
@@ -278,7 +278,7 @@ TEST(CatalogueFailures, MissingPreloadTableStopsStartUp) {
   ScratchDir dir;
   dir.Pack("dat.pak", {Member("menu_items.dat", "")});
   Game g;
-  g.workDir = dir.Path();
+  g.folders = GameFolderAt(dir.Path());
   EXPECT_FALSE(LoadPreloadTable(g));
   EXPECT_NE(g.fatalError.find("pak/dat.pak: member preload.dat"), std::string::npos)
       << g.fatalError;
@@ -288,7 +288,7 @@ TEST(CatalogueTables, EmptyTablesSkipLoading) {
   ScratchDir dir;
   dir.Pack("dat.pak", {Member("preload.dat", "")});
   Game g;
-  g.workDir = dir.Path();
+  g.folders = GameFolderAt(dir.Path());
   g.assets.PreloadIndex = 7;
   ASSERT_TRUE(LoadPreloadTable(g)) << g.fatalError;
   EXPECT_EQ(g.assets.PreloadLast, -1);
@@ -369,7 +369,7 @@ TEST(CatalogueTables, ExtraEntriesAreIgnoredNotWrittenPastTheTable) {
   ScratchDir dir;
   dir.Pack("dat.pak", {Member("preload.dat", preload)});
   Game g;
-  g.workDir = dir.Path();
+  g.folders = GameFolderAt(dir.Path());
   g.assets.MenuItemTable = items;
   g.assets.LoadedItems = items.size();
   ASSERT_TRUE(LoadPreloadTable(g)) << g.fatalError;
@@ -396,7 +396,7 @@ TEST(CatalogueGameData, TheGeneratedGameFolderLoads) {
   const std::string dir = env && *env ? env : TANDRIX_GAME_DATA;
   if (!std::filesystem::exists(dir + "/pak/gfx.pak")) GTEST_SKIP() << "no game folder at " << dir;
   Game g;
-  g.workDir = dir;
+  g.folders = GameFolderAt(dir);
   ASSERT_TRUE(LoadAssets(g)) << g.fatalError;
   ASSERT_TRUE(LoadPreloadTable(g)) << g.fatalError;
   EXPECT_EQ(g.scene.Library(LibGlmlshots).Count(), 128);

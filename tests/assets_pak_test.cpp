@@ -48,13 +48,13 @@ TEST(PakSingleMember, MatchesTheWholeNameExactlyAndTheFirstWins) {
                        Member("logo.bmp", "first"), Member("logo.bmp", "second"),
                        Member(" padded.bmp ", "padded")});
   std::vector<uint8_t> out;
-  ASSERT_TRUE(ExtractGfxMember(dir.Path(), "logo.bmp", out));
+  ASSERT_TRUE(ExtractGfxMember(dir.Path() + "/pak", "logo.bmp", out));
   EXPECT_EQ(out, Bytes("first"));
-  ASSERT_TRUE(ExtractGfxMember(dir.Path(), "padded.bmp", out));
+  ASSERT_TRUE(ExtractGfxMember(dir.Path() + "/pak", "padded.bmp", out));
   EXPECT_EQ(out, Bytes("padded"));
-  EXPECT_FALSE(ExtractGfxMember(dir.Path(), "logo", out));
+  EXPECT_FALSE(ExtractGfxMember(dir.Path() + "/pak", "logo", out));
   EXPECT_TRUE(out.empty());
-  ASSERT_TRUE(ExtractGfxMember(dir.Path(), "pics/logo.bmp", out));
+  ASSERT_TRUE(ExtractGfxMember(dir.Path() + "/pak", "pics/logo.bmp", out));
   EXPECT_EQ(out, Bytes("in a folder"));
 }
 
@@ -66,11 +66,11 @@ TEST(PakSingleMember, ReportsWhyNothingCameOut) {
   std::ofstream(bad) << "not an archive";
 
   std::vector<uint8_t> out;
-  EXPECT_TRUE(ExtractPakMember(dir.Path(), "keys.dat", "dat.pak", out));
+  EXPECT_TRUE(ExtractPakMember(dir.Path() + "/pak", "keys.dat", "dat.pak", out));
   EXPECT_EQ(out, Bytes("1\n"));
   // A member past the damaged one is still found: a single-member walk skips what it
   // does not want without decoding it.
-  EXPECT_TRUE(ExtractPakMember(dir.Path(), "menu_items.dat", "dat.pak", out));
+  EXPECT_TRUE(ExtractPakMember(dir.Path() + "/pak", "menu_items.dat", "dat.pak", out));
 
   struct Case {
     std::string archive, member;
@@ -83,12 +83,13 @@ TEST(PakSingleMember, ReportsWhyNothingCameOut) {
   for (const Case& c : cases) {
     std::string detail;
     out = Bytes("stale");
-    EXPECT_EQ(ExtractMember(PakPath(dir.Path(), c.archive), c.member, out, &detail), c.status)
+    EXPECT_EQ(ExtractMember(PakPath(dir.Path() + "/pak", c.archive), c.member, out, &detail),
+              c.status)
         << c.archive << " " << c.member;
     EXPECT_TRUE(out.empty());
     EXPECT_FALSE(detail.empty());
   }
-  EXPECT_FALSE(ExtractPakMember(dir.Path(), "preload.dat", "dat.pak", out));
+  EXPECT_FALSE(ExtractPakMember(dir.Path() + "/pak", "preload.dat", "dat.pak", out));
 }
 
 TEST(PakSingleMember, OneIndexServesEveryMemberInAnyOrderAndStopsAtADamagedHeader) {
@@ -99,7 +100,7 @@ TEST(PakSingleMember, OneIndexServesEveryMemberInAnyOrderAndStopsAtADamagedHeade
   }
   members.push_back(Member("m3.bmp", "a later m3"));
   dir.Pack("gfx.pak", members);
-  const std::string path = PakPath(dir.Path(), "gfx.pak");
+  const std::string path = PakPath(dir.Path() + "/pak", "gfx.pak");
   {
     PakIndex index(path);
     std::vector<uint8_t> out;
@@ -134,7 +135,7 @@ class SoundPak : public ::testing::Test {
  protected:
   std::vector<std::vector<uint8_t>> Load(const std::vector<StreamTableEntry>& table) {
     std::vector<std::vector<uint8_t>> streams(4);
-    problem = LoadSoundPak(dir.Path(), table, streams);
+    problem = LoadSoundPak(dir.Path() + "/pak", table, streams);
     return streams;
   }
   ScratchDir dir;
@@ -174,23 +175,23 @@ TEST_F(SoundPak, ADamagedMemberEndsTheWalkAndKeepsWhatCameBefore) {
 
 TEST_F(SoundPak, AMissingOrBrokenArchiveLeavesTheBuffersAlone) {
   std::vector<std::vector<uint8_t>> streams = {Bytes("kept"), {}};
-  EXPECT_EQ(LoadSoundPak(dir.Path(), {{0, "a.mp3"}, {1, "b.mp3"}}, streams),
-            "pak/snd.pak is missing or not readable");
+  EXPECT_EQ(LoadSoundPak(dir.Path() + "/pak", {{0, "a.mp3"}, {1, "b.mp3"}}, streams),
+            dir.Path() + "/pak/snd.pak is missing or not readable");
   EXPECT_EQ(streams[0], Bytes("kept"));
   EXPECT_TRUE(streams[1].empty());
   std::ofstream(dir.Path() + "/pak/snd.pak") << "Rar!garbage";
-  EXPECT_EQ(LoadSoundPak(dir.Path(), {{0, "a.mp3"}}, streams),
-            "pak/snd.pak is missing or not readable");
+  EXPECT_EQ(LoadSoundPak(dir.Path() + "/pak", {{0, "a.mp3"}}, streams),
+            dir.Path() + "/pak/snd.pak is missing or not readable");
   EXPECT_EQ(streams[0], Bytes("kept"));
-  EXPECT_EQ(LoadMusicPak(dir.Path(), {{0, "a.xm"}}, streams),
-            "pak/music.pak is missing or not readable");
+  EXPECT_EQ(LoadMusicPak(dir.Path() + "/pak", {{0, "a.xm"}}, streams),
+            dir.Path() + "/pak/music.pak is missing or not readable");
 }
 
 TEST_F(SoundPak, MusicComesFromItsOwnArchive) {
   dir.Pack("snd.pak", {Member("tune.xm", "wrong archive")});
   dir.Pack("music.pak", {Member("tune.xm", "module")});
   std::vector<std::vector<uint8_t>> streams(2);
-  LoadMusicPak(dir.Path(), {{1, "tune.xm"}}, streams);
+  LoadMusicPak(dir.Path() + "/pak", {{1, "tune.xm"}}, streams);
   EXPECT_EQ(streams[1], Bytes("module"));
 }
 
@@ -201,7 +202,7 @@ TEST(ItemsPak, EveryMemberBecomesAMenuMaterialInArchiveOrder) {
             Member("abc", SolidBmp(0x000002)), Member("empty_mi.bmp", SolidBmp(0x111111)),
             Member("quit_mi.bmp", SolidBmp(0x445566, 3, 1))});
   Game g;
-  g.workDir = dir.Path();
+  g.folders = GameFolderAt(dir.Path());
   const auto before = dir.Listing();
   LoadItemsPak(g);
   EXPECT_TRUE(g.fatalError.empty()) << g.fatalError;
@@ -222,7 +223,7 @@ TEST(ItemsPak, WithoutAnEmptyMemberTheIndexStaysUnset) {
   ScratchDir dir;
   dir.Pack("items.pak", {Member("play_mi.bmp", SolidBmp(1))});
   Game g;
-  g.workDir = dir.Path();
+  g.folders = GameFolderAt(dir.Path());
   LoadItemsPak(g);
   EXPECT_EQ(g.assets.EmptyItemIndex, -1);
 }
@@ -250,9 +251,11 @@ TEST(ItemsPak, AMissingDamagedOrEmptyArchiveStopsStartUpNamingIt) {
     ScratchDir dir;
     c.make(dir);
     Game g;
-    g.workDir = dir.Path();
+    g.folders = GameFolderAt(dir.Path());
     EXPECT_FALSE(LoadItemsPak(g)) << c.what;
-    EXPECT_EQ(g.fatalError.rfind("pak/items.pak", 0), 0u) << c.what << ": " << g.fatalError;
+    // The message begins with the archive's path, wherever the archives are.
+    EXPECT_EQ(g.fatalError.rfind(dir.Path() + "/pak/items.pak", 0), 0u)
+        << c.what << ": " << g.fatalError;
     EXPECT_NE(g.fatalError.find(c.says), std::string::npos) << c.what << ": " << g.fatalError;
   }
 }
@@ -262,7 +265,7 @@ TEST(ItemsPak, AMemberNameInAMessageIsCutShort) {
   const std::string longName = std::string(1000, 'w') + "_mi.bmp";
   dir.Pack("items.pak", {Member(longName, "not a picture")});
   Game g;
-  g.workDir = dir.Path();
+  g.folders = GameFolderAt(dir.Path());
   EXPECT_FALSE(LoadItemsPak(g));
   EXPECT_NE(g.fatalError.find(std::string(60, 'w') + "..."), std::string::npos) << g.fatalError;
   EXPECT_LT(g.fatalError.size(), 200u);
@@ -273,7 +276,7 @@ TEST(ItemsPak, APictureThatCannotBeReadStopsStartUp) {
   dir.Pack("items.pak", {Member("play_mi.bmp", SolidBmp(1)), Member("oops_mi.bmp", "not a picture"),
                          Member("quit_mi.bmp", SolidBmp(2))});
   Game g;
-  g.workDir = dir.Path();
+  g.folders = GameFolderAt(dir.Path());
   LoadItemsPak(g);
   EXPECT_NE(g.fatalError.find("pak/items.pak"), std::string::npos) << g.fatalError;
   EXPECT_NE(g.fatalError.find("oops_mi.bmp"), std::string::npos) << g.fatalError;

@@ -36,7 +36,7 @@ class DiskAudio : public ::testing::Test {
     Save("SDL_DISKAUDIOFILE", output_);
     // A few milliseconds per buffer: faster than real time, yet the mixer keeps up.
     Save("SDL_DISKAUDIODELAY", "5");
-    g.workDir = dir_.string();  // no pak/ here: nothing loads from archives
+    g.folders = GameFolderAt(dir_.string());  // no pak/ here: nothing loads from archives
     g.settings.game.sounds = 1;
     g.settings.game.speech = 1;
     g.settings.game.music = 1;

@@ -115,7 +115,7 @@ class AudioTableFiles : public ::testing::Test {
     dir_ = std::filesystem::temp_directory_path() /
            ("tandrix_audio_tables_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_ / "pak");
-    g_.workDir = dir_.string();
+    g_.folders = GameFolderAt(dir_.string());
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   void WriteDat(std::vector<PakMember> members) {

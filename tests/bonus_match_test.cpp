@@ -47,7 +47,7 @@ class BonusMatch : public testing::BonusGame {
           ("tdx_bonus_match_" + std::to_string(::getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir);
-    g.workDir = dir.string();
+    g.folders = GameFolderAt(dir.string());
     g.Now = 0;
     for (int s : {0, 1, 3, 4, 6, 7, 9, 10}) {
       PlayerSetup& p = g.settings.players[static_cast<size_t>(s)];
@@ -67,7 +67,7 @@ class BonusMatch : public testing::BonusGame {
   // Plays `frames` frames of a deathmatch and returns the names of the sounds heard.
   std::multiset<std::string> Play(int frames) {
     std::string error;
-    EXPECT_TRUE(SaveSettings(g.Path(kSettingsFileName), g.settings, error)) << error;
+    EXPECT_TRUE(SaveSettings(g.SetupPath(), g.settings, error)) << error;
     StartMatch(g, 0);
     for (int f = 0; f < frames; ++f) {
       clock.BeginFrame();

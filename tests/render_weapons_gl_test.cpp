@@ -93,7 +93,7 @@ std::string GlRenderWeapons::createError_;
 
 TEST_F(GlRenderWeapons, FireballLaserRocketAtomicBlastAndVirusesShowTheirPictures) {
   auto g = std::make_unique<Game>();
-  g->workDir = GameData();
+  g->folders = GameFolderAt(GameData());
   ASSERT_TRUE(LoadAssets(*g)) << g->fatalError;
   CreateWorms(*g);
   BuildMatchView(*g);

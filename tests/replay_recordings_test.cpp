@@ -47,7 +47,7 @@ std::string Play(const std::string& path, const std::function<void(const Game&)>
   fs::remove(dir / "pak");
   fs::create_directory_symlink(fs::path(TANDRIX_GAME_DATA) / "pak", dir / "pak");
   auto g = std::make_unique<Game>();
-  g->workDir = dir.string();
+  g->folders = GameFolderAt(dir.string());
   FrameClock clock;
   ReplaySource source;
   if (format == 1) {

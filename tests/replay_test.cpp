@@ -287,7 +287,7 @@ TEST(ReplayFolder, LeftoversOfGamesThatStoppedAreCleanedAndRunningOnesKept) {
       {"replays/match-20261210-101010-004.tdxr." + mine + "-2.part", true},
   };
   for (const auto& [name, kept] : files) std::ofstream(dir / name) << "x";
-  CleanLeftovers(dir.string());
+  CleanLeftovers(dir.string(), dir.string());
   for (const auto& [name, kept] : files) EXPECT_EQ(fs::exists(dir / name), kept) << name;
   fs::remove_all(dir);
 }
@@ -330,7 +330,7 @@ struct ReplayMatch : ::testing::Test {
 
   void NewGame(std::unique_ptr<Game>& g, uint64_t seed, bool musicPlaying) {
     g = std::make_unique<Game>();
-    g->workDir = dir.string();
+    g->folders = GameFolderAt(dir.string());
     g->matchRng.Seed(seed);
     g->lookRng.Seed(seed ^ 0x5DEECE66Dull);
     CreateWorms(*g);

@@ -24,7 +24,7 @@ struct MatchCycle : ::testing::Test {
           ("tdx_round_" + std::to_string(::getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir);
-    g.workDir = dir.string();
+    g.folders = GameFolderAt(dir.string());
     g.matchRng.Seed(7);
     CreateWorms(g);
     for (int i = 0; i < 12; ++i) {
@@ -48,7 +48,7 @@ struct MatchCycle : ::testing::Test {
   void TearDown() override { fs::remove_all(dir); }
   void Save() {
     std::string error;
-    ASSERT_TRUE(SaveSettings(g.Path(kSettingsFileName), g.settings, error)) << error;
+    ASSERT_TRUE(SaveSettings(g.SetupPath(), g.settings, error)) << error;
   }
   void Frame() {
     GamePhase before = g.phase;

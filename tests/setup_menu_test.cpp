@@ -79,7 +79,7 @@ class SetupScreen : public ::testing::Test {
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    g.workDir = dir.string();
+    g.folders = GameFolderAt(dir.string());
     for (const char* w : {"back",
                           "player",
                           "team",
@@ -685,7 +685,7 @@ TEST(SetupScreenPictures, EveryWordExistsAndNoTwoWordsOverlap) {
   const fs::path data = TANDRIX_GAME_DATA;
   if (!fs::exists(data / "pak" / "items.pak")) GTEST_SKIP() << "no game folder at " << data;
   Game g;
-  g.workDir = data.string();  // read only
+  g.folders = GameFolderAt(data.string());  // read only
   ASSERT_TRUE(LoadAssets(g)) << g.fatalError;
   ASSERT_TRUE(LoadKeyNames(g)) << g.fatalError;
   const MaterialLibrary& menu = g.scene.Library(LibGLMLmenu);

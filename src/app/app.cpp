@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/folders.h"
 #include "app/frame_clock.h"
 #include "app/frame_loop.h"
 #include "app/game.h"
@@ -81,7 +82,12 @@ std::string PeopleTakingPart(const SettingsBlock& setup) {
 
 std::string UsageText() {
   return "usage: tandrix [options]\n"
-         "Runs in the working directory, which holds pak/ and tandrix.cfg.\n"
+         "Run from a game folder (a working directory holding pak/), it keeps its set-up\n"
+         "and replays there. Installed, it reads its archives from $TANDRIX_DATA_DIR\n"
+         "(else " TANDRIX_INSTALLED_DATA_DIR
+         "), keeps tandrix.cfg in $XDG_CONFIG_HOME/tandrix\n"
+         "(~/.config/tandrix) and replays in $XDG_DATA_HOME/tandrix/replays\n"
+         "(~/.local/share/tandrix/replays).\n"
          "  --windowed         open a window instead of full screen\n"
          "  --headless         no window, no sound device (everything else runs)\n"
          "  --frames N         stop after N frames\n"
@@ -291,8 +297,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
 }
 
 int RunProgram(const AppOptions& options) {
+  const GameFolders folders = FindFolders();
   if (options.help) {
-    std::cout << UsageText();
+    std::cout << UsageText() << "\n" << FoldersText(folders);
     return 0;
   }
   if (options.version) {
@@ -336,8 +343,16 @@ int RunProgram(const AppOptions& options) {
     return 1;
   }
 
+  // A replay neither reads the player's set-up nor keeps a replay: it needs no folder of theirs.
+  if (!replaying && !PrepareFolders(folders, error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    platform->ShowError("Tandrix", error);
+    return 1;
+  }
+
   auto game = std::make_unique<Game>();
   Game& g = *game;
+  g.folders = folders;
   FrameClock clock;
   clock.Disable();
   if (options.fixedDt > 0) clock.SetFixedStep(options.fixedDt);
@@ -367,7 +382,7 @@ int RunProgram(const AppOptions& options) {
   }
   auto sessionOwner = std::make_unique<Session>(g, clock, so.seed, source);
   Session& session = *sessionOwner;
-  session.RecordMatches(replaying ? "" : g.workDir, options.record);
+  session.RecordMatches(replaying ? "" : g.folders.playerData, options.record);
 
   if (!StartUp(g, so)) {
     std::cerr << "tandrix: " << g.fatalError << "\n";
@@ -387,7 +402,7 @@ int RunProgram(const AppOptions& options) {
       return 2;
     }
   }
-  if (!replaying) CleanLeftovers(g.workDir);
+  if (!replaying) CleanLeftovers(g.folders.config, g.folders.playerData);
   if (format == 2 && !session.StartTape(error)) {
     std::cerr << "tandrix: " << options.replay << ": " << error << "\n";
     ShutDown(g);

@@ -7,12 +7,12 @@ Game::~Game() = default;
 
 bool Game::LoadSetup(std::string& error) {
   if (setupStore) return setupStore->Load(settings, error);
-  return LoadSettings(Path(kSettingsFileName), settings, error);
+  return LoadSettings(SetupPath(), settings, error);
 }
 
 bool Game::SaveSetup(std::string& error) {
   if (setupStore) return setupStore->Save(settings, error);
-  return SaveSettings(Path(kSettingsFileName), settings, error);
+  return SaveSettings(SetupPath(), settings, error);
 }
 
 }  // namespace tdx

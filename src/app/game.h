@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/folders.h"
 #include "assets/catalogue.h"
 #include "audio/audio.h"
 #include "display/canvas.h"
@@ -31,8 +32,8 @@ struct Game : Match {
   Game& operator=(const Game&) = delete;
 
   // ---- The whole run: created at start-up, kept until shut-down. ----
-  std::string workDir = ".";  // holds pak/ and tandrix.cfg
-  bool headless = false;      // nothing is drawn or heard: no scene is built for the match
+  GameFolders folders;    // the archives, the set-up and the replays (app/folders.h)
+  bool headless = false;  // nothing is drawn or heard: no scene is built for the match
   Scene scene;
   MatchView view;       // the match's sprites, placed from it every drawn frame
   Canvas beforeCanvas;  // the before-render hook draws here (under the sprites)
@@ -77,10 +78,10 @@ struct Game : Match {
   // tandrix.cfg, read into or saved from `settings`, or what stands in for it.
   bool LoadSetup(std::string& error);
   bool SaveSetup(std::string& error);
-  SettingsStore* setupStore = nullptr;  // not owned; null: the file in workDir
+  SettingsStore* setupStore = nullptr;  // not owned; null: the file in the set-up folder
 
   int LookRandom(int n) { return lookRng.Random(n); }
-  std::string Path(const std::string& relative) const { return workDir + "/" + relative; }
+  std::string SetupPath() const { return folders.config + "/" + kSettingsFileName; }
 };
 
 }  // namespace tdx

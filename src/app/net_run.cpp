@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/folders.h"
 #include "app/frame_clock.h"
 #include "app/frame_loop.h"
 #include "app/game.h"
@@ -60,16 +61,17 @@ std::string MachineName() {
 // The match's recordings: kept in replays/ and written to --record's file.
 class NetRecording {
  public:
-  NetRecording(const AppOptions& o, const net::NetSession& s) {
+  NetRecording(const AppOptions& o, const net::NetSession& s, const GameFolders& folders)
+      : playerData_(folders.playerData) {
     TapeHeader header;
     header.version = TANDRIX_VERSION;
     header.seed = s.Seed();
     header.snapshot = SaveSnapshot(s.Start());
     std::string error;
     std::error_code ec;
-    std::filesystem::create_directories(std::string(".") + "/" + kReplayFolder, ec);
+    std::filesystem::create_directories(playerData_ + "/" + kReplayFolder, ec);
     keep_ = std::make_unique<TapeWriter>();
-    if (ec || !keep_->Open(NewReplayPath("."), header, error)) {
+    if (ec || !keep_->Open(NewReplayPath(playerData_), header, error)) {
       std::cerr << "tandrix: matches are not kept: " << (ec ? ec.message() : error) << "\n";
       keep_.reset();
     }
@@ -100,13 +102,16 @@ class NetRecording {
   // Complete as far as the match went; false with the reason when --record failed.
   bool Finish(std::string& error) {
     std::string why;
-    if (keep_ && keep_->FinishUnique([] { return NewReplayPath("."); }, why)) PruneReplays(".");
+    if (keep_ && keep_->FinishUnique([this] { return NewReplayPath(playerData_); }, why)) {
+      PruneReplays(playerData_);
+    }
     if (record_ && !record_->Finish(why) && recordError_.empty()) recordError_ = why;
     error = recordError_;
     return recordError_.empty();
   }
 
  private:
+  std::string playerData_;
   std::unique_ptr<TapeWriter> keep_, record_;
   SettingsBlock setup_{};
   std::string recordError_;
@@ -170,7 +175,9 @@ int RunNetworkHeadless(const AppOptions& o) {
   std::signal(SIGXFSZ, SIG_IGN);
   SettingsBlock own{};
   std::string error;
-  if (!LoadSettings(kSettingsFileName, own, error)) {
+  const GameFolders folders = FindFolders();
+  if (!PrepareFolders(folders, error) ||
+      !LoadSettings(folders.config + "/" + kSettingsFileName, own, error)) {
     std::cerr << "tandrix: " << error << "\n";
     return 1;
   }
@@ -194,7 +201,7 @@ int RunNetworkHeadless(const AppOptions& o) {
   for (const std::string& notice : session->TakeNotices()) {
     std::fprintf(stderr, "tandrix: %s\n", notice.c_str());
   }
-  CleanLeftovers(".");
+  CleanLeftovers(folders.config, folders.playerData);
   std::unique_ptr<NetRecording> recording;
   GamePhase shown = GamePhase::Loading;
   const auto began = Clock::now();
@@ -219,7 +226,7 @@ int RunNetworkHeadless(const AppOptions& o) {
       }
       continue;
     }
-    if (!recording) recording = std::make_unique<NetRecording>(o, *session);
+    if (!recording) recording = std::make_unique<NetRecording>(o, *session, folders);
     if (state == net::NetSession::State::Playing) {
       net::RollbackMatch& r = *session->Match();
       std::array<uint8_t, kPlayerSlots> bits{};
@@ -252,14 +259,16 @@ int RunNetworkHeadless(const AppOptions& o) {
     if (session->GetState() == net::NetSession::State::Failed) break;
   }
   if (o.trace && session->Match()) {
-    // What the network cost this machine: bytes sent per second of play, and the frames
-    // stepped again because a control came late.
+    // What the network cost this machine: bytes sent per second of play, the frames stepped
+    // again because a control came late, and how many times that happened.
     const net::RollbackMatch& r = *session->Match();
     const double seconds = static_cast<double>(r.Frame()) * net::kNetStep;
-    std::printf("net frames=%u sent=%llu bytes_per_second=%.0f stepped_again=%llu\n", r.Frame(),
-                static_cast<unsigned long long>(session->BytesSent()),
-                seconds > 0 ? static_cast<double>(session->BytesSent()) / seconds : 0.0,
-                static_cast<unsigned long long>(r.TotalRollbackFrames()));
+    std::printf(
+        "net frames=%u sent=%llu bytes_per_second=%.0f stepped_again=%llu corrections=%llu\n",
+        r.Frame(), static_cast<unsigned long long>(session->BytesSent()),
+        seconds > 0 ? static_cast<double>(session->BytesSent()) / seconds : 0.0,
+        static_cast<unsigned long long>(r.TotalRollbackFrames()),
+        static_cast<unsigned long long>(r.Corrections()));
   }
   int code = EndOfRun(*session, recording.get());
   return code;
@@ -426,7 +435,7 @@ bool NetWindow::Open(bool host, const std::string& address, uint16_t port) {
   o_.join = !host;
   o_.address = address;
   o_.port = port;
-  CleanLeftovers(".");
+  CleanLeftovers(g_.folders.config, g_.folders.playerData);
   screen_ = Screen::Lobby;
   shownLobby_.clear();
   rebuild_ = true;
@@ -649,7 +658,7 @@ bool NetWindow::StepMatch() {
     ShowBonusPlaces(g);
     BuildHud(g);
     r.collectEvents = true;
-    recording_ = std::make_unique<NetRecording>(o_, s);
+    recording_ = std::make_unique<NetRecording>(o_, s, g.folders);
     playFrom_ = Clock::now();
     screen_ = Screen::Match;
   }
@@ -787,8 +796,15 @@ int RunNetworkWindow(const AppOptions& o) {
     std::cerr << "tandrix: " << error << "\n";
     return 1;
   }
+  const GameFolders folders = FindFolders();
+  if (!PrepareFolders(folders, error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    platform->ShowError("Tandrix", error);
+    return 1;
+  }
   auto game = std::make_unique<Game>();
   Game& g = *game;
+  g.folders = folders;
   FrameClock clock;
   clock.Disable();
   StartOptions start;

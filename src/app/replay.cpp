@@ -508,7 +508,7 @@ bool CheckScoredRounds(const std::vector<ScoredRound>& want,
   return true;
 }
 
-std::string NewReplayPath(const std::string& workDir) {
+std::string NewReplayPath(const std::string& playerData) {
   std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
@@ -516,7 +516,7 @@ std::string NewReplayPath(const std::string& workDir) {
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
   // Numbered within the second, past any number already used, so the names sort in the
   // order the matches were played even after the oldest were pruned.
-  std::string folder = workDir + "/" + kReplayFolder;
+  std::string folder = playerData + "/" + kReplayFolder;
   std::string prefix = std::string("match-") + stamp + "-";
   int last = 0;
   std::error_code ec;
@@ -529,10 +529,10 @@ std::string NewReplayPath(const std::string& workDir) {
   return folder + "/" + prefix + number + ".tdxr";
 }
 
-void PruneReplays(const std::string& workDir) {
+void PruneReplays(const std::string& playerData) {
   std::error_code ec;
   std::vector<fs::path> files;
-  for (fs::directory_iterator it(workDir + "/" + kReplayFolder, ec), end; !ec && it != end;
+  for (fs::directory_iterator it(playerData + "/" + kReplayFolder, ec), end; !ec && it != end;
        it.increment(ec)) {
     const fs::path& p = it->path();
     if (p.extension() == ".tdxr" && p.filename().string().rfind("match-", 0) == 0)
@@ -581,9 +581,9 @@ void CleanFolder(const fs::path& folder, const std::string& prefix, const std::s
 
 }  // namespace
 
-void CleanLeftovers(const std::string& workDir) {
-  CleanFolder(workDir, std::string(kSettingsFileName) + ".", ".tmp");
-  CleanFolder(fs::path(workDir) / kReplayFolder, "", ".part");
+void CleanLeftovers(const std::string& config, const std::string& playerData) {
+  CleanFolder(config, std::string(kSettingsFileName) + ".", ".tmp");
+  CleanFolder(fs::path(playerData) / kReplayFolder, "", ".part");
 }
 
 // What tandrix.cfg gave, each time the game reads it: the file itself, the reads a format-1
@@ -597,7 +597,7 @@ class Session::NotingStore : public SettingsStore {
     if (fixed_) {
       out = current_;
     } else {
-      ok = inner_ ? inner_->Load(out, error) : LoadSettings(g_.Path(kSettingsFileName), out, error);
+      ok = inner_ ? inner_->Load(out, error) : LoadSettings(g_.SetupPath(), out, error);
     }
     // A failed read leaves the set-up in memory as it was: that is what the match reads.
     last_ = out;
@@ -606,7 +606,7 @@ class Session::NotingStore : public SettingsStore {
   }
   bool Save(const SettingsBlock& in, std::string& error) override {
     if (fixed_) return true;  // a replay never writes
-    return inner_ ? inner_->Save(in, error) : SaveSettings(g_.Path(kSettingsFileName), in, error);
+    return inner_ ? inner_->Save(in, error) : SaveSettings(g_.SetupPath(), in, error);
   }
   // A format-2 replay: every read gives this.
   void Fix(const SettingsBlock& s) {

@@ -98,13 +98,15 @@ bool CheckScoredRounds(const std::vector<ScoredRound>& recorded,
                        const std::vector<ScoredRound>& replayed, uint64_t frame,
                        std::string& error);
 
-// The file name for a match recorded now (replays/match-YYYYMMDD-HHMMSS.tdxr, numbered if
-// taken), and the pruning of the oldest beyond kReplaysKept.
-std::string NewReplayPath(const std::string& workDir);
-void PruneReplays(const std::string& workDir);
-// What a game killed while saving left behind: temporaries of tandrix.cfg and of
-// recordings whose game no longer runs (those of a game still running are its own).
-void CleanLeftovers(const std::string& workDir);
+// The file name for a match recorded now (replays/match-YYYYMMDD-HHMMSS.tdxr under the
+// player's data folder `playerData`, numbered if taken), and the pruning of the oldest
+// beyond kReplaysKept.
+std::string NewReplayPath(const std::string& playerData);
+void PruneReplays(const std::string& playerData);
+// What a game killed while saving left behind: temporaries of tandrix.cfg in `config` and
+// of recordings in `playerData`/replays whose game no longer runs (those of a game still
+// running are its own). A game folder holds both.
+void CleanLeftovers(const std::string& config, const std::string& playerData);
 
 class FrameClock;
 

@@ -127,7 +127,11 @@ bool StartUp(Game& g, const StartOptions& options) {
   const bool loaded = LoadAssets(g) && LoadKeyNames(g) && LoadSoundTable(g) && LoadMusicTable(g) &&
                       LoadPreloadTable(g);
   g.assets.archives.Close();
-  if (!loaded) return false;
+  if (!loaded) {
+    // The archives of an installed game are the package's: the player cannot mend them.
+    if (g.folders.installed) g.fatalError += std::string("; ") + kReinstallHint;
+    return false;
+  }
   InitAudio(g, options.headless);
   LoadMusic(g);
 

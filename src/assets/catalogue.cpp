@@ -99,14 +99,14 @@ bool LoadGfxMaterial(Game& g, LibraryId library, const std::string& material,
                      const std::string& file) {
   std::vector<uint8_t> bytes;
   std::string why;
-  if (g.assets.archives.Extract(PakPath(g.workDir, "gfx.pak"), file, bytes, &why) !=
-      PakStatus::Ok) {
-    return Fail(g, "pak/gfx.pak: member " + file + " is missing or damaged (" + why + ")");
+  const std::string path = PakPath(g.folders.data, "gfx.pak");
+  if (g.assets.archives.Extract(path, file, bytes, &why) != PakStatus::Ok) {
+    return Fail(g, path + ": member " + file + " is missing or damaged (" + why + ")");
   }
   auto picture = std::make_shared<Picture>();
   std::string error;
   if (!DecodeBmp(bytes, *picture, error)) {
-    return Fail(g, "pak/gfx.pak: member " + file + " is not a readable picture (" + error + ")");
+    return Fail(g, path + ": member " + file + " is not a readable picture (" + error + ")");
   }
   g.scene.Library(library).AddTextureMaterial(material, std::move(picture));
   return true;
@@ -122,9 +122,9 @@ bool LoadLibrary(Game& g, LibraryId library) {
 
 bool ExtractTable(Game& g, const std::string& member, std::vector<uint8_t>& text) {
   std::string why;
-  if (g.assets.archives.Extract(PakPath(g.workDir, "dat.pak"), member, text, &why) !=
-      PakStatus::Ok) {
-    return Fail(g, "pak/dat.pak: member " + member + " is missing or damaged (" + why + ")");
+  const std::string path = PakPath(g.folders.data, "dat.pak");
+  if (g.assets.archives.Extract(path, member, text, &why) != PakStatus::Ok) {
+    return Fail(g, path + ": member " + member + " is missing or damaged (" + why + ")");
   }
   return true;
 }
@@ -306,7 +306,7 @@ bool LoadAssets(Game& g) {
   if (!ExtractTable(g, "menu_items.dat", text)) return false;
   std::string error;
   if (!ReadMenuItems(text, g.assets.MenuItemTable, error)) {
-    return Fail(g, "pak/dat.pak: member menu_items.dat, " + error);
+    return Fail(g, PakPath(g.folders.data, "dat.pak") + ": member menu_items.dat, " + error);
   }
   // The words of what the game adds to its screens: sized and loaded like the others, but
   // not shown on the loading screen, whose length recordings from the program's start hold.
@@ -314,7 +314,7 @@ bool LoadAssets(Game& g) {
   std::vector<MenuItemEntry> added;
   if (!ExtractTable(g, "added_items.dat", text)) return false;
   if (!ReadMenuItems(text, added, error)) {
-    return Fail(g, "pak/dat.pak: member added_items.dat, " + error);
+    return Fail(g, PakPath(g.folders.data, "dat.pak") + ": member added_items.dat, " + error);
   }
   for (MenuItemEntry& e : added) {
     if (g.assets.MenuItemTable.size() < kMenuItemCapacity) {

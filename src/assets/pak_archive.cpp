@@ -9,9 +9,9 @@
 
 namespace tdx {
 
-std::string PakPath(const std::string& workDir, const std::string& archive) {
-  if (workDir.empty()) return "pak/" + archive;
-  return workDir + "/pak/" + archive;
+std::string PakPath(const std::string& pakDir, const std::string& archive) {
+  if (pakDir.empty()) return archive;
+  return pakDir + "/" + archive;
 }
 
 std::string TrimMemberName(const std::string& stored) {
@@ -89,17 +89,17 @@ WalkResult WalkPak(const std::string& path, Take take) {
 }
 
 // What a sound or music archive that could not be read whole costs, for the warning.
-std::string StreamPakProblem(const std::string& archive, const WalkResult& walk) {
-  if (walk.end == WalkEnd::Unreadable) return "pak/" + archive + " is missing or not readable";
-  if (walk.end == WalkEnd::Damaged) return "pak/" + archive + ": " + walk.detail;
+std::string StreamPakProblem(const std::string& path, const WalkResult& walk) {
+  if (walk.end == WalkEnd::Unreadable) return path + " is missing or not readable";
+  if (walk.end == WalkEnd::Damaged) return path + ": " + walk.detail;
   return "";
 }
 
-std::string LoadStreamPak(const std::string& workDir, const std::string& archive,
+std::string LoadStreamPak(const std::string& pakDir, const std::string& archive,
                           const std::vector<StreamTableEntry>& table,
                           std::vector<std::vector<uint8_t>>& streams) {
   const WalkResult walk = WalkPak(
-      PakPath(workDir, archive), [&](int, const std::string& name, std::vector<uint8_t>& data) {
+      PakPath(pakDir, archive), [&](int, const std::string& name, std::vector<uint8_t>& data) {
         for (const StreamTableEntry& e : table) {
           if (e.fileName != name) continue;
           if (e.slot >= 0 && static_cast<size_t>(e.slot) < streams.size()) {
@@ -109,7 +109,7 @@ std::string LoadStreamPak(const std::string& workDir, const std::string& archive
         }
         return true;
       });
-  return StreamPakProblem(archive, walk);
+  return StreamPakProblem(PakPath(pakDir, archive), walk);
 }
 
 }  // namespace
@@ -169,40 +169,40 @@ PakStatus ExtractMember(const std::string& archivePath, const std::string& membe
   return PakIndex(archivePath).Extract(member, out, detail);
 }
 
-bool ExtractGfxMember(const std::string& workDir, const std::string& member,
+bool ExtractGfxMember(const std::string& pakDir, const std::string& member,
                       std::vector<uint8_t>& out) {
-  return ExtractMember(PakPath(workDir, "gfx.pak"), member, out) == PakStatus::Ok;
+  return ExtractMember(PakPath(pakDir, "gfx.pak"), member, out) == PakStatus::Ok;
 }
 
-bool ExtractPakMember(const std::string& workDir, const std::string& member,
+bool ExtractPakMember(const std::string& pakDir, const std::string& member,
                       const std::string& archive, std::vector<uint8_t>& out) {
-  return ExtractMember(PakPath(workDir, archive), member, out) == PakStatus::Ok;
+  return ExtractMember(PakPath(pakDir, archive), member, out) == PakStatus::Ok;
 }
 
-std::string LoadSoundPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+std::string LoadSoundPak(const std::string& pakDir, const std::vector<StreamTableEntry>& table,
                          std::vector<std::vector<uint8_t>>& streams) {
-  return LoadStreamPak(workDir, "snd.pak", table, streams);
+  return LoadStreamPak(pakDir, "snd.pak", table, streams);
 }
 
-std::string LoadMusicPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+std::string LoadMusicPak(const std::string& pakDir, const std::vector<StreamTableEntry>& table,
                          std::vector<std::vector<uint8_t>>& streams) {
-  return LoadStreamPak(workDir, "music.pak", table, streams);
+  return LoadStreamPak(pakDir, "music.pak", table, streams);
 }
 
 bool LoadItemsPak(Game& g) {
   MaterialLibrary& menu = g.scene.Library(LibGLMLmenu);
   int pictures = 0;
-  const WalkResult walk = WalkPak(
-      PakPath(g.workDir, "items.pak"),
-      [&](int index, const std::string& name, std::vector<uint8_t>& data) {
+  const std::string path = PakPath(g.folders.data, "items.pak");
+  const WalkResult walk =
+      WalkPak(path, [&](int index, const std::string& name, std::vector<uint8_t>& data) {
         // A headless run shows no word: their sizes place them, their pixels are
         // never drawn.
         auto picture = std::make_shared<Picture>();
         std::string error;
         if (!(g.headless ? ReadBmpSize(data, *picture, error) : DecodeBmp(data, *picture, error))) {
           if (g.fatalError.empty()) {
-            g.fatalError = "pak/items.pak: member " + QuotedInput(name) +
-                           " is not a readable picture (" + error + ")";
+            g.fatalError = path + ": member " + QuotedInput(name) + " is not a readable picture (" +
+                           error + ")";
           }
           return false;
         }
@@ -215,11 +215,11 @@ bool LoadItemsPak(Game& g) {
   // Without its words the main menu would be blank, yet clickable: stop instead.
   std::string problem;
   if (walk.end == WalkEnd::Unreadable) {
-    problem = "pak/items.pak: the archive of the menu words is missing or not readable";
+    problem = path + ": the archive of the menu words is missing or not readable";
   } else if (walk.end == WalkEnd::Damaged) {
-    problem = "pak/items.pak: " + walk.detail;
+    problem = path + ": " + walk.detail;
   } else if (walk.end == WalkEnd::Complete && pictures == 0) {
-    problem = "pak/items.pak: the archive holds no menu words";
+    problem = path + ": the archive holds no menu words";
   }
   if (!problem.empty() && g.fatalError.empty()) g.fatalError = problem;
   return g.fatalError.empty();

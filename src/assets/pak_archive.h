@@ -1,6 +1,6 @@
-// The game's archives in pak/: single members for pictures and text tables, and the bulk
-// loaders for sounds, music and menu words. Members are extracted into memory only, so no
-// file is ever written and no member name can reach outside the game folder.
+// The game's archives (pak/ in a game folder): single members for pictures and text tables, and the
+// bulk loaders for sounds, music and menu words. Members are extracted into memory only, so no file
+// is ever written and no member name can reach outside the game folder.
 #pragma once
 
 #include <cstdint>
@@ -24,26 +24,27 @@ struct StreamTableEntry {
   std::string fileName;
 };
 
-// pak/gfx.pak under workDir; false when the archive or member is missing or broken.
-bool ExtractGfxMember(const std::string& workDir, const std::string& member,
+// gfx.pak in the archive folder `pakDir`; false when the archive or member is missing or
+// broken.
+bool ExtractGfxMember(const std::string& pakDir, const std::string& member,
                       std::vector<uint8_t>& out);
-// The same for pak/<archive> (the game asks only dat.pak).
-bool ExtractPakMember(const std::string& workDir, const std::string& member,
+// The same for <archive> in it (the game asks only dat.pak).
+bool ExtractPakMember(const std::string& pakDir, const std::string& member,
                       const std::string& archive, std::vector<uint8_t>& out);
 
-// Every member of pak/snd.pak (music: pak/music.pak) named in `table` loads into
+// Every member of snd.pak (music: music.pak) in `pakDir` named in `table` loads into
 // streams[slot] (slots outside streams are ignored). The first table entry naming a member
 // wins; a member no entry names is not loaded; two members for one slot leave the later
 // one. A member that cannot be decoded ends the walk; what was loaded before stays. A
 // missing archive leaves every buffer as it was. Returns what went wrong, naming the
-// archive ("pak/snd.pak is missing or not readable"), or an empty text when the archive
+// archive by its path ("pak/snd.pak is missing or not readable"), or an empty text when the archive
 // was read to its end.
-std::string LoadSoundPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+std::string LoadSoundPak(const std::string& pakDir, const std::vector<StreamTableEntry>& table,
                          std::vector<std::vector<uint8_t>>& streams);
-std::string LoadMusicPak(const std::string& workDir, const std::vector<StreamTableEntry>& table,
+std::string LoadMusicPak(const std::string& pakDir, const std::vector<StreamTableEntry>& table,
                          std::vector<std::vector<uint8_t>>& streams);
 
-// Every member of pak/items.pak becomes a material of GLMLmenu named by ItemMaterialName,
+// Every member of items.pak becomes a material of GLMLmenu named by ItemMaterialName,
 // in archive order; the one named `empty` sets g.assets.EmptyItemIndex to its member
 // index. A missing, damaged or empty archive, or a member whose picture cannot be read,
 // stops start-up: false, with g.fatalError naming the archive.
@@ -92,8 +93,9 @@ class PakShelf {
 PakStatus ExtractMember(const std::string& archivePath, const std::string& member,
                         std::vector<uint8_t>& out, std::string* detail = nullptr);
 
-// The path of pak/<archive> under workDir.
-std::string PakPath(const std::string& workDir, const std::string& archive);
+// The path of <archive> in the archive folder `pakDir` (pak/ in a game folder); messages
+// name archives by it.
+std::string PakPath(const std::string& pakDir, const std::string& archive);
 
 // A member's name as the game compares it: stored bytes with leading and trailing
 // characters at or below the space removed.

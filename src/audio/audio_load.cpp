@@ -15,20 +15,22 @@ constexpr const char* kTableArchive = "dat.pak";
 // A table that cannot be read stops start-up with a message naming archive and member.
 bool ReadTable(Game& g, const char* member, std::vector<uint8_t>& text) {
   std::string detail;
-  PakStatus status =
-      g.assets.archives.Extract(PakPath(g.workDir, kTableArchive), member, text, &detail);
+  const std::string path = PakPath(g.folders.data, kTableArchive);
+  PakStatus status = g.assets.archives.Extract(path, member, text, &detail);
   if (status == PakStatus::Ok) return true;
-  g.fatalError = std::string("pak/") + kTableArchive + ": cannot read member " + member;
+  g.fatalError = path + ": cannot read member " + member;
   if (!detail.empty()) g.fatalError += " (" + detail + ")";
   return false;
 }
 
 // A sound or music archive that cannot be read whole does not stop the game: it plays on
 // without what is missing, and says so once, at start-up.
-void WarnMissing(const std::string& problem, const char* lost) {
+// An installed game's archives come with its package: putting it back mends them.
+void WarnMissing(const Game& g, const std::string& problem, const char* lost) {
   if (problem.empty()) return;
-  std::fprintf(stderr, "tandrix: %s; playing on without the %s that could not be read\n",
-               problem.c_str(), lost);
+  const std::string hint = g.folders.installed ? std::string(" (") + kReinstallHint + ")" : "";
+  std::fprintf(stderr, "tandrix: %s; playing on without the %s that could not be read%s\n",
+               problem.c_str(), lost, hint.c_str());
 }
 
 template <typename Entry>
@@ -59,7 +61,8 @@ void InitAudio(Game& g, bool headless) {
   StartAudio(g, headless ? CreateNullMixer() : CreateSdlMixer());
   AudioState& a = g.audio;
   if (!a.AudioAvailable || a.SoundCount() == 0) return;
-  WarnMissing(LoadSoundPak(g.workDir, StreamTable(a.SoundTable), a.SoundStreams), "sound effects");
+  WarnMissing(g, LoadSoundPak(g.folders.data, StreamTable(a.SoundTable), a.SoundStreams),
+              "sound effects");
   // Decoding now keeps the first play of each effect from costing a frame.
   for (int slot = 0; slot < kSoundSlots; ++slot) {
     if (a.SoundStreams[slot].empty()) continue;
@@ -71,7 +74,7 @@ void InitAudio(Game& g, bool headless) {
 void LoadMusic(Game& g) {
   AudioState& a = g.audio;
   if (!a.AudioAvailable || a.MusicCount() == 0) return;
-  WarnMissing(LoadMusicPak(g.workDir, StreamTable(a.MusicTable), a.MusicStreams), "music");
+  WarnMissing(g, LoadMusicPak(g.folders.data, StreamTable(a.MusicTable), a.MusicStreams), "music");
 }
 
 }  // namespace tdx

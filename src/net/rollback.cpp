@@ -54,7 +54,7 @@ void RollbackMatch::Begin(const Match& start, uint16_t localSlots) {
     (localSlots & (1u << s) ? local_ : remote_) |= static_cast<uint16_t>(1u << s);
   }
   frame_ = finalFrames_ = lastRollback_ = 0;
-  totalRollback_ = 0;
+  totalRollback_ = corrections_ = 0;
   dirtyFrom_ = UINT32_MAX;
   known_.fill(0);
   last_.fill(0);
@@ -224,6 +224,7 @@ void RollbackMatch::CatchUp() {
     while (frame_ < now) StepOne(true);
     lastRollback_ = now - from;
     totalRollback_ += lastRollback_;
+    ++corrections_;
   }
   dirtyFrom_ = UINT32_MAX;
 }

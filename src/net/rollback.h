@@ -106,6 +106,8 @@ class RollbackMatch {
   // Frames stepped again by the last Advance (0 when nothing was late).
   uint32_t LastRollback() const { return lastRollback_; }
   uint64_t TotalRollbackFrames() const { return totalRollback_; }
+  // Advances that stepped frames again: how often a late control changed the match.
+  uint64_t Corrections() const { return corrections_; }
 
   // Frames whose controls became final since the last call, in order (for the recording),
   // and the digests of the match at every kDigestEvery-th of them.
@@ -166,6 +168,7 @@ class RollbackMatch {
   uint32_t finalFrames_ = 0;  // frames already handed to TakeFinal
   uint32_t lastRollback_ = 0;
   uint64_t totalRollback_ = 0;
+  uint64_t corrections_ = 0;
 };
 
 }  // namespace tdx::net

@@ -40,9 +40,9 @@ std::vector<KeyNameEntry> ParseKeyNames(const std::string& text) {
 
 bool LoadKeyNames(Game& g) {
   std::vector<uint8_t> bytes;
-  if (g.assets.archives.Extract(PakPath(g.workDir, "dat.pak"), "keys.dat", bytes) !=
-      PakStatus::Ok) {
-    g.fatalError = "pak/dat.pak: member keys.dat is missing or damaged";
+  const std::string path = PakPath(g.folders.data, "dat.pak");
+  if (g.assets.archives.Extract(path, "keys.dat", bytes) != PakStatus::Ok) {
+    g.fatalError = path + ": member keys.dat is missing or damaged";
     return false;
   }
   g.input.KeyNameTable = ParseKeyNames(std::string(bytes.begin(), bytes.end()));
