@@ -113,6 +113,13 @@ kept=("$replays"/match-*.tdxr)
 game --headless --replay "${kept[0]}" >/dev/null 2>"$work/err.txt" ||
   fail "the kept match does not replay: $(cat "$work/err.txt")"
 [ -z "$(ls -A "$play")" ] || fail "the game wrote into the working folder: $(ls -A "$play")"
+# A network match (a host that begins alone) reads the same set-up and keeps its match there too.
+port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+game --headless --host "$port" --start deathmatch --machines 1 --seed 8 >/dev/null 2>"$work/err.txt" ||
+  fail "the installed game could not host a network match: $(cat "$work/err.txt")"
+kept=("$replays"/match-*.tdxr)
+[ "${#kept[@]}" -eq 2 ] || fail "the network match was not kept in $replays: $(ls "$replays")"
+[ -z "$(ls -A "$play")" ] || fail "the network match wrote into the working folder: $(ls -A "$play")"
 others=$(cd "$home" && find . -type f ! -path './config/tandrix/tandrix.cfg' ! -path './data/tandrix/replays/*')
 [ -z "$others" ] || fail "the game wrote other files in the home folder: $others"
 
