@@ -382,6 +382,7 @@ class NetWindow {
   void StepChoose();
   void ShowLobby();
   void StepLobby();
+  void EndScreen(int statusY, const std::string& traceLine);
   // False when the match is left.
   bool StepMatch();
   void Draw();
@@ -478,11 +479,17 @@ void NetWindow::ShowChoose() {
                 (h.started ? "  playing" : ""),
             0.8, true);
   }
-  if (!status_.empty()) AddText(g, 20, 420, kTagText, Shown(status_), 0.7);
-  list.AddItem(g, 574, 454, kTagBack, "back", true, 1.1, kOrdinaryWord);
+  EndScreen(420, "network=choose hosts=" + std::to_string(found_.size()));
+}
+
+// What every network screen ends with: what went wrong last, "back", and with --trace a line
+// saying the screen was drawn.
+void NetWindow::EndScreen(int statusY, const std::string& traceLine) {
+  if (!status_.empty()) AddText(g_, 20, statusY, kTagText, Shown(status_), 0.7);
+  g_.menu.MainList().AddItem(g_, 574, 454, kTagBack, "back", true, 1.1, kOrdinaryWord);
   rebuild_ = false;
   if (o_.trace) {
-    std::printf("network=choose hosts=%zu\n", found_.size());
+    std::printf("%s\n", traceLine.c_str());
     std::fflush(stdout);
   }
 }
@@ -590,13 +597,7 @@ void NetWindow::ShowLobby() {
   } else {
     list.AddItem(g, 270, 380, kTagText, "waiting", false, 1.2, kOrdinaryWord);
   }
-  if (!status_.empty()) AddText(g, 20, 432, kTagText, Shown(status_), 0.7);
-  list.AddItem(g, 574, 454, kTagBack, "back", true, 1.1, kOrdinaryWord);
-  rebuild_ = false;
-  if (o_.trace) {
-    std::printf("network=lobby machines=%d\n", s.Machines());
-    std::fflush(stdout);
-  }
+  EndScreen(432, "network=lobby machines=" + std::to_string(s.Machines()));
 }
 
 void NetWindow::StepLobby() {

@@ -421,6 +421,31 @@ void NetSession::SetControls(const std::array<uint8_t, kPlayerSlots>& bits) {
   }
 }
 
+namespace {
+
+// The controls of `slots` for frames from .. until - 1 into `in`, as `match` has them.
+void FillControls(Inputs& in, const RollbackMatch& match, uint16_t slots, uint32_t from,
+                  uint32_t until) {
+  in.slots = slots;
+  in.firstFrame = from;
+  for (uint32_t f = from; f < until; ++f) {
+    std::vector<uint8_t> row;
+    for (int i = 0; i < kPlayerSlots; ++i) {
+      if (slots & Bit(i)) row.push_back(match.Given(f, i));
+    }
+    in.frames.push_back(std::move(row));
+  }
+}
+
+// The first frame to send a machine that has everything before `acked` of controls heard up
+// to `heard`: no further back than the frames kept, nor more than one packet holds.
+uint32_t SendFrom(uint32_t acked, uint32_t heard) {
+  return std::max({acked, heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
+                   heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
+}
+
+}  // namespace
+
 void NetSession::SendInputs() {
   if (!match_) return;
   if (options_.host) {
@@ -437,20 +462,9 @@ void NetSession::SendInputs() {
   in.slots = localSlots_;
   in.ackFrame = match_->Confirmed();
   if (localSlots_ != 0) {
-    const int first = std::countr_zero(localSlots_);
-    const uint32_t heard = match_->Heard(first);
+    const uint32_t heard = match_->Heard(std::countr_zero(localSlots_));
     // What the host lacks of ours lies after what it says it has.
-    const uint32_t from =
-        std::max({confirmedBy_[0], heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
-                  heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
-    in.firstFrame = from;
-    for (uint32_t f = from; f < heard; ++f) {
-      std::vector<uint8_t> row;
-      for (int i = 0; i < kPlayerSlots; ++i) {
-        if (localSlots_ & Bit(i)) row.push_back(match_->Given(f, i));
-      }
-      in.frames.push_back(std::move(row));
-    }
+    FillControls(in, *match_, localSlots_, SendFrom(confirmedBy_[0], heard), heard);
   }
   if (in.frames.empty()) {
     in.slots = 0;  // only what we have of the others
@@ -472,22 +486,12 @@ void NetSession::SendControlsTo(int to) {
     if (m == to || slots == 0 || (gone_ >> m & 1)) continue;
     const uint32_t heard = match_->Heard(std::countr_zero(slots));
     const uint32_t from =
-        std::max({confirmedBy_[static_cast<size_t>(to)], match_->OldestGiven(),
-                  heard > RollbackMatch::kKept ? heard - RollbackMatch::kKept : 0u,
-                  heard > kMaxInputFrames ? heard - kMaxInputFrames : 0u});
+        std::max(SendFrom(confirmedBy_[static_cast<size_t>(to)], heard), match_->OldestGiven());
     if (from >= heard) continue;
     Inputs in;
     in.machine = static_cast<uint8_t>(m);
-    in.slots = slots;
-    in.firstFrame = from;
     in.ackFrame = ack;
-    for (uint32_t f = from; f < heard; ++f) {
-      std::vector<uint8_t> row;
-      for (int i = 0; i < kPlayerSlots; ++i) {
-        if (slots & Bit(i)) row.push_back(match_->Given(f, i));
-      }
-      in.frames.push_back(std::move(row));
-    }
+    FillControls(in, *match_, slots, from, heard);
     Send(peer, in, false);
     sent = true;
   }
@@ -599,16 +603,9 @@ void NetSession::TakeOverMachine(int machine) {
   const uint32_t from = match_->Heard(std::countr_zero(slots));
   Inputs last;
   last.machine = static_cast<uint8_t>(machine);
-  last.slots = slots;
   last.ackFrame = 0;
-  last.firstFrame = from > static_cast<uint32_t>(kMaxInputFrames) ? from - kMaxInputFrames : 0;
-  for (uint32_t f = last.firstFrame; f < from; ++f) {
-    std::vector<uint8_t> row;
-    for (int i = 0; i < kPlayerSlots; ++i) {
-      if (slots & Bit(i)) row.push_back(match_->Given(f, i));
-    }
-    last.frames.push_back(std::move(row));
-  }
+  FillControls(last, *match_, slots,
+               from > static_cast<uint32_t>(kMaxInputFrames) ? from - kMaxInputFrames : 0, from);
   const net::TakeOver t{slots, from, static_cast<uint8_t>(machine)};
   takeovers_.push_back(t);
   for (int m = 1; m < kMaxMachines; ++m) {
