@@ -1,10 +1,11 @@
 // Who killed whom: every way a worm dies puts what killed it and whose it was on its
-// Death event.
+// Death event, and the line the players read says so.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
 
+#include "display/death_notice.h"
 #include "match/arena/arena.h"
 #include "match/arena/worm.h"
 #include "match/arena/worm_step.h"
@@ -82,6 +83,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
     std::function<void(Arena&)> kill;
     DeathCause cause;
     int by;
+    const char* notice;  // with no names given
   } cases[] = {
       {"own trail, turning back into it",
        [](Arena& a) {
@@ -89,32 +91,32 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          a.Fill(202, 196, 206, 204, kVictim);
          a.StepVictim();
        },
-       DeathCause::OwnTrail, kVictim},
+       DeathCause::OwnTrail, kVictim, "player 3 ran into its own trail"},
       {"another worm's trail",
        [](Arena& a) {
          a.Fill(199, 196, 206, 204, kCulprit);
          a.StepVictim();
        },
-       DeathCause::Trail, kCulprit},
+       DeathCause::Trail, kCulprit, "player 3 ran into player 6's trail"},
       {"a wall walker's wall",
        [](Arena& a) {
          a.Fill(199, 196, 206, 204, WallCell);
          a.StepVictim();
        },
-       DeathCause::Wall, -1},
+       DeathCause::Wall, -1, "player 3 ran into a xonix wall"},
       {"the right edge",
        [](Arena& a) {
          a.Victim().headX = a.Victim().nextX = kArenaWidth - 1.6;
          a.StepVictim();
        },
-       DeathCause::Edge, -1},
+       DeathCause::Edge, -1, "player 3 hit the wall"},
       {"the top edge",
        [](Arena& a) {
          a.Victim().headY = a.Victim().nextY = 1;
          a.Victim().heading = 270;
          a.StepVictim();
        },
-       DeathCause::Edge, -1},
+       DeathCause::Edge, -1, "player 3 hit the wall"},
       {"a killer's fireball",
        [](Arena& a) {
          TCerv& c = a.Culprit();
@@ -123,7 +125,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          c.fireballY = kY;
          ProjectileUpdate(a.m);
        },
-       DeathCause::Fireball, kCulprit},
+       DeathCause::Fireball, kCulprit, "player 3 was burnt by player 6's fireball"},
       {"a shooter's bullet",
        [](Arena& a) {
          TCerv& c = a.Culprit();
@@ -132,7 +134,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          c.bulletY[4] = kY + 2;
          ProjectileUpdate(a.m);
        },
-       DeathCause::Shot, kCulprit},
+       DeathCause::Shot, kCulprit, "player 3 was shot by player 6's bullet"},
       {"a laser beam",
        [](Arena& a) {
          TCerv& c = a.Culprit();
@@ -142,7 +144,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          c.laserBeam[1].y = static_cast<float>(kViewY);
          ProjectileUpdate(a.m);
        },
-       DeathCause::Laser, kCulprit},
+       DeathCause::Laser, kCulprit, "player 3 was cut down by player 6's laser"},
       {"a homing rocket",
        [](Arena& a) {
          TCerv& c = a.Culprit();
@@ -151,7 +153,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          c.missileY = c.rocketLeadY = kY;
          ProjectileUpdate(a.m);
        },
-       DeathCause::Rocket, kCulprit},
+       DeathCause::Rocket, kCulprit, "player 3 was hit by player 6's rocket"},
       {"a virus",
        [](Arena& a) {
          TCerv& c = a.Culprit();
@@ -161,7 +163,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          c.virusAnimPeriod[9] = 0.03;
          ProjectileUpdate(a.m);
        },
-       DeathCause::Virus, kCulprit},
+       DeathCause::Virus, kCulprit, "player 3 was infected by player 6's virus"},
       {"another bomber's atomic blast",
        [](Arena& a) {
          TCerv& c = a.Culprit();
@@ -171,7 +173,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          c.missileFrame = 11;  // in the blast
          ProjectileUpdate(a.m);
        },
-       DeathCause::AtomicBomb, kCulprit},
+       DeathCause::AtomicBomb, kCulprit, "player 3 was caught in player 6's atomic blast"},
       {"its own atomic blast",
        [](Arena& a) {
          TCerv& v = a.Victim();
@@ -182,7 +184,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          v.missileFrame = 11;
          ProjectileUpdate(a.m);
        },
-       DeathCause::AtomicBomb, kVictim},
+       DeathCause::AtomicBomb, kVictim, "player 3 was caught in its own atomic blast"},
       {"an infernal worm's fires",
        [](Arena& a) {
          TCerv& c = a.Start(kCulprit, kX - 10, kY, WormKind::WInfernal);
@@ -190,7 +192,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          c.infernalAngle[1] = 180;
          InfernalFires(a.m, c);
        },
-       DeathCause::InfernalFire, kCulprit},
+       DeathCause::InfernalFire, kCulprit, "player 3 was burnt by player 6's infernal fire"},
       {"a fire ball of the fire bonus",
        [](Arena& a) {
          PickUpBonus(a.m, kCulprit, BonusKind::Fire, kMainHead);
@@ -200,7 +202,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          ball.look.y = static_cast<float>(kViewY + 4);
          UpdateFireBalls(a.m);
        },
-       DeathCause::BonusFireBall, kCulprit},
+       DeathCause::BonusFireBall, kCulprit, "player 3 was burnt by player 6's fire ball"},
       {"a digger",
        [](Arena& a) {
          PickUpBonus(a.m, kCulprit, BonusKind::Digger, kMainHead);
@@ -209,7 +211,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          digger.look.y = static_cast<float>(kViewY);
          UpdateDiggers(a.m);
        },
-       DeathCause::Digger, kCulprit},
+       DeathCause::Digger, kCulprit, "player 3 was run over by player 6's digger"},
       {"a burning bomb laid for it",
        [](Arena& a) {
          PickUpBonus(a.m, kCulprit, BonusKind::Bomb, kMainHead);
@@ -219,7 +221,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          a.Victim().nextY = bomb.look.y - kArenaViewY;
          UpdateBombs(a.m);
        },
-       DeathCause::Bomb, kCulprit},
+       DeathCause::Bomb, kCulprit, "player 3 was blown up by player 6's bomb"},
       {"a bomb's blast",
        [](Arena& a) {
          PickUpBonus(a.m, kCulprit, BonusKind::Bomb, kMainHead);
@@ -231,13 +233,13 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
          a.Victim().nextY = bomb.look.y - kArenaViewY + 2;
          UpdateBombs(a.m);
        },
-       DeathCause::Bomb, kCulprit},
+       DeathCause::Bomb, kCulprit, "player 3 was blown up by player 6's bomb"},
       {"a bomb nobody laid",
        [](Arena& a) {
          AddBomb(a.m, kViewX, kViewY);
          UpdateBombs(a.m);
        },
-       DeathCause::Bomb, -1},
+       DeathCause::Bomb, -1, "player 3 was blown up by a bomb"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -254,6 +256,7 @@ TEST(Attribution, EveryWayToDieSaysWhatAndWhose) {
       EXPECT_EQ(e.blame.cause, c.cause);
       EXPECT_EQ(e.blame.by, c.by);
     }
+    EXPECT_EQ(DeathNotice(deaths[0], SlotNames{}), c.notice);
   }
 }
 
@@ -282,6 +285,34 @@ TEST(Attribution, AMultiplierThatLosesItsHeadButPlaysOnTellsNoDeath) {
   ASSERT_EQ(a.Deaths().size(), 1u);
   EXPECT_EQ(a.Deaths()[0].blame.cause, DeathCause::Laser);
   EXPECT_EQ(a.Deaths()[0].blame.by, kCulprit);
+}
+
+// Given names stand in for the slot numbers; a blame the match never gives still reads.
+TEST(Attribution, NoticesUseThePlayersNames) {
+  SlotNames names;
+  names[0] = "Ada";
+  names[11] = "Zed";
+  auto death = [](int slot, DeathCause cause, int by) {
+    MatchEvent e;
+    e.kind = MatchEvent::Kind::Death;
+    e.value = slot;
+    e.blame = {cause, by};
+    return e;
+  };
+  struct Case {
+    MatchEvent death;
+    const char* notice = "";
+  } cases[] = {
+      {death(0, DeathCause::Laser, 11), "Ada was cut down by Zed's laser"},
+      {death(11, DeathCause::Trail, 0), "Zed ran into Ada's trail"},
+      {death(4, DeathCause::Rocket, 0), "player 5 was hit by Ada's rocket"},
+      {death(0, DeathCause::Bomb, 0), "Ada was blown up by its own bomb"},
+      {death(0, DeathCause::AtomicBomb, -1), "Ada was caught in an atomic blast"},
+      {death(11, DeathCause::Edge, 3), "Zed hit the wall"},
+      {death(3, DeathCause::Unknown, -1), "player 4 died"},
+      {death(3, DeathCause::Virus, 12), "player 4 was infected by a virus"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DeathNotice(c.death, names), c.notice);
 }
 
 }  // namespace
