@@ -9,6 +9,31 @@
 
 namespace tdx {
 
+// What ended a worm, told with its Death event. Only the telling: the rules never read it.
+enum class DeathCause : uint8_t {
+  Unknown,
+  OwnTrail,       // ran into its own trail
+  Trail,          // ran into another worm's trail (by: whose)
+  Wall,           // ran into a neutral wall a wall walker left
+  Edge,           // left the arena
+  Fireball,       // a killer's fireball
+  Laser,          // a laser shooter's beams
+  Shot,           // a shooter's bullets
+  Rocket,         // a rocket launcher's rocket
+  AtomicBomb,     // an atomic bomber's blast (by may be the dead worm itself)
+  Virus,          // an infester's or controller's virus
+  InfernalFire,   // the fires circling an infernal worm
+  BonusFireBall,  // a fire ball thrown by the fire bonus (by: its eater)
+  Digger,         // a digger let loose by the digger bonus (by: its eater)
+  Bomb,           // a bomb laid by the bomb bonus (by: its eater)
+};
+
+// Who and what killed a worm; by is a slot 0..11, or -1 when nobody did.
+struct DeathBlame {
+  DeathCause cause = DeathCause::Unknown;
+  int by = -1;
+};
+
 struct MatchEvent {
   enum class Kind : uint8_t {
     Sound,          // an effect panned by the arena x where it happened
@@ -29,19 +54,20 @@ struct MatchEvent {
   const char* name = "";  // a file or word name; always a literal of the rules
   double x = 0;           // Sound: arena x, 0 .. 608
   int value = 0;
+  DeathBlame blame;  // Death: what killed the worm and whose it was
 };
 
 struct MatchEvents {
   std::vector<MatchEvent> raised;  // since the program last took them
 
   void Raise(MatchEvent::Kind kind, int value = 0, const char* name = "") {
-    raised.push_back({kind, name, 0, value});
+    raised.push_back({kind, name, 0, value, {}});
   }
   void Sound(const char* name, double arenaX) {
-    raised.push_back({MatchEvent::Kind::Sound, name, arenaX, 0});
+    raised.push_back({MatchEvent::Kind::Sound, name, arenaX, 0, {}});
   }
   void SoundPanned(const char* name, int pan) {
-    raised.push_back({MatchEvent::Kind::SoundPanned, name, 0, pan});
+    raised.push_back({MatchEvent::Kind::SoundPanned, name, 0, pan, {}});
   }
   void Speech(const char* name) { Raise(MatchEvent::Kind::Speech, 0, name); }
   void Clear() { raised.clear(); }

@@ -49,21 +49,34 @@ double Steer(double h, bool left, bool right, double dt) {
 // The five probes of a head at (x, y) with heading h. Probe 0 looks three units ahead
 // for the worm's own trail (a turn back into itself); probes 1..4 cover the 2 by 2 head
 // block, where the own fresh trail is ignored and anything else but empty is fatal.
-bool ProbeHits(const ArenaGrid& a, int probe, double x, double y, double h, uint8_t own) {
-  Cell c;
+Cell ProbeCell(int probe, double x, double y, double h) {
   switch (probe) {
     case 0: {
       double r = h * kDegToRad;
-      c = ClampCell(x - 1 + 3 * std::cos(r), y - 1 + 3 * std::sin(r));
-      return a.At(c.x, c.y) == own;
+      return ClampCell(x - 1 + 3 * std::cos(r), y - 1 + 3 * std::sin(r));
     }
-    case 1: c = ClampCell(x, y); break;
-    case 2: c = ClampCell(x - 1, y); break;
-    case 3: c = ClampCell(x, y - 1); break;
-    default: c = ClampCell(x - 1, y - 1); break;
+    case 1: return ClampCell(x, y);
+    case 2: return ClampCell(x - 1, y);
+    case 3: return ClampCell(x, y - 1);
+    default: return ClampCell(x - 1, y - 1);
   }
+}
+
+bool ProbeHits(const ArenaGrid& a, int probe, double x, double y, double h, uint8_t own) {
+  Cell c = ProbeCell(probe, x, y, h);
   uint8_t v = a.At(c.x, c.y);
+  if (probe == 0) return v == own;
   return v != EmptyCell && v != own;
+}
+
+// Whose trail a probe that hit found: the grid keeps the slot that drew each cell.
+DeathBlame TrailBlame(const ArenaGrid& a, int probe, double x, double y, double h, int own) {
+  Cell c = ProbeCell(probe, x, y, h);
+  int v = a.At(c.x, c.y);
+  if (v == own) return {DeathCause::OwnTrail, own};
+  if (v == WallCell) return {DeathCause::Wall, -1};
+  if (v < kPlayerSlots) return {DeathCause::Trail, v};
+  return {};
 }
 
 void WarpIfAtEdge(Match& m, TCerv& w) {
@@ -156,7 +169,7 @@ void StepWorm(Match& m, TCerv& w, double dt) {
   if (OutOfArena(w.nextX, w.nextY)) {
     AutoTrigger(m, w, CpuSelfTrigger::AtEdge, dt);
     if (!WrapsAtEdges(w)) {
-      KillWorm(m, w);
+      KillWorm(m, w, {DeathCause::Edge, -1});
       diedAtEdge = true;
     }
   }
@@ -170,7 +183,9 @@ void StepWorm(Match& m, TCerv& w, double dt) {
     for (int p = 0; p < 5; ++p) {
       if (!ProbeHits(m.ArenaMap, p, w.nextX, w.nextY, w.heading, w.slot)) continue;
       AutoTrigger(m, w, CpuSelfTrigger::OnTrailHit, dt);
-      if (!PassesTrails(w)) KillWorm(m, w);
+      if (!PassesTrails(w)) {
+        KillWorm(m, w, TrailBlame(m.ArenaMap, p, w.nextX, w.nextY, w.heading, w.slot));
+      }
     }
 
     // 14. The trail; a worm that died keeps its head one move short of the obstacle.
@@ -187,7 +202,7 @@ void StepWorm(Match& m, TCerv& w, double dt) {
 
 // ---------------------------------------------------------------- death
 
-void KillWorm(Match& m, TCerv& w) {
+void KillWorm(Match& m, TCerv& w, DeathBlame blame) {
   if (w.kind == WormKind::Multiplier || w.kind == WormKind::Reproducer) {
     for (int k = 0; k < kCloneCount; ++k) {
       size_t i = static_cast<size_t>(k);
@@ -210,6 +225,7 @@ void KillWorm(Match& m, TCerv& w) {
   w.ripTime = 0;
   m.events.Raise(MatchEvent::Kind::Death, w.slot);
   m.events.raised.back().x = w.headX;
+  m.events.raised.back().blame = blame;
   m.events.Sound("death.mp3", w.headX);
 }
 

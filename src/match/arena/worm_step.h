@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "match/arena/worm.h"
+#include "match/events.h"
 #include "match/weapons/worm_kinds.h"
 
 namespace tdx {
@@ -21,8 +22,9 @@ void StepWorm(Match& m, TCerv& w, double dt);
 void AutoTrigger(Match& m, TCerv& w, CpuSelfTrigger when, double dt);
 
 // A fatal hit: a multiplier or reproducer with an extra head continues from the lowest
-// one; anything else dies with its marker and sound (repeated for every hit).
-void KillWorm(Match& m, TCerv& w);
+// one; anything else dies with its marker and sound (repeated for every hit). The blame
+// goes on the Death event only.
+void KillWorm(Match& m, TCerv& w, DeathBlame blame = {});
 // Extra head k (0..4) is gone; nothing else happens.
 void KillClone(TCerv& w, int k);
 

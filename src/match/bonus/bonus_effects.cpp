@@ -56,10 +56,10 @@ void Fire(Match& m, int taker, double fromX, double fromY, double soundX) {
 }
 
 // A bomb where the head will be after the fuse has burnt, at the speed of now.
-void BombAhead(Match& m, double x, double y, double heading) {
+void BombAhead(Match& m, double x, double y, double heading, int taker) {
   double rad = heading * kDegToRad;
   AddBomb(m, x + kArenaViewX + std::cos(rad) * kBombLead,
-          y + kArenaViewY + std::sin(rad) * kBombLead);
+          y + kArenaViewY + std::sin(rad) * kBombLead, taker);
 }
 
 void Bombs(Match& m, int taker) {
@@ -67,10 +67,10 @@ void Bombs(Match& m, int taker) {
   for (int j = 0; j < kPlayerSlots; ++j) {
     if (!IsEnemyOf(m, taker, j)) continue;
     const TCerv& e = m.Worm(j);
-    BombAhead(m, e.nextX, e.nextY, e.heading);
+    BombAhead(m, e.nextX, e.nextY, e.heading, taker);
     for (int k = 0; k < kCloneCount; ++k) {
       size_t i = static_cast<size_t>(k);
-      if (e.cloneAlive[i]) BombAhead(m, e.cloneX[i], e.cloneY[i], e.cloneHeading[i]);
+      if (e.cloneAlive[i]) BombAhead(m, e.cloneX[i], e.cloneY[i], e.cloneHeading[i], taker);
     }
   }
 }

@@ -263,7 +263,7 @@ void InfernalFires(Match& m, TCerv& w) {
   }
   for (size_t i = 0; i < 2; ++i) {
     BurnSquare(m.ArenaMap, px[i], py[i], 4, 4);
-    HitVictimsNear(m, w.slot, px[i], py[i], kInfernalKill);
+    HitVictimsNear(m, {DeathCause::InfernalFire, w.slot}, w.slot, px[i], py[i], kInfernalKill);
   }
 }
 

@@ -31,12 +31,12 @@ size_t PhaseAt(double now, double since, double rate) {
 
 // Kills the heads of every alive worm but `spared` (-1: nobody) that lie within `radius`
 // of (a, b): the main head with KillWorm, extra heads with KillClone.
-void HitHeads(Match& m, double a, double b, double radius, int spared) {
+void HitHeads(Match& m, DeathBlame blame, double a, double b, double radius, int spared) {
   for (int s = 0; s < kPlayerSlots; ++s) {
     if (s == spared) continue;
     TCerv& w = m.Worm(s);
     if (!w.alive) continue;
-    if (Near(w.nextX, w.nextY, a, b, radius)) KillWorm(m, w);
+    if (Near(w.nextX, w.nextY, a, b, radius)) KillWorm(m, w, blame);
     for (int k = 0; k < kCloneCount; ++k) {
       size_t i = static_cast<size_t>(k);
       if (w.cloneAlive[i] && Near(w.cloneX[i], w.cloneY[i], a, b, radius)) KillClone(w, k);
@@ -80,7 +80,7 @@ void UpdateFireBalls(Match& m) {
     sp.y += static_cast<float>(o.dirY * step);
     double a = sp.x - kArenaViewX, b = sp.y - kArenaViewY;
     BurnSquare(m.ArenaMap, a, b, 5, 5);
-    HitHeads(m, a, b, 7, o.owner);
+    HitHeads(m, {DeathCause::BonusFireBall, o.owner}, a, b, 7, o.owner);
     return !(sp.x >= -16 && sp.x <= 656 && sp.y >= -16 && sp.y <= 496);
   });
 }
@@ -93,7 +93,7 @@ void UpdateDiggers(Match& m) {
     double a = sp.x - kArenaViewX, b = sp.y - kArenaViewY;
     // A tunnel 16 cells wide and 18 high: x from a - 10 to a + 5, y from b - 11 to b + 6.
     BurnSquare(m.ArenaMap, a - 2.5, b - 2.5, 7.5, 8.5);
-    HitHeads(m, a, b, 8, o.owner);
+    HitHeads(m, {DeathCause::Digger, o.owner}, a, b, 8, o.owner);
     o.phase = static_cast<int>(PhaseAt(m.Now, o.startTime, 8));
     sp.SetMaterialName(kDiggerFrames[static_cast<size_t>(o.phase)]);
     return !(sp.x <= 660);
@@ -143,7 +143,7 @@ void UpdateBombs(Match& m) {
       o.phase = static_cast<int>(PhaseAt(now, o.startTime, 8));
       sp.SetMaterialName(kFuseFrames[static_cast<size_t>(o.phase)]);
       // A burning bomb is a mine for everybody, the eater of the bonus included.
-      HitHeads(m, cx, cy, 7, -1);
+      HitHeads(m, {DeathCause::Bomb, o.owner}, cx, cy, 7, -1);
       return false;
     }
     if (now - o.startTime > kBombBlastSeconds) return true;
@@ -157,7 +157,7 @@ void UpdateBombs(Match& m) {
       if (!w.alive) continue;
       bool hit = false;
       for (int p = 0; p < 5; ++p) hit = hit || Near(w.nextX, w.nextY, px[p], py[p], 7);
-      if (hit) KillWorm(m, w);
+      if (hit) KillWorm(m, w, {DeathCause::Bomb, o.owner});
       for (int k = 0; k < kCloneCount; ++k) {
         size_t i = static_cast<size_t>(k);
         if (!w.cloneAlive[i]) continue;
@@ -206,9 +206,10 @@ void AddXonixWalker(Match& m, double arenaX, double arenaY) {
   m.bonus.objects.XonixWalkers.push_back(o);
 }
 
-void AddBomb(Match& m, double viewX, double viewY) {
+void AddBomb(Match& m, double viewX, double viewY, int owner) {
   BonusObject o;
   o.look = NewLook(kFuseFrames[0], 48, viewX, viewY, true);
+  o.owner = owner;
   o.startTime = m.Now;
   m.bonus.objects.Bombs.push_back(o);
 }

@@ -16,7 +16,8 @@ struct Match;
 struct BonusObject {
   Look look;
   double dirX = 0, dirY = 0;  // fire balls: unit vector of flight
-  int owner = -1;             // fire balls, diggers: the eater, never harmed by its object
+  int owner = -1;             // fire balls, diggers: the eater, never harmed by its object; bombs:
+                              // the eater, harmed like anybody (kept only to say whose bomb killed)
   double startTime = 0;       // diggers: creation; bombs: start of the current stage
   int phase = 0;              // diggers, bombs: animation phase 0..3
   int stage = 0;              // bombs: 0 fuse burning, 1 exploding
@@ -53,6 +54,6 @@ void ClearBonusObjects(Match& m);
 void AddFireBall(Match& m, double viewX, double viewY, double dirX, double dirY, int owner);
 void AddDigger(Match& m, double viewX, double viewY, int owner);
 void AddXonixWalker(Match& m, double arenaX, double arenaY);
-void AddBomb(Match& m, double viewX, double viewY);
+void AddBomb(Match& m, double viewX, double viewY, int owner = -1);
 
 }  // namespace tdx

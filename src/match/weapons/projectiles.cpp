@@ -119,7 +119,8 @@ void UpdateFireballHits(Match& m) {
     TCerv& w = m.Worm(slot);
     if (!w.fireballActive) continue;
     BurnSquare(m.ArenaMap, w.fireballX, w.fireballY, 5, 5);
-    HitVictimsNear(m, slot, w.fireballX, w.fireballY, 7);  // and flies on
+    HitVictimsNear(m, {DeathCause::Fireball, slot}, slot, w.fireballX, w.fireballY,
+                   7);  // and flies on
   }
 }
 
@@ -150,7 +151,7 @@ void UpdateBulletHits(Match& m) {
     for (size_t i = 0; i < kBulletCount; ++i) {
       if (!w.bulletActive[i]) continue;
       BurnSquare(m.ArenaMap, w.bulletX[i], w.bulletY[i], 4, 4);
-      HitVictimsNear(m, slot, w.bulletX[i], w.bulletY[i], 5);
+      HitVictimsNear(m, {DeathCause::Shot, slot}, slot, w.bulletX[i], w.bulletY[i], 5);
     }
   }
 }
@@ -196,7 +197,7 @@ void UpdateLaserHits(Match& m) {
       bool horizontal = b < 2;
       BurnSquare(m.ArenaMap, bx[b], by[b], horizontal ? 5 : 2, horizontal ? 2 : 5);
     }
-    HitVictims(m, slot, false, [&](double x, double y) {
+    HitVictims(m, {DeathCause::Laser, slot}, slot, false, [&](double x, double y) {
       for (size_t b = 0; b < kLaserBeamCount; ++b) {
         if (std::fabs(x - bx[b]) < 4 && std::fabs(y - by[b]) < 4) return true;
       }

@@ -96,7 +96,9 @@ void RocketFlight(Match& m, int slot, TCerv& w, double dt) {
   sp.visible = true;
 
   // Protection from rockets only keeps a worm from being chosen, not from being hit.
-  if (HitVictimsNear(m, slot, w.missileX, w.missileY, kRocketHitRadius) > 0) StartExplosion(m, w);
+  if (HitVictimsNear(m, {DeathCause::Rocket, slot}, slot, w.missileX, w.missileY,
+                     kRocketHitRadius) > 0)
+    StartExplosion(m, w);
   if (w.rocketFlying && Closer(w.rocketTargetX, w.rocketTargetY, w.missileX, w.missileY, 2.0))
     StartExplosion(m, w);
   if (w.rocketFlying && OffScreen(sp.x, sp.y)) {
@@ -172,7 +174,7 @@ void AtomicBomb(Match& m, TCerv& w, double dt) {
     sp.visible = false;
   }
   // Nobody is safe in the blast, the bomber included.
-  HitVictimsNear(m, -1, w.missileX, w.missileY, kBlastRadius);
+  HitVictimsNear(m, {DeathCause::AtomicBomb, w.slot}, -1, w.missileX, w.missileY, kBlastRadius);
 }
 
 }  // namespace

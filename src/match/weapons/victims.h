@@ -26,16 +26,17 @@ inline bool Closer(double ax, double ay, double bx, double by, double radius) {
 // Kills every victim for which `hits(x, y)` holds: a head by KillWorm, an extra head by
 // KillClone. The worm in slot `spared` (the owner, or -1 for nobody) is never a victim,
 // nor its extra heads; with `spareVirusImmune` neither are worms protected from viruses.
-// A worm killed here is no longer alive for the next weapon. Returns the number of hits.
+// A worm killed here is no longer alive for the next weapon; its death carries `blame`.
+// Returns the number of hits.
 template <class Hits>
-int HitVictims(Match& m, int spared, bool spareVirusImmune, Hits hits) {
+int HitVictims(Match& m, DeathBlame blame, int spared, bool spareVirusImmune, Hits hits) {
   int n = 0;
   for (int s = 0; s < kPlayerSlots; ++s) {
     if (s == spared) continue;
     TCerv& v = m.Worm(s);
     if (!v.alive || (spareVirusImmune && v.virusImmune)) continue;
     if (hits(v.headX, v.headY)) {
-      KillWorm(m, v);
+      KillWorm(m, v, blame);
       ++n;
     }
     for (int k = 0; k < kCloneCount; ++k) {
@@ -50,9 +51,9 @@ int HitVictims(Match& m, int spared, bool spareVirusImmune, Hits hits) {
 }
 
 // Every victim closer than `radius` to (px, py).
-inline int HitVictimsNear(Match& m, int spared, double px, double py, double radius,
-                          bool spareVirusImmune = false) {
-  return HitVictims(m, spared, spareVirusImmune,
+inline int HitVictimsNear(Match& m, DeathBlame blame, int spared, double px, double py,
+                          double radius, bool spareVirusImmune = false) {
+  return HitVictims(m, blame, spared, spareVirusImmune,
                     [=](double x, double y) { return Closer(x, y, px, py, radius); });
 }
 

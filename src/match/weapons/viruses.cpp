@@ -38,7 +38,8 @@ void Inside(Match& m, int slot, TCerv& w, size_t i, double dt) {
   }
 
   BurnSquare(m.ArenaMap, w.virusX[i], w.virusY[i], 5, 5);
-  HitVictimsNear(m, slot, w.virusX[i], w.virusY[i], kVirusHitRadius, true);
+  HitVictimsNear(m, {DeathCause::Virus, slot}, slot, w.virusX[i], w.virusY[i], kVirusHitRadius,
+                 true);
 
   if (w.virusX[i] < -8) w.virusEdgeState[i] = 1;
   if (w.virusX[i] > 616) w.virusEdgeState[i] = 3;
