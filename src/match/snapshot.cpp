@@ -1,6 +1,7 @@
 #include "match/snapshot.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <type_traits>
 
@@ -73,6 +74,22 @@ class Out {
     Put(bits);
   }
   void Field(const ArenaGrid& a);
+  // A worm as it lies in memory, but for the unused bytes inside its plan steps: copying a
+  // plan can fill them with whatever was on the stack, and the same match must always give
+  // the same bytes (a replay sought to a frame is checked against one played through).
+  void Field(const TCerv& w) {
+    static_assert(offsetof(PlanStep, action) == 0 && sizeof(PlanStep::action) == 1);
+    const size_t at = bytes.size();
+    Put(w);
+    const auto* base = reinterpret_cast<const uint8_t*>(&w);
+    for (const auto* list : {&w.plan, &w.bestPlan}) {
+      const size_t from = at + static_cast<size_t>(reinterpret_cast<const uint8_t*>(list) - base);
+      for (size_t i = 0; i < list->size(); ++i) {
+        std::memset(bytes.data() + from + i * sizeof(PlanStep) + 1, 0,
+                    offsetof(PlanStep, duration) - 1);
+      }
+    }
+  }
 };
 
 class In {
