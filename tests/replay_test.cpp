@@ -269,6 +269,65 @@ TEST(ReplayFolder, KeepsTheNewestTwentyMatches) {
   fs::remove_all(dir);
 }
 
+TEST(ReplayFolder, AKeptRecordingOutlivesPruningAndOnlyRecordingsAreKeptOrDeleted) {
+  fs::path dir = fs::temp_directory_path() / ("tdx_replay_kept_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / kReplayFolder);
+  std::string first = NewReplayPath(dir.string());
+  std::ofstream(first) << "first";
+  std::string kept, error;
+  ASSERT_TRUE(KeepReplay(first, kept, error)) << error;
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_EQ(fs::path(kept).filename().string().rfind("kept-match", 0), std::string::npos);
+  EXPECT_EQ(fs::path(kept).filename().string().rfind("kept-", 0), 0u) << kept;
+  std::string again;
+  ASSERT_TRUE(KeepReplay(kept, again, error)) << error;  // kept already: nothing moves
+  EXPECT_EQ(again, kept);
+  // Twenty-five more matches: the twenty newest and the kept one stay.
+  for (int i = 0; i < 25; ++i) {
+    const std::string path = NewReplayPath(dir.string());
+    ASSERT_FALSE(fs::exists(path)) << path;
+    std::ofstream(path) << i;
+    PruneReplays(dir.string());
+  }
+  size_t count = 0;
+  for (const auto& e : fs::directory_iterator(dir / kReplayFolder)) {
+    (void)e;
+    ++count;
+  }
+  EXPECT_EQ(count, 21u);
+  std::string contents;
+  std::ifstream(kept) >> contents;
+  EXPECT_EQ(contents, "first");
+
+  std::ofstream(dir / kReplayFolder / "notes.txt") << "a player's own file";
+  const struct {
+    const char* what;
+    std::string path;
+    const char* says;
+    bool keeping;  // also refused to keep (one not there would not be kept anyway)
+  } refused[] = {
+      {"a player's own file", (dir / kReplayFolder / "notes.txt").string(), "not a recording",
+       true},
+      {"a recording that is not there", (dir / kReplayFolder / "match-1-001.tdxr").string(),
+       "not there", false},
+  };
+  for (const auto& c : refused) {
+    if (c.keeping) {
+      error.clear();
+      EXPECT_FALSE(KeepReplay(c.path, again, error)) << c.what;
+      EXPECT_NE(error.find(c.says), std::string::npos) << c.what << ": " << error;
+    }
+    error.clear();
+    EXPECT_FALSE(DeleteReplay(c.path, error)) << c.what;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.what << ": " << error;
+  }
+  EXPECT_TRUE(fs::exists(dir / kReplayFolder / "notes.txt"));
+  ASSERT_TRUE(DeleteReplay(kept, error)) << error;
+  EXPECT_FALSE(fs::exists(kept));
+  fs::remove_all(dir);
+}
+
 TEST(ReplayFolder, LeftoversOfGamesThatStoppedAreCleanedAndRunningOnesKept) {
   fs::path dir = fs::temp_directory_path() / ("tdx_leftovers_" + std::to_string(::getpid()));
   fs::create_directories(dir / kReplayFolder);

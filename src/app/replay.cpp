@@ -518,11 +518,15 @@ std::string NewReplayPath(const std::string& playerData) {
   // order the matches were played even after the oldest were pruned.
   std::string folder = playerData + "/" + kReplayFolder;
   std::string prefix = std::string("match-") + stamp + "-";
+  const std::string keptPrefix = std::string("kept-") + stamp + "-";
   int last = 0;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
-    if (name.rfind(prefix, 0) == 0) last = std::max(last, std::atoi(name.c_str() + prefix.size()));
+    // Kept ones too: keeping a recording must never give its name to a new one.
+    for (const std::string& p : {prefix, keptPrefix}) {
+      if (name.rfind(p, 0) == 0) last = std::max(last, std::atoi(name.c_str() + p.size()));
+    }
   }
   char number[16];
   std::snprintf(number, sizeof number, "%03d", last + 1);
@@ -542,6 +546,56 @@ void PruneReplays(const std::string& playerData) {
   // Oldest first: the names carry the time they were recorded.
   std::sort(files.begin(), files.end());
   for (size_t i = 0; i + kReplaysKept < files.size(); ++i) fs::remove(files[i], ec);
+}
+
+namespace {
+
+// A recording the game named: "match-…" or "kept-…", ".tdxr".
+bool IsRecordingName(const std::string& name, const char* prefix) {
+  return name.rfind(prefix, 0) == 0 && name.size() > 5 &&
+         name.compare(name.size() - 5, 5, ".tdxr") == 0;
+}
+
+}  // namespace
+
+bool KeepReplay(const std::string& path, std::string& kept, std::string& error) {
+  const fs::path from(path);
+  const std::string name = from.filename().string();
+  if (IsRecordingName(name, "kept-")) {
+    kept = path;  // kept already
+    return true;
+  }
+  if (!IsRecordingName(name, "match-")) {
+    error = path + ": not a recording of the replays folder";
+    return false;
+  }
+  const fs::path to = from.parent_path() / ("kept-" + name.substr(6));
+  std::error_code ec;
+  if (fs::exists(to, ec)) {
+    error = to.string() + ": a kept recording of that name is already there";
+    return false;
+  }
+  fs::rename(from, to, ec);
+  if (ec) {
+    error = path + ": cannot keep it (" + ec.message() + ")";
+    return false;
+  }
+  kept = to.string();
+  return true;
+}
+
+bool DeleteReplay(const std::string& path, std::string& error) {
+  const std::string name = fs::path(path).filename().string();
+  if (!IsRecordingName(name, "match-") && !IsRecordingName(name, "kept-")) {
+    error = path + ": not a recording of the replays folder";
+    return false;
+  }
+  std::error_code ec;
+  if (!fs::remove(path, ec)) {
+    error = path + ": cannot delete it (" + (ec ? ec.message() : "it is not there") + ")";
+    return false;
+  }
+  return true;
 }
 
 namespace {

@@ -103,6 +103,12 @@ bool CheckScoredRounds(const std::vector<ScoredRound>& recorded,
 // beyond kReplaysKept.
 std::string NewReplayPath(const std::string& playerData);
 void PruneReplays(const std::string& playerData);
+// A player keeps a recording: "match-STAMP-N.tdxr" becomes "kept-STAMP-N.tdxr" beside it,
+// which pruning never removes (and a player can keep one by renaming it so). True with the
+// new path in `kept`; false with the reason, the recording left as it was.
+bool KeepReplay(const std::string& path, std::string& kept, std::string& error);
+// Deletes a recording of the replays folder, kept or not; false with the reason.
+bool DeleteReplay(const std::string& path, std::string& error);
 // What a game killed while saving left behind: temporaries of tandrix.cfg in `config` and
 // of recordings in `playerData`/replays whose game no longer runs (those of a game still
 // running are its own). A game folder holds both.
