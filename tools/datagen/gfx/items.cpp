@@ -220,13 +220,7 @@ Image ColourSquare(uint32_t rgb) {
   cairo_pattern_add_color_stop_rgb(p, 0.5, c.r, c.g, c.b);
   cairo_pattern_add_color_stop_rgb(p, 1, bottom.r, bottom.g, bottom.b);
   cairo_set_source(cr, p);
-  const double x = 2.5, y = 2.5, w = 11, h = 11, r = 2.5;
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
-  cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
-  cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
-  cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
-  cairo_close_path(cr);
+  RoundedRectPath(cr, 2.5, 2.5, 11, 11, 2.5);
   cairo_fill_preserve(cr);
   cairo_pattern_destroy(p);
   SetRgb(cr, Mix(c, Hex(0xFFFFFF), 0.7));

@@ -139,6 +139,8 @@ class Noise {
 
 // Helpers for common strokes.
 void SetRgb(cairo_t* cr, Rgb c, double a = 1.0);
+// A rectangle with rounded corners of radius r as a new sub-path of the current path.
+void RoundedRectPath(cairo_t* cr, double x, double y, double w, double h, double r);
 void RadialBlob(cairo_t* cr, double x, double y, double r, Rgb inner, double inner_a, Rgb outer,
                 double outer_a);
 

@@ -669,15 +669,7 @@ Image BonusTile(uint32_t border, Fn fn) {
   cairo_pattern_add_color_stop_rgb(p, 0, 0.10, 0.12, 0.22);
   cairo_pattern_add_color_stop_rgb(p, 1, 0.03, 0.04, 0.09);
   cairo_set_source(cr, p);
-  auto rounded = [&](double x, double y, double w, double h, double r) {
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
-    cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
-    cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
-    cairo_close_path(cr);
-  };
-  rounded(2.5, 2.5, 27, 27, 5);
+  RoundedRectPath(cr, 2.5, 2.5, 27, 27, 5);
   cairo_fill_preserve(cr);
   cairo_pattern_destroy(p);
   SetRgb(cr, Mix(b, Hex(0xFFFFFF), 0.3));
