@@ -398,6 +398,9 @@ bool TapeReader::Open(const std::string& path, TapeHeader& header, std::string& 
   auto snapshotSize = Get<uint32_t>();
   if (!ok_) return Fail("truncated or damaged header", error);
   if (h.rules != kRulesVersion) {
+    // Who recorded it is still worth saying (the replays list does).
+    header.version = h.version;
+    header.rules = h.rules;
     return Fail("recorded under other rules (version " + std::to_string(h.rules) +
                     "; this build plays version " + std::to_string(kRulesVersion) + ")",
                 error);

@@ -109,7 +109,8 @@ class TapeReader {
   TapeReader& operator=(const TapeReader&) = delete;
   ~TapeReader();
 
-  // Errors name the file.
+  // Errors name the file. A recording of other rules is refused with its version and
+  // rules in `header`.
   bool Open(const std::string& path, TapeHeader& header, std::string& error);
   // The next frame: true with it, false with an empty `error` at the clean end, or false
   // with what is wrong.
