@@ -247,13 +247,16 @@ int RunNetworkHeadless(const AppOptions& o) {
     }
     KeepFinalFrames(*session, *recording, o.trace, shown);
     if (session->GetState() == net::NetSession::State::Over) {
-      // The others may still lack our last controls: stay a moment to send them.
+      // The others may still lack our last controls: stay until they say they have them
+      // (a busy machine may take a while), ten seconds at most.
       if (lingerUntil == Clock::time_point::max())
         lingerUntil = Clock::now() + std::chrono::seconds(1);
+      const auto now = Clock::now();
       // A watcher still catching up is waited for, a minute at most.
       const bool waiting =
-          session->WatchersCatchingUp() && Clock::now() < lingerUntil + std::chrono::seconds(60);
-      if (Clock::now() >= lingerUntil && !waiting) break;
+          (session->WatchersCatchingUp() && now < lingerUntil + std::chrono::seconds(60)) ||
+          (!session->OthersHaveAllOfOurs() && now < lingerUntil + std::chrono::seconds(9));
+      if (now >= lingerUntil && !waiting) break;
       session->Poll(5);
     }
     if (session->GetState() == net::NetSession::State::Failed) break;

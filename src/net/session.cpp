@@ -333,6 +333,17 @@ void NetSession::SendBacklogs() {
   }
 }
 
+bool NetSession::OthersHaveAllOfOurs() const {
+  if (!match_) return true;
+  const uint32_t frames = match_->Frame();
+  if (!options_.host) return hostPeer_ < 0 || confirmedBy_[0] >= frames;
+  for (int m = 1; m < kMaxMachines; ++m) {
+    if (peerOf_[static_cast<size_t>(m)] < 0 || ((gone_ | watchers_) >> m & 1)) continue;
+    if (confirmedBy_[static_cast<size_t>(m)] < frames) return false;
+  }
+  return true;
+}
+
 bool NetSession::WatchersCatchingUp() const {
   for (int w = 1; w < kMaxMachines; ++w) {
     if ((watchers_ >> w & 1) && peerOf_[static_cast<size_t>(w)] >= 0 &&
@@ -568,6 +579,7 @@ void NetSession::OnGone(int peer) {
     } else if (state_ != State::Over) {
       Fail("the host left the match");
     }
+    hostPeer_ = -1;  // nothing more to send it, nor to wait for
     return;
   }
   const int m = MachineOf(peer);

@@ -89,6 +89,9 @@ class NetSession {
   uint64_t BytesSent() const { return link_.BytesSent(); }
   // Host: a watcher still catching up on the match (the host stays for it at the end).
   bool WatchersCatchingUp() const;
+  // Whether the machines still playing have said they hold every frame of our controls
+  // (the host: every machine has every frame of everyone's).
+  bool OthersHaveAllOfOurs() const;
   // What the players should be told (a machine fell silent), taken once.
   std::vector<std::string> TakeNotices() { return std::exchange(notices_, {}); }
 
