@@ -419,26 +419,21 @@ class NetWindow {
 };
 
 bool NetWindow::Open(bool host, const std::string& address, uint16_t port) {
-  AppOptions o = o_;
-  o.host = host;
-  o.join = !host;
-  o.address = address;
-  o.port = port;
+  o_.host = host;
+  o_.join = !host;
+  o_.address = address;
+  o_.port = port;
   const uint64_t seed =
-      o.seeded ? o.seed : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
+      o_.seeded ? o_.seed : static_cast<uint64_t>(Clock::now().time_since_epoch().count());
   session_ = std::make_unique<net::NetSession>();
   std::string error;
-  if (!session_->Open(SessionOptionsOf(o, seed), g_.settings, error)) {
+  if (!session_->Open(SessionOptionsOf(o_, seed), g_.settings, error)) {
     session_.reset();
     std::cerr << "tandrix: " << error << "\n";
     Status(error);
     code_ = 1;
     return false;
   }
-  o_.host = host;
-  o_.join = !host;
-  o_.address = address;
-  o_.port = port;
   CleanLeftovers(g_.folders.config, g_.folders.playerData);
   screen_ = Screen::Lobby;
   shownLobby_.clear();
@@ -505,15 +500,7 @@ void NetWindow::StepChoose() {
     finder_.Probe("255.255.255.255", net::kDiscoveryPort);
     probedAt_ = now;
   }
-  const size_t before = found_.size();
-  const std::vector<net::FoundHost> was = found_;
-  finder_.Collect(found_);
-  if (found_.size() != before ||
-      !std::equal(was.begin(), was.end(), found_.begin(), [](const auto& a, const auto& b) {
-        return a.machines == b.machines && a.started == b.started;
-      })) {
-    rebuild_ = true;
-  }
+  if (finder_.Collect(found_)) rebuild_ = true;
   const char c = TypedCharacter(keys_, keysBefore_);
   bool join = false;
   if (c == 8) {

@@ -93,8 +93,10 @@ struct Match {
 
 // Counts over the set-up: the slots taking part, the n-th of them (-1 past the last), the
 // teams in use and the n-th of those (0..3, -1 past the last).
+int ActivePlayerCount(const SettingsBlock& setup);
 int ActivePlayerCount(const Match& m);
 int NthActivePlayer(const Match& m, int n);
+int TeamCount(const SettingsBlock& setup);
 int TeamCount(const Match& m);
 int NthUsedTeam(const Match& m, int n);
 

@@ -477,7 +477,7 @@ bool HostFinder::Probe(const std::string& broadcastAddress, uint16_t discoveryPo
 
 bool HostFinder::Collect(std::vector<FoundHost>& found, int waitMs) {
   if (socket_ < 0) return false;
-  bool added = false;
+  bool changed = false;
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
   for (;;) {
     const auto left =
@@ -505,14 +505,16 @@ bool HostFinder::Collect(std::vector<FoundHost>& found, int waitMs) {
     auto known = std::find_if(found.begin(), found.end(), [&](const FoundHost& h) {
       return h.address == host.address && h.port == host.port;
     });
-    if (known != found.end()) {
-      *known = std::move(host);
-    } else {
+    if (known == found.end()) {
       found.push_back(std::move(host));
-      added = true;
+      changed = true;
+    } else if (known->name != host.name || known->machines != host.machines ||
+               known->started != host.started) {
+      *known = std::move(host);
+      changed = true;
     }
   }
-  return added;
+  return changed;
 }
 
 std::vector<FoundHost> FindHosts(const std::string& broadcastAddress, uint16_t discoveryPort,

@@ -90,7 +90,7 @@ class HostFinder {
   // Sends a probe to `broadcastAddress`:`discoveryPort`; false when it cannot be sent.
   bool Probe(const std::string& broadcastAddress, uint16_t discoveryPort);
   // Adds the hosts that answered to `found` (a known one is brought up to date), waiting
-  // `waitMs` for answers; true when a new host was added.
+  // `waitMs` for answers; true when the list changed.
   bool Collect(std::vector<FoundHost>& found, int waitMs = 0);
 
  private:

@@ -380,14 +380,7 @@ bool NetSession::StartMatch(std::string& error) {
   }
   s.owner = owner_;
   // As at one keyboard: a match needs two players (two teams) to play against each other.
-  int players = 0;
-  std::array<bool, 4> teams{};
-  for (const PlayerSetup& p : s.setup.players) {
-    if (!TakesPart(p)) continue;
-    ++players;
-    teams[static_cast<size_t>(TeamNumber(p) - 1)] = true;
-  }
-  const int teamCount = teams[0] + teams[1] + teams[2] + teams[3];
+  const int players = ActivePlayerCount(s.setup), teamCount = TeamCount(s.setup);
   if (s.teamMode == 0 ? players < 2 : teamCount < 2) {
     error = s.teamMode == 0 ? "deathmatch needs at least two players taking part; the machines "
                               "bring " +
