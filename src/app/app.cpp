@@ -97,6 +97,8 @@ std::string UsageText() {
          "  --trace            print a line for every change of game phase and\n"
          "                     round=N winner=W digest=HEX for every scored round\n"
          "  --debug            print the effect-channel activity every frame\n"
+         "  --classic          show the screens as the game always drew them: no labels,\n"
+         "                     notices, winner lines, set-up help or palettes of ours\n"
          "  --start MODE       begin a deathmatch or team_deathmatch at once; with\n"
          "                     --headless the program ends at the final screen\n"
          "  --record FILE      record the match played (with --replay: a recording\n"
@@ -160,6 +162,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
       o.trace = true;
     } else if (a == "--debug") {
       o.debug = true;
+    } else if (a == "--classic") {
+      o.classic = true;
     } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--version") {
@@ -353,6 +357,7 @@ int RunProgram(const AppOptions& options) {
   auto game = std::make_unique<Game>();
   Game& g = *game;
   g.folders = folders;
+  g.presentation.classic = options.classic;
   FrameClock clock;
   clock.Disable();
   if (options.fixedDt > 0) clock.SetFixedStep(options.fixedDt);

@@ -12,6 +12,7 @@ struct AppOptions {
   bool headless = false;
   bool trace = false;
   bool debug = false;
+  bool classic = false;   // the screens as the game always drew them, nothing added
   long long frames = -1;  // stop after this many frames (-1: run until quit)
   double fixedDt = 0;     // >0: every frame advances the clock by exactly this
   bool seeded = false;
