@@ -27,6 +27,7 @@
 #include "match/snapshot.h"
 #include "menu/main_menu.h"
 #include "menu/menu_items.h"
+#include "menu/menu_text.h"
 #include "menu/settings.h"
 #include "net/session.h"
 #include "platform/platform.h"
@@ -289,40 +290,6 @@ constexpr int kTagText = 205;       // letters nobody clicks
 constexpr int kTagFoundHost = 210;  // + the host's row
 constexpr int kFoundRows = 5;
 
-// The menu picture of one character of a line of text: letters, digits, '.', '-' and ':'
-// have one; "" for anything else, which leaves a space.
-std::string PictureOf(char c) {
-  if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return std::string(1, c);
-  if (c == '.') return "dot";
-  if (c == '-' || c == '_') return "dash";
-  if (c == ':') return "colon";
-  return "";
-}
-
-// A line of text in menu letters from (x, y), `selectable` under `tag`; returns the x after it.
-// Letters are spaced as along the ticker, which shows them 1.6 times their size.
-int AddText(Game& g, int x, int y, int tag, const std::string& text, double scale,
-            bool selectable = false) {
-  const double k = scale / 1.6;
-  double at = x;
-  for (char c : text) {
-    const std::string picture = PictureOf(c);
-    if (picture.empty()) {
-      at += 9 * k;
-      continue;
-    }
-    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const double shift = LetterShift(letter) * k;
-    TMenuVrchol* n = g.menu.MainList().AddItem(g, static_cast<int>(at + shift), y, tag, picture,
-                                               selectable, scale, kOrdinaryWord);
-    const double advance =
-        c >= '0' && c <= '9' ? 0.6 * n->pictureWidth * 1.6 : 0.8 * n->pictureWidth;
-    at += advance * k * (c == '.' || c == ':' ? 0.6 : 1.0) + shift;
-  }
-  return static_cast<int>(at);
-}
-
 // The title above the network screens, where the main menu shows it.
 void ShowTitle(Game& g) {
   if (!g.TitleSprite) return;
@@ -346,16 +313,6 @@ char TypedCharacter(const std::array<uint8_t, 256>& now, const std::array<uint8_
     if (k == 8 || k == 13) return static_cast<char>(k);
   }
   return 0;
-}
-
-// What the network screens say: the letters they have, kept short enough for the view.
-std::string Shown(const std::string& text, size_t most = 70) {
-  std::string out;
-  for (char c : text) {
-    if (out.size() >= most) break;
-    out += PictureOf(c).empty() ? ' ' : c;
-  }
-  return out;
 }
 
 // Network play in the window: from the main menu, a screen to host a match or join one (a
