@@ -8,7 +8,8 @@
 
 namespace tdx {
 
-// The colour (RRGGBB) the worm of `slot` (0..11) is drawn in.
+// The colour ($00BBGGRR, as the match keeps its own) the worm of `slot` is drawn in;
+// slot 12, the neutral walls, stays white.
 uint32_t ShownColour(const Presentation& p, int slot);
 
 }  // namespace tdx
