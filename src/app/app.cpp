@@ -16,6 +16,7 @@
 #include "app/game.h"
 #include "app/net_run.h"
 #include "app/replay.h"
+#include "app/replays_screen.h"
 #include "app/startup.h"
 #include "display/hooks.h"
 #include "display/match_view.h"
@@ -450,6 +451,12 @@ int RunProgram(const AppOptions& options) {
       g.menu.NetworkRequest = false;
       drewFrame = true;
       if (!RunNetworkFromMenu(*platform, g, clock, options, frames)) break;
+      continue;
+    }
+    if (g.menu.ReplaysRequest) {
+      g.menu.ReplaysRequest = false;
+      drewFrame = true;
+      if (!RunReplaysFromMenu(*platform, g, clock, options, frames)) break;
       continue;
     }
     // A match asked for on the command line runs as a batch job when headless.

@@ -160,7 +160,11 @@ void MainMenuBuildStep(Game& g) {
   for (const MenuWord& w : kMainMenuWords) {
     list.AddItem(g, w.x, w.y, w.tag, w.name, w.selectable, w.scale, kOrdinaryWord);
   }
-  if (m.NetworkOffered) list.AddItem(g, 270, 215, kTagNetwork, "network", true, 1.2, kOrdinaryWord);
+  // Our own words sit in the menu's free rows.
+  if (m.NetworkOffered) {
+    list.AddItem(g, 270, 215, kTagNetwork, "network", true, 1.2, kOrdinaryWord);
+    list.AddItem(g, 270, 315, kTagReplays, "replays", true, 1.2, kOrdinaryWord);
+  }
   list.HideTag(kTagMorePlayers);
   list.HideTag(kTagMoreTeams);
   if (!m.MenuMusicRunning) RequestMusic(g, kMenuModule);
@@ -258,7 +262,8 @@ void MainMenuStep(Game& g) {
         break;
       }
       case kTagNetwork:
-        m.NetworkRequest = true;
+      case kTagReplays:
+        (m.HoverTag == kTagNetwork ? m.NetworkRequest : m.ReplaysRequest) = true;
         DestroyTicker(g);
         PlaySound(g, "menuclick.mp3", 0);
         break;

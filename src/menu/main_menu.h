@@ -15,6 +15,7 @@ inline constexpr int kTagQuit = 12;
 inline constexpr int kTagMorePlayers = 13;
 inline constexpr int kTagMoreTeams = 14;
 inline constexpr int kTagNetwork = 15;
+inline constexpr int kTagReplays = 16;
 
 std::string BuildTickerText();
 

@@ -94,11 +94,13 @@ struct MenuState {
   // A match just ended at a round start because its set-up left too few players (1) or
   // teams (2) taking part; the menu says so as it says it when a match cannot start.
   int TooFewWarning = 0;
-  // The main menu offers network play (not while a recording of the keys and mouse plays:
-  // its clicks never met the word).
+  // The main menu offers network play and the replays (not while a recording of the keys
+  // and mouse plays: its clicks never met the words).
   bool NetworkOffered = false;
   // "network" was clicked: the program leaves the menu for the network screens.
   bool NetworkRequest = false;
+  // "replays" was clicked: the program leaves the menu for the replays screen.
+  bool ReplaysRequest = false;
   // Where the set-up comes from, for that message: tandrix.cfg, or a recording's.
   std::string SetupName = "tandrix.cfg";
   bool FirstMenuFrame = true;

@@ -19,6 +19,11 @@ std::string PictureOf(char c) {
 
 int AddText(Game& g, int x, int y, int tag, const std::string& text, double scale,
             bool selectable) {
+  return AddTextTo(g.menu.MainList(), g, x, y, tag, text, scale, selectable);
+}
+
+int AddTextTo(TMenuZoznam& list, Game& g, int x, int y, int tag, const std::string& text,
+              double scale, bool selectable) {
   const double k = scale / 1.6;
   double at = x;
   for (char c : text) {
@@ -29,8 +34,8 @@ int AddText(Game& g, int x, int y, int tag, const std::string& text, double scal
     }
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const double shift = LetterShift(letter) * k;
-    TMenuVrchol* n = g.menu.MainList().AddItem(g, static_cast<int>(at + shift), y, tag, picture,
-                                               selectable, scale, kOrdinaryWord);
+    TMenuVrchol* n = list.AddItem(g, static_cast<int>(at + shift), y, tag, picture, selectable,
+                                  scale, kOrdinaryWord);
     const double advance =
         c >= '0' && c <= '9' ? 0.6 * n->pictureWidth * 1.6 : 0.8 * n->pictureWidth;
     at += advance * k * (c == '.' || c == ':' ? 0.6 : 1.0) + shift;

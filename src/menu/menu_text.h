@@ -8,6 +8,7 @@
 namespace tdx {
 
 struct Game;
+class TMenuZoznam;
 
 // The menu picture of one character of a line of text: letters, digits, '.', '-' and ':'
 // have one; "" for anything else, which leaves a space.
@@ -17,6 +18,9 @@ std::string PictureOf(char c);
 // it. Letters are spaced as along the ticker, which shows them 1.6 times their size.
 int AddText(Game& g, int x, int y, int tag, const std::string& text, double scale,
             bool selectable = false);
+// The same into another list than the main one (words that stay while the screens change).
+int AddTextTo(TMenuZoznam& list, Game& g, int x, int y, int tag, const std::string& text,
+              double scale, bool selectable = false);
 
 // Text as AddText can show it: characters without a picture become spaces, and it is cut
 // at `most` characters so that it stays inside the view.

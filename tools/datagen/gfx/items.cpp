@@ -684,8 +684,10 @@ void MakeItems(Output& out) {
   for (int r = 0; r < 6; ++r) add(std::string(rules[r]) + "_pic", StartPreview(r), false);
 
   // What the game adds to its screens, outside the loading screen's list: network play's
-  // words, and the letters that write addresses and machine names.
-  for (const char* w : {"network", "host_game", "join_game"}) word(w, Role::Menu, 0, true);
+  // and the replays' words, and the letters that write addresses and machine names.
+  for (const char* w : {"network", "host_game", "join_game", "replays", "replay"}) {
+    word(w, Role::Menu, 0, true);
+  }
   add("dot", Letter('.'), false, true);
   add("dash", Letter('-'), false, true);
   add("colon", Letter(':'), false, true);

@@ -96,6 +96,7 @@ void WriteMockScreens(Output& out, const std::string& prefix) {
     s.Word("network", 270, 215, 1.2);
     s.Word("set_up", 270, 240, 1.2);
     s.Word("about", 270, 290, 1.2);
+    s.Word("replays", 270, 315, 1.2);
     s.Word("quit", 270, 340, 1.2);
     s.Word("glscene", 480, 420);
     s.Word("plonquet", 10, 420);
