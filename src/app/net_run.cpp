@@ -16,6 +16,7 @@
 #include "app/game.h"
 #include "app/game_flow.h"
 #include "app/match_tape.h"
+#include "app/own_screens.h"
 #include "app/replay.h"
 #include "app/round_cycle.h"
 #include "app/startup.h"
@@ -661,17 +662,9 @@ bool NetWindow::Run() {
   if (!fromMenu_ && !Open(o_.host, o_.address, o_.port)) return false;
   std::vector<MouseEvent> mouse;
   for (; o_.frames < 0 || frames_ < o_.frames; ++frames_) {
-    mouse.clear();
-    if (!platform_.PumpEvents(mouse)) {
+    if (!ReadWindowFrame(platform_, g, mouse, keys_, keysBefore_)) {
       windowOpen = false;
       break;
-    }
-    keysBefore_ = keys_;
-    platform_.ReadKeys(keys_);
-    g.input.Polled = keys_;
-    for (const MouseEvent& e : mouse) {
-      MouseMove(g, e.x, e.y);
-      if (e.kind == MouseEvent::Click) MouseClick(g);
     }
     if (keys_[VK_Escape] && !keysBefore_[VK_Escape]) {
       // Escape steps back: out of a match or lobby, then out of the network screens.
@@ -714,12 +707,7 @@ bool NetWindow::Run() {
     Draw();
   }
   Close("");
-  g.settings = own;
-  g.Now = g.LastFrameTime = clock_.Current();
-  g.FrameDelta = 0;
-  for (auto& list : g.menu.lists) list.Clear();
-  g.menu.PopupFrameShown = false;
-  g.phase = GamePhase::MainMenuBuild;
+  HandBackToMainMenu(g, clock_, own);
   return windowOpen && !endProgram_;
 }
 

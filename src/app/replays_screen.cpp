@@ -13,6 +13,7 @@
 #include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/game_flow.h"
+#include "app/own_screens.h"
 #include "app/replay.h"
 #include "app/replay_cursor.h"
 #include "app/round_cycle.h"
@@ -421,17 +422,9 @@ bool ReplaysWindow::Run(long long& frames) {
   Refresh();
   Renderer& renderer = platform_.GetRenderer();
   for (; o_.frames < 0 || frames < o_.frames; ++frames) {
-    mouse_.clear();
-    if (!platform_.PumpEvents(mouse_)) {
+    if (!ReadWindowFrame(platform_, g, mouse_, keys_, keysBefore_)) {
       windowOpen = false;
       break;
-    }
-    keysBefore_ = keys_;
-    platform_.ReadKeys(keys_);
-    g.input.Polled = keys_;
-    for (const MouseEvent& e : mouse_) {
-      MouseMove(g, e.x, e.y);
-      if (e.kind == MouseEvent::Click) MouseClick(g);
     }
     g.Now = clock_.Current();
     g.FrameDelta = g.Now - g.LastFrameTime;
@@ -478,12 +471,7 @@ bool ReplaysWindow::Run(long long& frames) {
     }
   }
   if (screen_ == Screen::Watch) StopWatching();
-  g.settings = own;
-  g.Now = g.LastFrameTime = clock_.Current();
-  g.FrameDelta = 0;
-  for (auto& list : g.menu.lists) list.Clear();
-  g.menu.PopupFrameShown = false;
-  g.phase = GamePhase::MainMenuBuild;
+  HandBackToMainMenu(g, clock_, own);
   return windowOpen;
 }
 
