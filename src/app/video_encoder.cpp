@@ -70,9 +70,10 @@ std::string FindProgram(const std::string& name, const std::string& searchPath) 
   while (from <= searchPath.size()) {
     size_t colon = searchPath.find(':', from);
     if (colon == std::string::npos) colon = searchPath.size();
-    std::string folder = searchPath.substr(from, colon - from);
-    if (folder.empty()) folder = ".";
-    const std::string file = folder + "/" + name;
+    // (Built up by appending: GCC 12 misreads an assignment of "." here as overlapping.)
+    std::string file = colon > from ? searchPath.substr(from, colon - from) : std::string(1, '.');
+    file += '/';
+    file += name;
     struct stat st {};
     if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         ::access(file.c_str(), X_OK) == 0) {
@@ -101,7 +102,8 @@ bool VideoEncoder::Start(const std::string& ffmpeg, const std::string& path, std
   }
   const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
   const std::string stem = p.stem().string();
-  const std::string tag = "-" + std::to_string(::getpid());
+  std::string tag(1, '-');
+  tag += std::to_string(::getpid());
   auto temporary = [&](const std::string& what, const std::string& ending) {
     return (folder / ("." + stem + tag + what + ending)).string();
   };
@@ -140,6 +142,8 @@ bool VideoEncoder::Start(const std::string& ffmpeg, const std::string& path, std
   const bool spawned = Spawn(args, fds[0], error);
   ::close(fds[0]);
   pipe_ = fds[1];
+  // A frame is 900 KB: a pipe that holds one whole saves many switches to ffmpeg and back.
+  ::fcntl(pipe_, F_SETPIPE_SZ, 1 << 20);
   if (!spawned) {
     Abandon();
     return false;

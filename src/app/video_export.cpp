@@ -1,7 +1,10 @@
 // --export: a recording played back frame by frame as fast as it goes, drawn off-screen
 // and mixed off the device, into a video at sixty frames a second. Each recorded frame
 // is one frame of the video and 1/60 s of its sound, whatever the recorded clock said,
-// so the video runs as the game looked and sounded at its own pace.
+// so the video runs as the game looked and sounded at its own pace. Loading frames are
+// the exception, as on screen: they run unpaced, and only those a sixtieth of a second
+// apart on the recorded clock were shown (a recording from the program's start has
+// hundreds of them in a second or two).
 #include <unistd.h>
 
 #include <chrono>
@@ -182,6 +185,7 @@ int RunExport(const AppOptions& options) {
   std::vector<int16_t> sound;
   bool failed = false;
   long long frames = 0;
+  double lastShown = -1;  // the recorded clock at the last loading frame shown
   while (!g.quitRequested && (options.frames < 0 || frames < options.frames)) {
     if (stopAsked != 0) {
       error = options.exportVideo + ": the export was stopped; no video was written";
@@ -200,6 +204,12 @@ int RunExport(const AppOptions& options) {
 
     ShowMatch(g);
     g.scene.TickFires(g.FrameDelta);
+    const bool loading = g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone;
+    if (loading && lastShown >= 0 && g.Now - lastShown < 1.0 / kVideoFramesPerSecond) {
+      renderer.Prepare(g.scene);
+      continue;
+    }
+    lastShown = loading ? g.Now : -1;
     BeforeRender(g);
     AfterRender(g);
     renderer.Draw(g.scene, g.beforeCanvas, g.afterCanvas);
