@@ -167,14 +167,17 @@ bool VideoEncoder::Spawn(const std::vector<std::string>& args, int input, std::s
   }
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  // ffmpeg gets the default signal handling back (a broken pipe of ours is ignored).
+  // ffmpeg gets the default signal handling back (a broken pipe of ours is ignored), and a
+  // process group of its own: Ctrl+C at the terminal stops the export, which then stops
+  // ffmpeg, rather than ffmpeg ending on its own half way through a frame.
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
   const int r = posix_spawn(&pid, ffmpeg_.c_str(), &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);

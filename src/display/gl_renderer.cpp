@@ -1113,25 +1113,41 @@ OffscreenGl::~OffscreenGl() { renderer_.reset(); }
 
 std::unique_ptr<OffscreenGl> OffscreenGl::Create(std::string& error) {
   const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-  if (!HasWord(clientExtensions, "EGL_MESA_platform_surfaceless")) {
-    error =
-        "no OpenGL without a display: the EGL library has no surfaceless platform "
-        "(Debian packages libegl1 and libegl-mesa0)";
-    return nullptr;
-  }
   auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
       eglGetProcAddress("eglGetPlatformDisplayEXT"));
-  if (getPlatformDisplay == nullptr) {
-    error = "no OpenGL without a display: EGL has no eglGetPlatformDisplayEXT";
+  if (getPlatformDisplay == nullptr || !HasWord(clientExtensions, "EGL_EXT_platform_base")) {
+    error =
+        "no OpenGL without a display: the EGL library cannot choose a platform "
+        "(Debian packages libegl1 and libegl-mesa0)";
     return nullptr;
   }
   std::unique_ptr<OffscreenGl> gl(new OffscreenGl());
   Context& c = *gl->context_;
-  c.display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-  EGLint major = 0, minor = 0;
-  if (c.display == EGL_NO_DISPLAY || !eglInitialize(c.display, &major, &minor)) {
-    error = EglError("opening EGL's surfaceless display");
-    c.display = EGL_NO_DISPLAY;
+  auto open = [&c](EGLDisplay display) {
+    EGLint major = 0, minor = 0;
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) return false;
+    c.display = display;
+    return true;
+  };
+  // Mesa's surfaceless platform first; else the first graphics device that opens (the
+  // drivers of some graphics cards offer only that).
+  if (HasWord(clientExtensions, "EGL_MESA_platform_surfaceless")) {
+    open(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
+  }
+  auto queryDevices =
+      reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+  if (c.display == EGL_NO_DISPLAY && queryDevices != nullptr &&
+      HasWord(clientExtensions, "EGL_EXT_platform_device")) {
+    std::array<EGLDeviceEXT, 8> devices{};
+    EGLint count = 0;
+    if (queryDevices(static_cast<EGLint>(devices.size()), devices.data(), &count)) {
+      for (EGLint i = 0; i < count && c.display == EGL_NO_DISPLAY; ++i) {
+        open(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[static_cast<size_t>(i)], nullptr));
+      }
+    }
+  }
+  if (c.display == EGL_NO_DISPLAY) {
+    error = EglError("opening an EGL display that needs no screen");
     return nullptr;
   }
   if (!eglBindAPI(EGL_OPENGL_API)) {

@@ -2,7 +2,7 @@
 # A recording turned into a video with --export, drawn off-screen with no display at all:
 # ten seconds of a match come out as ten seconds of video, 600 frames at sixty a second,
 # with a sound track that is not silent, under a name with spaces and quotes; nothing but
-# the video is left in its folder. The errors: no ffmpeg on PATH, a folder that does not
+# the video is left in its folder; two exports of the same recording are the same. The errors: no ffmpeg on PATH, a folder that does not
 # exist, a name with no ending, a kind of file ffmpeg cannot write (its own complaint is
 # passed on) and a file that is no recording. A failed export leaves no file behind.
 set -uo pipefail
@@ -63,6 +63,17 @@ lit=$(od -An -v -tu1 "$work/first.gray" | tr -s ' ' '\n' | awk '$1 > 40 { n++ } 
 left=$(ls -A "$work/out" | wc -l)
 [ "$left" = 1 ] || fail "the export left other files beside the video: $(ls -A "$work/out")"
 echo "export_video: 10 s exported: $frames frames, sound at $loudest dB at its loudest"
+
+# The same recording gives the same video: pictures and sound owe nothing to the clock
+# of the machine or how fast it went.
+for n in 1 2; do
+  run --replay "$recording" --export "$work/again$n.mkv" --frames 150 2>"$work/err" ||
+    fail "a short export failed: $(tail -3 "$work/err")"
+  ffmpeg -v error -i "$work/again$n.mkv" -f framemd5 - | grep -v '^#' >"$work/again$n.md5" ||
+    fail "the short export cannot be decoded"
+done
+[ "$(grep -c . "$work/again1.md5")" -ge 150 ] || fail "the short export has too few frames"
+cmp -s "$work/again1.md5" "$work/again2.md5" || fail "two exports of the same recording differ"
 
 # 2. Errors, each naming what is wrong and leaving nothing behind.
 expect_error() {  # expected-exit-code expected-text args...
