@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/game.h"
+#include "audio/offline_mixer.h"
 #include "audio/sound.h"
 #include "audio_fixtures.h"
 
@@ -254,6 +255,50 @@ TEST_F(DiskAudio, AMissingSoundOrMusicArchiveIsNamedOnceAndTheGamePlaysOn) {
   EXPECT_EQ(lines, 2u) << said;  // once each
   PlaySound(g, "tone.mp3", 0);   // nothing to play, nothing breaks
   EXPECT_EQ(AudioActivityText(g), std::string(20, 'N'));
+}
+
+// The mixer of exported videos against the output: the same effect (volume and pan) and
+// the same module (volume) reach the same levels, so a video sounds as the game did.
+TEST_F(DiskAudio, TheExportMixerReachesTheLevelsOfTheOutput) {
+  struct Case {
+    bool module;
+    int volume, pan;
+  } cases[] = {{false, 100, 0}, {false, 40, -60}, {false, 75, 100},
+               {true, 100, 0},  {true, 50, 0},    {true, 12, 0}};
+  const std::vector<uint8_t> tone = MakeMp3Tone(0.3);
+  const std::vector<uint8_t> mod = MakeTinyMod();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.module ? "module" : "effect") + " volume " +
+                 std::to_string(c.volume) + " pan " + std::to_string(c.pan));
+    auto play = [&](Mixer& m) {
+      if (c.module) {
+        AudioHandle h = m.LoadModule(mod);
+        m.SetVolume(h, c.volume);
+        return m.PlayModule(h);
+      }
+      return m.PlayEffect(0, m.LoadSample(tone), c.volume, c.pan) != 0;
+    };
+    std::filesystem::remove(output_);
+    InitAudio(g, /*headless=*/false);
+    ASSERT_TRUE(g.audio.AudioAvailable);
+    ASSERT_TRUE(play(*g.audio.mixer));
+    ASSERT_TRUE(WaitFor([&] { return OutputBytes() >= 44100 * 4 / 4; }));
+    StereoLevels heard = Output();
+
+    OfflineMixer offline;
+    offline.Open(kMixerFrequency);
+    ASSERT_TRUE(play(offline));
+    std::vector<int16_t> pcm;
+    offline.Render(kMixerFrequency / 4, pcm);
+    StereoLevels mixed;
+    for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+      mixed.left = std::max(mixed.left, std::abs(static_cast<int>(pcm[i])));
+      mixed.right = std::max(mixed.right, std::abs(static_cast<int>(pcm[i + 1])));
+    }
+    EXPECT_GT(std::max(heard.left, heard.right), 500);
+    EXPECT_NEAR(mixed.left, heard.left, 2);
+    EXPECT_NEAR(mixed.right, heard.right, 2);
+  }
 }
 
 TEST(AudioDevice, HeadlessOrNoDeviceRunsSilentWithoutWaiting) {

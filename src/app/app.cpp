@@ -105,6 +105,9 @@ std::string UsageText() {
          "  --record FILE      record the match played (with --replay: a recording\n"
          "                     of the older kind is written anew as a match)\n"
          "  --replay FILE      play a recording back and check its round digests\n"
+         "  --export FILE      with --replay: turn the recording into a video (.mp4,\n"
+         "                     .webm, ...) at sixty frames a second with its sound,\n"
+         "                     drawn off-screen and encoded by the ffmpeg program\n"
          "  --host [PORT]      host a network match (port 24512 unless given); in a\n"
          "                     window its lobby starts it, see --start and --machines\n"
          "  --join [ADDR[:PORT]] join the network match hosted at ADDR, or the\n"
@@ -195,13 +198,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
       }
       o.seeded = true;
       o.seed = n;
-    } else if (a == "--screenshot" || a == "--record" || a == "--replay") {
+    } else if (a == "--screenshot" || a == "--record" || a == "--replay" || a == "--export") {
       if (!value(v)) return ParseResult::Usage;
       if (v.empty()) {
         error = a + " needs a file name";
         return ParseResult::Usage;
       }
-      (a == "--screenshot" ? o.screenshot : a == "--record" ? o.record : o.replay) = v;
+      (a == "--screenshot" ? o.screenshot
+       : a == "--record"   ? o.record
+       : a == "--replay"   ? o.replay
+                           : o.exportVideo) = v;
     } else if (a == "--start") {
       if (!value(v)) return ParseResult::Usage;
       if (v != "deathmatch" && v != "team_deathmatch") {
@@ -264,6 +270,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, AppOptions& o
     return ParseResult::Usage;
   }
   const bool network = o.host || o.join;
+  if (!o.exportVideo.empty() && o.replay.empty()) {
+    error = "--export needs --replay: the recording to turn into a video";
+    return ParseResult::Usage;
+  }
+  // A video is drawn off-screen from the recording alone, and is its only output.
+  if (!o.exportVideo.empty() &&
+      (o.windowed || o.headless || !o.record.empty() || !o.screenshot.empty())) {
+    error = "--export cannot be combined with --windowed, --headless, --record or --screenshot";
+    return ParseResult::Usage;
+  }
   if (o.host && o.join) {
     error = "--host and --join cannot be combined: a machine hosts or joins";
     return ParseResult::Usage;
@@ -317,6 +333,7 @@ int RunProgram(const AppOptions& options) {
   if (options.host || options.join) {
     return options.headless ? RunNetworkHeadless(options) : RunNetworkWindow(options);
   }
+  if (!options.exportVideo.empty()) return RunExport(options);
 
   std::string error;
   const bool replaying = !options.replay.empty();

@@ -21,6 +21,7 @@ struct AppOptions {
   int start = 0;  // 1 --start deathmatch, 2 --start team_deathmatch
   std::string record;
   std::string replay;
+  std::string exportVideo;  // with replay: the video file the recording is turned into
   // Network play: host (listening on port) or join (address and port).
   bool host = false;
   bool join = false;   // the address may be left to be found on the local network
@@ -49,5 +50,7 @@ bool SplitHostAddress(const std::string& text, std::string& address, uint16_t& p
 
 // Runs the whole program and returns its exit code.
 int RunProgram(const AppOptions& options);
+// --export: the recording of --replay played off-screen into a video file (app/video_export.cpp).
+int RunExport(const AppOptions& options);
 
 }  // namespace tdx

@@ -132,7 +132,11 @@ bool StartUp(Game& g, const StartOptions& options) {
     if (g.folders.installed) g.fatalError += std::string("; ") + kReinstallHint;
     return false;
   }
-  InitAudio(g, options.headless);
+  if (options.mixer) {
+    InitAudio(g, options.mixer());
+  } else {
+    InitAudio(g, options.headless);
+  }
   LoadMusic(g);
 
   g.TitleSprite = g.scene.CreateSprite();

@@ -58,7 +58,11 @@ bool LoadMusicTable(Game& g) {
 }
 
 void InitAudio(Game& g, bool headless) {
-  StartAudio(g, headless ? CreateNullMixer() : CreateSdlMixer());
+  InitAudio(g, headless ? CreateNullMixer() : CreateSdlMixer());
+}
+
+void InitAudio(Game& g, std::unique_ptr<Mixer> mixer) {
+  StartAudio(g, std::move(mixer));
   AudioState& a = g.audio;
   if (!a.AudioAvailable || a.SoundCount() == 0) return;
   WarnMissing(g, LoadSoundPak(g.folders.data, StreamTable(a.SoundTable), a.SoundStreams),

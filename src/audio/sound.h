@@ -18,6 +18,8 @@ bool LoadMusicTable(Game& g);
 // Opens the output (never with headless) and loads pak/snd.pak into the sound buffers.
 // Without a device the game runs silent: no message, no delay.
 void InitAudio(Game& g, bool headless);
+// The same over a given layer: the output, then the sound buffers, decoded.
+void InitAudio(Game& g, std::unique_ptr<Mixer> mixer);
 // The first half of InitAudio with a given layer (tests hand in a FakeMixer): the version
 // check and the output; AudioAvailable tells how it went. Loads nothing.
 void StartAudio(Game& g, std::unique_ptr<Mixer> mixer);

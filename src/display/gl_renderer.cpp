@@ -1,7 +1,11 @@
 #include "display/gl_renderer.h"
 
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <algorithm>
 #include <array>
@@ -1050,6 +1054,130 @@ bool GlRenderer::HasTexture(const Material* material) const {
   auto it = impl_->textures.find(material);
   if (it == impl_->textures.end() || !it->second.usable) return false;
   return it->second.picture == material->picture && it->second.alpha == material->imageAlpha;
+}
+
+// ---- The off-screen context. ----
+
+struct OffscreenGl::Context {
+  EGLDisplay display = EGL_NO_DISPLAY;
+  EGLContext context = EGL_NO_CONTEXT;
+  ~Context() {
+    if (display == EGL_NO_DISPLAY) return;
+    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (context != EGL_NO_CONTEXT) eglDestroyContext(display, context);
+    eglTerminate(display);
+    eglReleaseThread();
+  }
+};
+
+namespace {
+
+void* EglProc(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
+
+// The GL driver EGL loaded (Mesa's *_dri.so or libgallium, and libEGL_mesa) stays in memory
+// until the process ends, as the window's does: the leak checker of the sanitizer builds
+// can then still tell the driver's own left-overs from ours.
+void KeepEglDriverLoaded() {
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) -> int {
+        const char* name = info->dlpi_name;
+        if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libgallium") ||
+                     std::strstr(name, "libEGL_mesa"))) {
+          if (void* h = dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) dlclose(h);
+        }
+        return 0;
+      },
+      nullptr);
+}
+
+bool HasWord(const char* list, const char* word) {
+  if (list == nullptr) return false;
+  const size_t n = std::strlen(word);
+  for (const char* p = std::strstr(list, word); p != nullptr; p = std::strstr(p + 1, word)) {
+    if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0')) return true;
+  }
+  return false;
+}
+
+std::string EglError(const char* what) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%s failed (EGL error 0x%04X)", what,
+                static_cast<unsigned>(eglGetError()));
+  return buf;
+}
+
+}  // namespace
+
+OffscreenGl::OffscreenGl() : context_(std::make_unique<Context>()) {}
+OffscreenGl::~OffscreenGl() { renderer_.reset(); }
+
+std::unique_ptr<OffscreenGl> OffscreenGl::Create(std::string& error) {
+  const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+  auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+      eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  if (getPlatformDisplay == nullptr || !HasWord(clientExtensions, "EGL_EXT_platform_base")) {
+    error =
+        "no OpenGL without a display: the EGL library cannot choose a platform "
+        "(Debian packages libegl1 and libegl-mesa0)";
+    return nullptr;
+  }
+  std::unique_ptr<OffscreenGl> gl(new OffscreenGl());
+  Context& c = *gl->context_;
+  auto open = [&c](EGLDisplay display) {
+    EGLint major = 0, minor = 0;
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) return false;
+    c.display = display;
+    return true;
+  };
+  // Mesa's surfaceless platform first; else the first graphics device that opens (the
+  // drivers of some graphics cards offer only that).
+  if (HasWord(clientExtensions, "EGL_MESA_platform_surfaceless")) {
+    open(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
+  }
+  auto queryDevices =
+      reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+  if (c.display == EGL_NO_DISPLAY && queryDevices != nullptr &&
+      HasWord(clientExtensions, "EGL_EXT_platform_device")) {
+    std::array<EGLDeviceEXT, 8> devices{};
+    EGLint count = 0;
+    if (queryDevices(static_cast<EGLint>(devices.size()), devices.data(), &count)) {
+      for (EGLint i = 0; i < count && c.display == EGL_NO_DISPLAY; ++i) {
+        open(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[static_cast<size_t>(i)], nullptr));
+      }
+    }
+  }
+  if (c.display == EGL_NO_DISPLAY) {
+    error = EglError("opening an EGL display that needs no screen");
+    return nullptr;
+  }
+  if (!eglBindAPI(EGL_OPENGL_API)) {
+    error = EglError("asking EGL for desktop OpenGL");
+    return nullptr;
+  }
+  // Nothing is drawn to a surface of EGL's: the renderer draws into its own frame.
+  EGLConfig config = nullptr;
+  const char* extensions = eglQueryString(c.display, EGL_EXTENSIONS);
+  if (!HasWord(extensions, "EGL_KHR_no_config_context")) {
+    const EGLint wanted[] = {EGL_SURFACE_TYPE, 0, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(c.display, wanted, &config, 1, &count) || count == 0) {
+      error = "EGL offers no configuration for desktop OpenGL";
+      return nullptr;
+    }
+  }
+  c.context = eglCreateContext(c.display, config, EGL_NO_CONTEXT, nullptr);
+  if (c.context == EGL_NO_CONTEXT) {
+    error = EglError("making an OpenGL context");
+    return nullptr;
+  }
+  if (!eglMakeCurrent(c.display, EGL_NO_SURFACE, EGL_NO_SURFACE, c.context)) {
+    error = EglError("making the OpenGL context current");
+    return nullptr;
+  }
+  KeepEglDriverLoaded();
+  gl->renderer_ = GlRenderer::Create(EglProc, error);
+  if (!gl->renderer_) return nullptr;
+  return gl;
 }
 
 }  // namespace tdx

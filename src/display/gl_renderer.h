@@ -52,4 +52,24 @@ class GlRenderer : public Renderer {
   std::unique_ptr<Impl> impl_;
 };
 
+// A GL context of its own with no window and no display (Mesa's surfaceless EGL, which
+// draws on the CPU where there is no GPU), and a renderer in it: frames drawn to be read
+// back, never shown, so a replay can be turned into a video on a machine with no screen.
+class OffscreenGl {
+ public:
+  // Null with `error` saying why when no such context can be made.
+  static std::unique_ptr<OffscreenGl> Create(std::string& error);
+  ~OffscreenGl();
+  OffscreenGl(const OffscreenGl&) = delete;
+  OffscreenGl& operator=(const OffscreenGl&) = delete;
+
+  GlRenderer& GetRenderer() { return *renderer_; }
+
+ private:
+  OffscreenGl();
+  struct Context;
+  std::unique_ptr<Context> context_;  // outlives the renderer, whose GL objects live in it
+  std::unique_ptr<GlRenderer> renderer_;
+};
+
 }  // namespace tdx

@@ -28,7 +28,7 @@ cd "$game" || exit 1
 grep -q "usage: tandrix" err.txt || fail "an unknown option did not print the usage"
 "$TANDRIX_BINARY" --frames abc >/dev/null 2>&1
 [ $? -eq 2 ] || fail "--frames abc did not exit with 2"
-# Network options that cannot work together are refused with the reason.
+# Options that cannot work together are refused with the reason.
 while IFS='|' read -r args reason; do
   # shellcheck disable=SC2086
   "$TANDRIX_BINARY" $args >/dev/null 2>err.txt
@@ -49,6 +49,9 @@ done <<'CASES'
 --headless --realtime|--realtime needs --headless with --host or --join
 --host --start deathmatch --machines 2 --realtime|--realtime needs --headless with --host or --join
 --headless --join 127.0.0.1 --replay x.tdxr|--replay cannot be combined with --host or --join
+--export x.mp4|--export needs --replay
+--replay x.tdxr --export x.mp4 --headless|--export cannot be combined with --windowed, --headless
+--replay x.tdxr --export x.mp4 --record y.tdxr|--export cannot be combined with --windowed, --headless
 CASES
 "$TANDRIX_BINARY" --help | grep -q -- "--headless" || fail "--help does not list the options"
 "$TANDRIX_BINARY" --version | grep -q "^tandrix " || fail "--version does not print the version"
