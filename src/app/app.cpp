@@ -20,6 +20,7 @@
 #include "display/hooks.h"
 #include "display/match_view.h"
 #include "display/renderer.h"
+#include "menu/look_file.h"
 #include "net/packets.h"
 #include "platform/platform.h"
 
@@ -395,6 +396,9 @@ int RunProgram(const AppOptions& options) {
     ShutDown(g);
     return 1;
   }
+  // How the game is shown: tandrix-look.ini beside the set-up. A replay writes no file of
+  // the player's, but shows the match in the colours they chose.
+  ReadLookFile(g, options.classic, !replaying);
   // A match asked for on the command line of a headless run has no keyboard to wait for:
   // with people taking part it would wait forever at the first waiting screen.
   if (options.headless && !replaying && start != 0) {
