@@ -2,7 +2,9 @@
 // match's colours, and where worms are drawn in them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,27 @@ TEST(Palettes, BrightOnBlackWithWhiteWalls) {
       EXPECT_GE(LabOf(colours[s]).l, floor) << "palette " << int(v) << ", slot " << s;
       EXPECT_EQ(colours[s] >> 24, 0u) << "palette " << int(v) << ", slot " << s;
     }
+  }
+}
+
+double ClosestPair(Eyes e, const SlotColours& colours) {
+  double closest = 1000;
+  for (int i = 0; i < kWormCount; ++i) {
+    for (int j = i + 1; j < kWormCount; ++j) {
+      closest = std::min(closest, SeenDifference(e, colours[i], colours[j]));
+    }
+  }
+  return closest;
+}
+
+// Mending two colours for everyone must not make the normal palette harder for colour-blind
+// eyes than the match's own colours were.
+TEST(Palettes, NormalIsNoHarderForColourBlindEyes) {
+  SlotColours match;
+  std::copy(std::begin(kSlotColours), std::end(kSlotColours), match.begin());
+  for (Eyes e : {Eyes::Protan, Eyes::Deutan, Eyes::Tritan}) {
+    EXPECT_GE(ClosestPair(e, PaletteColours(ColourVision::Normal)), ClosestPair(e, match))
+        << EyesName(e);
   }
 }
 

@@ -21,10 +21,12 @@ constexpr uint32_t Rgb(uint32_t rgb) {
 // reach with every new colour at least as light as L* 45.
 
 // The match's colours, with the two pairs nobody tells apart at a glance mended: spring
-// green (slot 6) was too near green, violet (slot 11) too near blue. At least 19 apart.
+// green (slot 6) was too near green, violet (slot 11) too near blue. At least 19 apart; the
+// two new colours are never the closest pair for colour-blind eyes either, so this palette
+// is no harder for them than the match's own.
 constexpr SlotColours kNormal = {Rgb(0x00FF00), Rgb(0xFF0000), Rgb(0x0000FF), Rgb(0x00FFFF),
-                                 Rgb(0xFFFF00), Rgb(0xFF00FF), Rgb(0x00C890), Rgb(0x0080FF),
-                                 Rgb(0x808080), Rgb(0xFF8000), Rgb(0xFF0080), Rgb(0xB090FF),
+                                 Rgb(0xFFFF00), Rgb(0xFF00FF), Rgb(0xAAEEBB), Rgb(0x0080FF),
+                                 Rgb(0x808080), Rgb(0xFF8000), Rgb(0xFF0080), Rgb(0x8855AA),
                                  Rgb(0xFFFFFF)};
 
 // For eyes without red or without green cones (protanopia, deuteranopia): at least 14
