@@ -21,6 +21,7 @@
 #include "display/hooks.h"
 #include "display/match_view.h"
 #include "display/renderer.h"
+#include "menu/look_file.h"
 #include "net/packets.h"
 #include "platform/platform.h"
 
@@ -99,7 +100,8 @@ std::string UsageText() {
          "                     round=N winner=W digest=HEX for every scored round\n"
          "  --debug            print the effect-channel activity every frame\n"
          "  --classic          show the screens as the game always drew them: no labels,\n"
-         "                     notices, winner lines, set-up help or palettes of ours\n"
+         "                     notices, winner lines, set-up help or palettes of ours,\n"
+         "                     for this run (classic = yes in tandrix-look.ini: always)\n"
          "  --start MODE       begin a deathmatch or team_deathmatch at once; with\n"
          "                     --headless the program ends at the final screen\n"
          "  --record FILE      record the match played (with --replay: a recording\n"
@@ -413,6 +415,9 @@ int RunProgram(const AppOptions& options) {
     ShutDown(g);
     return 1;
   }
+  // How the game is shown: tandrix-look.ini beside the set-up. A replay writes no file of
+  // the player's, but shows the match in the colours they chose.
+  ReadLookFile(g, options.classic, !replaying);
   // A match asked for on the command line of a headless run has no keyboard to wait for:
   // with people taking part it would wait forever at the first waiting screen.
   if (options.headless && !replaying && start != 0) {

@@ -15,6 +15,7 @@
 #include "display/hooks.h"
 #include "display/hud.h"
 #include "display/match_view.h"
+#include "display/palette.h"
 #include "display/presentation.h"
 #include "display/scene.h"
 #include "match/match.h"
@@ -36,10 +37,11 @@ struct Game : Match {
   GameFolders folders;    // the archives, the set-up and the replays (app/folders.h)
   bool headless = false;  // nothing is drawn or heard: no scene is built for the match
   Scene scene;
-  MatchView view;             // the match's sprites, placed from it every drawn frame
-  Presentation presentation;  // what is shown beyond the game's own screens
-  Canvas beforeCanvas;        // the before-render hook draws here (under the sprites)
-  Canvas afterCanvas;         // the after-render hook draws here (over everything)
+  MatchView view;                // the match's sprites, placed from it every drawn frame
+  Presentation presentation;     // what is shown beyond the game's own screens
+  SlotPictures palettePictures;  // the archives' pictures in slot colours, for the palettes
+  Canvas beforeCanvas;           // the before-render hook draws here (under the sprites)
+  Canvas afterCanvas;            // the after-render hook draws here (over everything)
   AssetTables assets;
   AudioState audio;
   // The look's generator decides only what is seen or heard (music choice, background);

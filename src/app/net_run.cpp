@@ -26,6 +26,7 @@
 #include "display/match_view.h"
 #include "display/renderer.h"
 #include "match/snapshot.h"
+#include "menu/look_file.h"
 #include "menu/main_menu.h"
 #include "menu/menu_items.h"
 #include "menu/menu_text.h"
@@ -753,6 +754,7 @@ int RunNetworkWindow(const AppOptions& o) {
     ShutDown(g);
     return 1;
   }
+  ReadLookFile(g, o.classic, true);
   clock.Enable();
   NetWindow w(*platform, g, clock, o, false);
   w.Run();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/game.h"
+#include "display/palette.h"
 #include "match/arena/arena.h"
 #include "match/arena/worm.h"
 #include "match/phase.h"
@@ -52,7 +53,7 @@ void DrawArenaFrame(Canvas& c) {
 }
 
 // Slots 0..3 down the left edge, 4..7 down the right edge, 8..11 along the bottom.
-void DrawEnergyBar(Canvas& c, int slot, const TCerv& w) {
+void DrawEnergyBar(Canvas& c, int slot, const TCerv& w, const Presentation& look) {
   float e = static_cast<float>(ClampEnergy(w.energy));
   if (slot < 8) {
     bool right = slot >= 4;
@@ -64,9 +65,9 @@ void DrawEnergyBar(Canvas& c, int slot, const TCerv& w) {
     c.Line(x5, y0, x5, y0 + 82);
     c.Line(x11, y0, x11, y0 + 82);
     float fx = static_cast<float>(x5);
-    c.SetPenColour(w.colour);
+    c.SetPenColour(ShownWormColour(look, w, false));
     c.FillRect(fx + 1, static_cast<float>(y0), fx + 4, y0 + e);
-    c.SetPenColour(w.dimColour);
+    c.SetPenColour(ShownWormColour(look, w, true));
     c.FillRect(fx + 4, static_cast<float>(y0), fx + 6, y0 + e);
     return;
   }
@@ -77,9 +78,9 @@ void DrawEnergyBar(Canvas& c, int slot, const TCerv& w) {
   c.Line(x0, 469, x0, 475);
   c.Line(x0 + 82, 469, x0 + 82, 475);
   float fx = static_cast<float>(x0 + 1);
-  c.SetPenColour(w.colour);
+  c.SetPenColour(ShownWormColour(look, w, false));
   c.FillRect(fx, 469, fx + e, 472);
-  c.SetPenColour(w.dimColour);
+  c.SetPenColour(ShownWormColour(look, w, true));
   c.FillRect(fx, 472, fx + e, 474);
 }
 
@@ -90,7 +91,8 @@ void DrawTrails(Game& g, Canvas& c, bool dim) {
   std::array<uint32_t, 256> pixelOf{};  // 0: not drawn (a drawn pixel is never 0)
   for (int v = 0; v < kWormCount; ++v) {
     const TCerv& w = g.Worm(v);
-    pixelOf[static_cast<size_t>(v)] = ((dim ? w.dimColour : w.colour) & 0xFFFFFFu) | 0xFF000000u;
+    pixelOf[static_cast<size_t>(v)] =
+        (ShownWormColour(g.presentation, w, dim) & 0xFFFFFFu) | 0xFF000000u;
   }
   const uint8_t* cells = g.ArenaMap.cells.data();
   for (int y = 0; y < kArenaHeight; ++y) {
@@ -130,7 +132,7 @@ void BeforeRender(Game& g) {
   DrawArenaFrame(c);
   for (int s = 0; s < kPlayerSlots; ++s) {
     const TCerv& w = g.Worm(s);
-    if (w.alive) DrawEnergyBar(c, s, w);
+    if (w.alive) DrawEnergyBar(c, s, w, g.presentation);
   }
   // Between rounds the trails are shown dimmed; with "surprise" positions the intro and
   // countdown hide them so nobody sees where the others start.

@@ -53,14 +53,15 @@ bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& erro
   return true;
 }
 
-bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string& error) {
+bool ReplaceFileAtomically(const std::string& path, const void* data, size_t size,
+                           const std::string& what, std::string& error) {
   // A link is written through: its target is the file the player keeps.
   std::string target = path;
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     char* real = ::realpath(path.c_str(), nullptr);
     if (!real) {
-      error = path + ": cannot write the settings file (it links to " +
+      error = path + ": cannot write " + what + " (it links to " +
               std::string(std::strerror(errno)) + ")";
       return false;
     }
@@ -71,7 +72,7 @@ bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string&
   if (::stat(target.c_str(), &st) == 0) {
     // A file the player made read-only stays as it is, even for a user who could replace it.
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-      error = path + ": the settings file is read-only, so changes are not saved";
+      error = path + ": " + what + " is read-only, so changes are not saved";
       return false;
     }
     mode = st.st_mode & 07777;
@@ -81,17 +82,16 @@ bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string&
   ::unlink(tmp.c_str());  // one left by a crashed game that had this process's number
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) {
-    error = path + ": cannot write the settings file (" + std::strerror(errno) + ")";
+    error = path + ": cannot write " + what + " (" + std::strerror(errno) + ")";
     return false;
   }
-  const char* p = reinterpret_cast<const char*>(&in);
-  size_t left = sizeof in;
+  const char* p = static_cast<const char*>(data);
+  size_t left = size;
   while (left > 0) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      error =
-          path + ": cannot write the settings file (" + std::strerror(errno ? errno : ENOSPC) + ")";
+      error = path + ": cannot write " + what + " (" + std::strerror(errno ? errno : ENOSPC) + ")";
       ::close(fd);
       ::unlink(tmp.c_str());
       return false;
@@ -102,16 +102,20 @@ bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string&
   bool synced = ::fsync(fd) == 0;
   bool closed = ::close(fd) == 0;
   if (!synced || !closed) {
-    error = path + ": cannot write the settings file (" + std::strerror(errno) + ")";
+    error = path + ": cannot write " + what + " (" + std::strerror(errno) + ")";
     ::unlink(tmp.c_str());
     return false;
   }
   if (std::rename(tmp.c_str(), target.c_str()) != 0) {
-    error = path + ": cannot replace the settings file (" + std::strerror(errno) + ")";
+    error = path + ": cannot replace " + what + " (" + std::strerror(errno) + ")";
     ::unlink(tmp.c_str());
     return false;
   }
   return true;
+}
+
+bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string& error) {
+  return ReplaceFileAtomically(path, &in, sizeof in, "the settings file", error);
 }
 
 }  // namespace tdx

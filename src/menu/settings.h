@@ -1,6 +1,7 @@
 // The players' set-up file: tandrix.cfg read and saved whole.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "match/setup.h"
@@ -17,6 +18,11 @@ bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& erro
 // folder is written, flushed and renamed over the old one, so a crash or a full disk
 // never leaves a short tandrix.cfg behind.
 bool SaveSettings(const std::string& path, const SettingsBlock& in, std::string& error);
+
+// The same for any of the game's files: `size` bytes from `data` replace `path` atomically;
+// `what` names the file in `error` ("the settings file").
+bool ReplaceFileAtomically(const std::string& path, const void* data, size_t size,
+                           const std::string& what, std::string& error);
 
 // Where the game reads and writes its set-up while it runs. The file in the game folder
 // unless something stands in for it: a replay gives the recorded set-up and writes nothing.

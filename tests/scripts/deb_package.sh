@@ -91,6 +91,7 @@ game --headless --seed 3 --fixed-dt 0.02 --frames 700 --trace >"$work/trace.txt"
   fail "the installed game did not start: $(cat "$work/err.txt")"
 tail -1 "$work/trace.txt" | grep -q "phase=MainMenu$" || fail "the installed game did not reach the main menu"
 cmp -s "$config/tandrix.cfg" "$data/tandrix.cfg" || fail "the first start did not write the default set-up to $config"
+grep -qx "classic = no" "$config/tandrix-look.ini" || fail "the first start did not write tandrix-look.ini to $config"
 [ -z "$(ls -A "$play")" ] || fail "the game wrote into the working folder: $(ls -A "$play")"
 
 # A match of computer players: the set-up as the player changed it is kept, and the match
@@ -120,7 +121,8 @@ game --headless --host "$port" --start deathmatch --machines 1 --seed 8 >/dev/nu
 kept=("$replays"/match-*.tdxr)
 [ "${#kept[@]}" -eq 2 ] || fail "the network match was not kept in $replays: $(ls "$replays")"
 [ -z "$(ls -A "$play")" ] || fail "the network match wrote into the working folder: $(ls -A "$play")"
-others=$(cd "$home" && find . -type f ! -path './config/tandrix/tandrix.cfg' ! -path './data/tandrix/replays/*')
+others=$(cd "$home" && find . -type f ! -path './config/tandrix/tandrix.cfg' \
+  ! -path './config/tandrix/tandrix-look.ini' ! -path './data/tandrix/replays/*')
 [ -z "$others" ] || fail "the game wrote other files in the home folder: $others"
 
 # Without XDG variables the set-up and replays go to ~/.config and ~/.local/share.

@@ -85,9 +85,19 @@ tail -1 trace1.txt | grep -q "phase=MainMenu$" || fail "the run did not end in t
 "$TANDRIX_BINARY" --headless --seed 3 --fixed-dt 0.02 --frames 700 --trace >trace2.txt 2>/dev/null
 cmp -s trace1.txt trace2.txt || fail "two seeded runs gave different phase lines"
 cmp -s tandrix.cfg before.cfg || fail "the run rewrote tandrix.cfg"
+# The first start writes the readable look file beside it, with its defaults.
+grep -qx "colours = normal" tandrix-look.ini || fail "no default tandrix-look.ini was written"
 # Nothing extracted is left in the game folder.
-leftover=$(ls | grep -v -e '^pak$' -e '\.txt$' -e '\.cfg$' || true)
+leftover=$(ls | grep -v -e '^pak$' -e '\.txt$' -e '\.cfg$' -e '^tandrix-look\.ini$' || true)
 [ -z "$leftover" ] || fail "files left in the game folder: $leftover"
+
+# A bad line in tandrix-look.ini is told, by file and line, and the game runs as before.
+printf 'classic = no\ncolours = sepia\n' >tandrix-look.ini
+"$TANDRIX_BINARY" --headless --seed 3 --fixed-dt 0.02 --frames 700 --trace >trace3.txt 2>err.txt
+[ $? -eq 0 ] || fail "a bad tandrix-look.ini stopped the game: $(cat err.txt)"
+grep -qF 'tandrix-look.ini:2: colours is "sepia"' err.txt || fail "the bad line was not told: $(cat err.txt)"
+cmp -s trace1.txt trace3.txt || fail "a bad tandrix-look.ini changed what the game did"
+cmp -s tandrix.cfg before.cfg || fail "reading tandrix-look.ini changed tandrix.cfg"
 
 # A match asked for headless cannot wait for people: the shipped set-up (two people) is
 # refused at once, naming them, instead of waiting at the first waiting screen for ever.
