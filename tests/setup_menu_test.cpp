@@ -225,6 +225,19 @@ class SetupScreen : public ::testing::Test {
     }
     return names;
   }
+  // A help line shown stands centred where it belongs: left of the kind pop-up while that
+  // is open, else in the middle.
+  void LineCentred() const {
+    const TMenuVrchol *first = nullptr, *last = nullptr;
+    for (const auto& n : g.menu.MainList().Nodes()) {
+      if (n->tag != kTagHelpLine) continue;
+      if (!first) first = n.get();
+      last = n.get();
+    }
+    if (!first) return;
+    const double centre = (first->x + last->x + last->pictureWidth * last->scale) / 2;
+    EXPECT_NEAR(centre, g.phase == GamePhase::PickKind ? kHelpBesideKindsX : kHelpX, 1);
+  }
   // Points at the first word with that tag and lets a frame pass.
   void Hover(int tag) {
     const TMenuVrchol* n = Node(tag);
@@ -718,6 +731,7 @@ TEST_F(SetupScreen, HoveringAKindAStartRuleOrAHeadingExplainsItInALine) {
       }
       // The title steps aside for the line.
       EXPECT_EQ(g.TitleSprite->visible, classic || !picture);
+      LineCentred();
     };
     for (size_t k = 0; k < blocks.size(); ++k) {
       UseSettings(blocks[k]);
@@ -737,7 +751,22 @@ TEST_F(SetupScreen, HoveringAKindAStartRuleOrAHeadingExplainsItInALine) {
       Frame();
       expectHelp(nullptr);
     }
-    // In the kind pop-up, left of it.
+    // In the kind pop-up, left of it, even when the line was shown for the same kind
+    // before the pop-up opened over it.
+    SettingsBlock randomKinds = StartingBlock();
+    for (PlayerSetup& p : randomKinds.players) p.kind = kKindRandomByte;
+    UseSettings(randomKinds);
+    PointAt(Node(211)->x + 3, Node(211)->y + 3);
+    Frame();
+    const int overRandom = 58 - (Node(211)->y + 3) / 2 + 16 * 11 + 16 * 21 + 4;
+    g.menu.MouseClicked = true;
+    Frame();
+    ASSERT_EQ(g.phase, GamePhase::PickKind);
+    PointAt(Node(211)->x + 3, overRandom);
+    Frame();
+    EXPECT_EQ(g.menu.HoverTag, kOptKindRandom);
+    expectHelp(kKindHelp[20].picture);
+    ClickNothing();
     UseSettings(StartingBlock());
     Click(205);
     for (int k = 1; k <= 21; ++k) {

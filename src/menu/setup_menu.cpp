@@ -157,9 +157,9 @@ std::vector<std::string> KindHelp(int kind) {
   return {};
 }
 
-// Words side by side, centred on cx, as words of `kind`; returns the line's width.
-int AddCentredWords(Game& g, int cx, int y, int tag, const std::vector<std::string>& words,
-                    double scale, int kind) {
+// Words side by side, centred on cx, as words of `kind`.
+void AddCentredWords(Game& g, int cx, int y, int tag, const std::vector<std::string>& words,
+                     double scale, int kind) {
   TMenuZoznam& list = g.menu.MainList();
   const size_t first = list.Count();
   double at = 0;
@@ -175,22 +175,22 @@ int AddCentredWords(Game& g, int cx, int y, int tag, const std::vector<std::stri
     n.x += dx;
     n.sprite->x += static_cast<float>(dx);
   }
-  return static_cast<int>(at);
 }
 
 // The help line sits where the title is, which steps aside while it shows; beside the
 // kind pop-up it keeps to the left of it.
 void ShowHelp(Game& g, const std::vector<std::string>& words) {
   MenuState& m = g.menu;
+  const int cx = g.phase == GamePhase::PickKind ? kHelpBesideKindsX : kHelpX;
   std::string key;
-  for (const std::string& w : words) key += w + " ";
+  if (!words.empty()) key = std::to_string(cx);
+  for (const std::string& w : words) key += " " + w;
   if (key == m.SetupHelp) return;
   while (m.MainList().RemoveTag(kTagHelpLine)) {
   }
   m.SetupHelp = key;
   if (g.TitleSprite) g.TitleSprite->visible = words.empty();
   if (words.empty()) return;
-  const int cx = g.phase == GamePhase::PickKind ? kHelpBesideKindsX : kHelpX;
   AddCentredWords(g, cx, kHelpY, kTagHelpLine, words, 1.0, kOrdinaryWord);
 }
 
