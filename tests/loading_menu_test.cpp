@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,43 @@ TEST(LoadingLogo, LettersBobBetweenTheTwoBitmaps) {
   EXPECT_EQ(first1 - first0, 8);
   int second0 = litRows(*g.LogoBitmaps[0], 28, 40), second1 = litRows(*g.LogoBitmaps[1], 28, 40);
   EXPECT_EQ(second0 - second1, 8);
+}
+
+TEST(LoadingLogo, SpellsTheName) {
+  Game g;
+  DrawLogoBitmaps(g);
+  // Both bitmaps drawn as cells ('#' lit), each letter lifted back to the top: the letters
+  // must read TANDRIX, the N with its diagonal (a 3-cell N reads as an H).
+  const char* want[5] = {
+      "...###.###.#..#.##..##..###.#.#......", "....#..#.#.##.#.#.#.#.#..#..#.#......",
+      "....#..###.#.##.#.#.##...#...#.......", "....#..#.#.#..#.#.#.#.#..#..#.#......",
+      "....#..#.#.#..#.##..#.#.###.#.#......",
+  };
+  for (int b = 0; b < 2; ++b) {
+    SCOPED_TRACE(b);
+    const Picture& p = *g.LogoBitmaps[b];
+    auto lit = [&](int cx, int cy) {
+      return cy < 10 && p.rgba[(static_cast<size_t>(cy * 4) * p.width + cx * 4) * 4 + 3] != 0;
+    };
+    std::vector<std::string> rows(5, std::string(37, '.'));
+    // Letters are runs of lit columns; a letter's top is the first lit row of the run.
+    for (int cx = 0; cx < 37;) {
+      int end = cx, top = 10;
+      for (; end < 37; ++end) {
+        int first = 10;
+        for (int cy = 0; cy < 10 && first == 10; ++cy) first = lit(end, cy) ? cy : 10;
+        if (first == 10) break;
+        top = std::min(top, first);
+      }
+      for (int c = cx; c < end; ++c) {
+        for (int r = 0; r < 5; ++r) {
+          if (lit(c, top + r)) rows[static_cast<size_t>(r)][static_cast<size_t>(c)] = '#';
+        }
+      }
+      cx = end + 1;
+    }
+    for (int r = 0; r < 5; ++r) EXPECT_EQ(rows[static_cast<size_t>(r)], want[r]) << "row " << r;
+  }
 }
 
 TEST_F(Flow, EmptyPreloadTableSkipsTheLoadingScreen) {

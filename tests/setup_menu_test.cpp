@@ -22,8 +22,10 @@
 #include "audio/sound.h"
 #include "audio_fixtures.h"
 #include "display/hud.h"
+#include "menu/setup_help.h"
 #include "menu/setup_menu.h"
 #include "players/input.h"
+#include "players/key_codes.h"
 #include "players/key_names.h"
 #include "support/game_fixture.h"
 
@@ -214,6 +216,34 @@ class SetupScreen : public ::testing::Test {
     int n = 0;
     for (const auto& w : g.menu.MainList().Nodes()) n += w->kind == kPopupWord;
     return n;
+  }
+  // The pictures of the words under `tag`, in list order.
+  std::vector<std::string> Names(int tag) const {
+    std::vector<std::string> names;
+    for (const auto& n : g.menu.MainList().Nodes()) {
+      if (n->tag == tag) names.push_back(n->name);
+    }
+    return names;
+  }
+  // A help line shown stands centred where it belongs: left of the kind pop-up while that
+  // is open, else in the middle.
+  void LineCentred() const {
+    const TMenuVrchol *first = nullptr, *last = nullptr;
+    for (const auto& n : g.menu.MainList().Nodes()) {
+      if (n->tag != kTagHelpLine) continue;
+      if (!first) first = n.get();
+      last = n.get();
+    }
+    if (!first) return;
+    const double centre = (first->x + last->x + last->pictureWidth * last->scale) / 2;
+    EXPECT_NEAR(centre, g.phase == GamePhase::PickKind ? kHelpBesideKindsX : kHelpX, 1);
+  }
+  // Points at the first word with that tag and lets a frame pass.
+  void Hover(int tag) {
+    const TMenuVrchol* n = Node(tag);
+    ASSERT_NE(n, nullptr) << "no word with tag " << tag;
+    PointAt(n->x + 3, n->y + 3);
+    Frame();
   }
   // The screen is back at its table with no pop-up left over.
   void ExpectTableShown() const {
@@ -515,6 +545,7 @@ TEST_F(SetupScreen, KeyPromptBindsOneKeyReleasedAlone) {
 }
 
 TEST_F(SetupScreen, KeyPromptPulsesUnderThePointerUntilAClickClosesIt) {
+  g.presentation.classic = true;  // the prompt's own frame; the readable one is wider
   PointAt(300, 140);
   Click(302);
   ASSERT_EQ(g.phase, GamePhase::CaptureLeftKey);
@@ -534,6 +565,256 @@ TEST_F(SetupScreen, KeyPromptPulsesUnderThePointerUntilAClickClosesIt) {
   Frame();
   ExpectTableShown();
   EXPECT_EQ(BlockBytes(g.settings), saved);
+}
+
+TEST_F(SetupScreen, KeyPromptNamesThePlayerAndTheKeyAndSaysHowToCancel) {
+  struct Case {
+    int tag;
+    std::vector<std::string> words;
+  } cases[] = {{302, {"player", "3", "left"}},
+               {407, {"player", "8", "right"}},
+               {511, {"player", "12", "fire"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tag);
+    for (bool classic : {false, true}) {
+      g.presentation.classic = classic;
+      UseSettings(StartingBlock());
+      Click(c.tag);
+      ASSERT_GE(g.phase, GamePhase::CaptureLeftKey);
+      std::vector<std::string> want = c.words;
+      want.emplace_back(kClickToCancel.picture);
+      EXPECT_EQ(Names(kTagPromptLine), classic ? std::vector<std::string>{} : want);
+      const MenuState& m = g.menu;
+      for (const auto& n : m.MainList().Nodes()) {
+        if (n->tag != kTagPromptLine) continue;
+        EXPECT_FALSE(n->selectable);
+        EXPECT_EQ(n->kind, kPopupWord);  // goes with the prompt
+        EXPECT_GE(n->x, m.PopupFrameX);
+        EXPECT_LE(n->y + kWordHeight, m.PopupFrameY + m.PopupFrameHeight);
+      }
+      // "Press a key" stays where it always was; any click leaves, as it always did.
+      EXPECT_EQ(Node(kTagKeyPrompt)->x, Node(c.tag)->x + 3 - 53);
+      ClickNothing();
+      ExpectTableShown();
+      EXPECT_EQ(BlockBytes(g.settings), saved);
+    }
+  }
+}
+
+TEST(SharedKeys, AreFoundBetweenTheKeysOfHumansOnly) {
+  // Twelve humans with keys of their own; each case shares one.
+  SettingsBlock base{};
+  for (int i = 0; i < 12; ++i) {
+    PlayerSetup& p = base.players[i];
+    p.controller = CtrlHuman;
+    p.leftKey = static_cast<uint8_t>(40 + 3 * i);
+    p.rightKey = static_cast<uint8_t>(41 + 3 * i);
+    p.fireKey = static_cast<uint8_t>(42 + 3 * i);
+  }
+  const uint8_t pad = PadKeyCode(1, kPadA);
+  struct Case {
+    const char* name;
+    std::function<void(SettingsBlock&)> change;
+    KeyBinding key;
+    std::vector<KeyBinding> sharers;
+  } cases[] = {
+      {"no key shared", [](SettingsBlock&) {}, {0, 0}, {}},
+      {"two players' left keys",
+       [](SettingsBlock& b) { b.players[4].leftKey = 40; },
+       {0, 0},
+       {{4, 0}}},
+      {"the other side of it",
+       [](SettingsBlock& b) { b.players[4].leftKey = 40; },
+       {4, 0},
+       {{0, 0}}},
+      {"one's left, another's fire",
+       [](SettingsBlock& b) { b.players[11].fireKey = 40; },
+       {0, 0},
+       {{11, 2}}},
+      {"a pad button",
+       [pad](SettingsBlock& b) { b.players[2].fireKey = b.players[7].rightKey = pad; },
+       {7, 1},
+       {{2, 2}}},
+      {"three players",
+       [](SettingsBlock& b) { b.players[3].rightKey = b.players[9].fireKey = 40; },
+       {0, 0},
+       {{3, 1}, {9, 2}}},
+      {"one player's own left and right",
+       [](SettingsBlock& b) { b.players[5].rightKey = 55; },
+       {5, 0},
+       {{5, 1}}},
+      {"a computer player's key is idle",
+       [](SettingsBlock& b) {
+         b.players[4].leftKey = 40;
+         b.players[4].controller = CtrlCpuIq10;
+       },
+       {0, 0},
+       {}},
+      {"a switched-off row's key is idle",
+       [](SettingsBlock& b) {
+         b.players[4].leftKey = 40;
+         b.players[4].controller = CtrlOff;
+       },
+       {0, 0},
+       {}},
+      {"a computer's own key is not marked",
+       [](SettingsBlock& b) {
+         b.players[4].leftKey = 40;
+         b.players[0].controller = CtrlCpuIq0;
+       },
+       {0, 0},
+       {}},
+      {"no key bound is no key shared",
+       [](SettingsBlock& b) { b.players[0].leftKey = b.players[1].leftKey = 0; },
+       {0, 0},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingsBlock b = base;
+    c.change(b);
+    EXPECT_EQ(SharersOf(b, c.key), c.sharers);
+  }
+}
+
+TEST_F(SetupScreen, SharedKeysAreFramedInBothPlacesAndStillClickAsBefore) {
+  SettingsBlock b = StartingBlock();
+  b.players[1].leftKey = 74;
+  b.players[1].rightKey = 76;
+  b.players[1].fireKey = 37;  // player 1's left key
+  for (bool classic : {false, true}) {
+    SCOPED_TRACE(classic ? "classic" : "readable");
+    g.presentation.classic = classic;
+    UseSettings(b);
+    std::vector<std::pair<int, int>> frames;
+    for (const auto& n : g.menu.MainList().Nodes()) {
+      if (n->tag != kTagSharedKey) continue;
+      EXPECT_EQ(n->name, "shared_key");
+      EXPECT_FALSE(n->selectable);
+      frames.emplace_back(n->x, n->y);
+    }
+    using Frames = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(frames, classic ? Frames{} : (Frames{{255, 98}, {401, 114}}));
+    // Hovering one names the other; the cell under the frame still opens the prompt.
+    Hover(300);
+    EXPECT_EQ(Names(kTagHelpLine),
+              classic ? std::vector<std::string>{}
+                      : (std::vector<std::string>{kSameKeyAs.picture, "player", "2", "fire"}));
+    Click(501);
+    EXPECT_EQ(g.phase, GamePhase::CaptureFireKey);
+    ClickNothing();
+  }
+}
+
+TEST_F(SetupScreen, HoveringAKindAStartRuleOrAHeadingExplainsItInALine) {
+  struct Case {
+    const char* name;
+    int tag;
+    const char* picture;
+  };
+  std::vector<Case> cases = {{"active", kTagActive, kActiveHelp.picture},
+                             {"job", kTagJob, kJobHelp.picture}};
+  // The kinds as a row shows them: kinds 1 to 12, then 13 to 20 and random.
+  std::vector<SettingsBlock> blocks(2, StartingBlock());
+  for (int i = 0; i < 12; ++i) {
+    blocks[0].players[i].kind = static_cast<uint8_t>(1 + i);
+    blocks[1].players[i].kind = i < 8 ? static_cast<uint8_t>(13 + i) : kKindRandomByte;
+  }
+  for (bool classic : {false, true}) {
+    SCOPED_TRACE(classic ? "classic" : "readable");
+    g.presentation.classic = classic;
+    auto expectHelp = [&](const char* picture) {
+      EXPECT_EQ(Names(kTagHelpLine), classic || !picture ? std::vector<std::string>{}
+                                                         : std::vector<std::string>{picture});
+      for (const auto& n : g.menu.MainList().Nodes()) {
+        if (n->tag == kTagHelpLine) EXPECT_FALSE(n->selectable);
+      }
+      // The title steps aside for the line.
+      EXPECT_EQ(g.TitleSprite->visible, classic || !picture);
+      LineCentred();
+    };
+    for (size_t k = 0; k < blocks.size(); ++k) {
+      UseSettings(blocks[k]);
+      for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Hover(c.tag);
+        EXPECT_EQ(g.menu.HoverTag, c.tag);
+        expectHelp(c.picture);
+      }
+      for (int i = 0; i < 12; ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        Hover(kTagKind + i);
+        const int kind = blocks[k].players[i].kind;
+        expectHelp(kKindHelp[kind == kKindRandomByte ? 20 : kind - 1].picture);
+      }
+      PointAt(630, 5);
+      Frame();
+      expectHelp(nullptr);
+    }
+    // In the kind pop-up, left of it, even when the line was shown for the same kind
+    // before the pop-up opened over it.
+    SettingsBlock randomKinds = StartingBlock();
+    for (PlayerSetup& p : randomKinds.players) p.kind = kKindRandomByte;
+    UseSettings(randomKinds);
+    PointAt(Node(211)->x + 3, Node(211)->y + 3);
+    Frame();
+    const int overRandom = 58 - (Node(211)->y + 3) / 2 + 16 * 11 + 16 * 21 + 4;
+    g.menu.MouseClicked = true;
+    Frame();
+    ASSERT_EQ(g.phase, GamePhase::PickKind);
+    PointAt(Node(211)->x + 3, overRandom);
+    Frame();
+    EXPECT_EQ(g.menu.HoverTag, kOptKindRandom);
+    expectHelp(kKindHelp[20].picture);
+    ClickNothing();
+    UseSettings(StartingBlock());
+    Click(205);
+    for (int k = 1; k <= 21; ++k) {
+      SCOPED_TRACE("kind option " + std::to_string(k));
+      Hover(kOptKind + k);
+      EXPECT_EQ(g.menu.HoverTag, kOptKind + k);
+      expectHelp(kKindHelp[k - 1].picture);
+    }
+    ClickNothing();
+    // The start rule, chosen and offered.
+    Hover(kTagStartPosition);
+    expectHelp(kStartHelp[1].picture);  // "away from the middle"
+    Click(kTagStartPosition);
+    for (int v = 0; v < 6; ++v) {
+      SCOPED_TRACE("start option " + std::to_string(v));
+      Hover(kOptStartPosition + v);
+      expectHelp(kStartHelp[v].picture);
+    }
+    ClickNothing();
+    Hover(kTagBonus);  // explains itself
+    expectHelp(nullptr);
+  }
+}
+
+TEST_F(SetupScreen, WhatTheScreenAddsNeverChangesWhatAClickMeets) {
+  // Old recordings click where the words have always been: every pixel of the view must
+  // hover the same tag with the marks and a help line shown as without them.
+  SettingsBlock b = StartingBlock();  // players 1 and 2 share all three keys
+  auto tags = [&] {
+    std::vector<int> out;
+    for (int y = 0; y < 480; y += 3) {
+      for (int x = 0; x < 640; x += 3) {
+        PointAt(x, y);
+        UpdateHover(g);
+        out.push_back(g.menu.HoverTag);
+      }
+    }
+    return out;
+  };
+  g.presentation.classic = true;
+  UseSettings(b);
+  const std::vector<int> classic = tags();
+  g.presentation.classic = false;
+  UseSettings(b);
+  Hover(kTagJob);
+  ASSERT_FALSE(Names(kTagHelpLine).empty());
+  ASSERT_FALSE(Names(kTagSharedKey).empty());
+  EXPECT_EQ(tags(), classic);
 }
 
 TEST_F(SetupScreen, EscapeOrAClickOutsideLeavesAPopupWithoutSaving) {
@@ -681,6 +962,40 @@ TEST_F(SetupScreen, AFailedSaveKeepsTheOldFileAndIsToldOnce) {
 
 // The screen with the game's own pictures: every word it can show exists, and no two words
 // overlap, whatever the settings hold.
+TEST(SetupScreenPictures, HelpLinesFitAboveTheTableAndBesideTheKindPopup) {
+  const fs::path data = TANDRIX_GAME_DATA;
+  if (!fs::exists(data / "pak" / "items.pak")) GTEST_SKIP() << "no game folder at " << data;
+  Game g;
+  g.folders = GameFolderAt(data.string());  // read only
+  ASSERT_TRUE(LoadAssets(g)) << g.fatalError;
+  const MaterialLibrary& menu = g.scene.Library(LibGLMLmenu);
+  auto widthOf = [&](const char* picture) {
+    const Material* m = menu.Find(picture);
+    EXPECT_NE(m, nullptr) << "no picture for '" << picture << "'";
+    return m && m->picture ? m->picture->width : 0;
+  };
+  // A line is centred on its x; the headings start at y 78.
+  auto fits = [&](const SetupHelpLine& l, int cx, int right) {
+    SCOPED_TRACE(l.text);
+    const int w = widthOf(l.picture);
+    EXPECT_GT(w, 0);
+    EXPECT_GE(cx - w / 2, 0);
+    EXPECT_LE(cx + w / 2, right);
+    const Material* m = menu.Find(l.picture);
+    if (m && m->picture) EXPECT_LE(kHelpY + m->picture->height, 78);
+  };
+  // Beside the kind pop-up, whose frame starts at x 440.
+  for (const SetupHelpLine& l : kKindHelp) fits(l, kHelpBesideKindsX, 440);
+  for (const SetupHelpLine& l : kKindHelp) fits(l, kHelpX, 640);
+  for (const SetupHelpLine& l : kStartHelp) fits(l, kHelpX, 640);
+  for (const SetupHelpLine& l : {kActiveHelp, kJobHelp}) fits(l, kHelpX, 640);
+  // The longest key line: "same key as player 12 right and more".
+  const int keys = widthOf(kSameKeyAs.picture) + widthOf("player") + widthOf("12") +
+                   widthOf("right") + widthOf(kAndMore.picture);
+  EXPECT_LE(keys, 620);
+  EXPECT_GT(widthOf("shared_key"), 0);
+}
+
 TEST(SetupScreenPictures, EveryWordExistsAndNoTwoWordsOverlap) {
   const fs::path data = TANDRIX_GAME_DATA;
   if (!fs::exists(data / "pak" / "items.pak")) GTEST_SKIP() << "no game folder at " << data;
@@ -697,7 +1012,10 @@ TEST(SetupScreenPictures, EveryWordExistsAndNoTwoWordsOverlap) {
   auto boxes = [&](bool popupOnly) {
     std::vector<Box> out;
     for (const auto& n : g.menu.MainList().Nodes()) {
-      if (popupOnly != (n->kind == kPopupWord) || n->tag == kTagPopupFrame) continue;
+      // The frame of a pop-up and of a shared key surround words on purpose.
+      if (popupOnly != (n->kind == kPopupWord) || n->tag == kTagPopupFrame ||
+          n->tag == kTagSharedKey)
+        continue;
       EXPECT_NE(menu.Find(n->name), nullptr) << "no picture for '" << n->name << "'";
       bool listed = false;
       for (const auto& e : g.assets.MenuItemTable) listed |= e.name == n->name;

@@ -13,16 +13,21 @@ namespace tdx {
 
 namespace {
 
-// 3 by 5 cell letters of the loading logo, one string per row, '#' = lit cell.
+// Letters of the loading logo, 5 cells high, one string per row, '#' = lit cell. Most are
+// 3 cells wide; the N needs 4, or its diagonal turns it into an H.
 struct LogoLetter {
   char c;
+  int width;
   const char* rows[5];
 };
 constexpr LogoLetter kLogoFont[] = {
-    {'T', {"###", ".#.", ".#.", ".#.", ".#."}}, {'A', {".#.", "#.#", "###", "#.#", "#.#"}},
-    {'N', {"#.#", "###", "###", "#.#", "#.#"}}, {'D', {"##.", "#.#", "#.#", "#.#", "##."}},
-    {'R', {"##.", "#.#", "##.", "#.#", "#.#"}}, {'I', {"###", ".#.", ".#.", ".#.", "###"}},
-    {'X', {"#.#", "#.#", ".#.", "#.#", "#.#"}},
+    {'T', 3, {"###", ".#.", ".#.", ".#.", ".#."}},
+    {'A', 3, {"###", "#.#", "###", "#.#", "#.#"}},
+    {'N', 4, {"#..#", "##.#", "#.##", "#..#", "#..#"}},
+    {'D', 3, {"##.", "#.#", "#.#", "#.#", "##."}},
+    {'R', 3, {"##.", "#.#", "##.", "#.#", "#.#"}},
+    {'I', 3, {"###", ".#.", ".#.", ".#.", "###"}},
+    {'X', 3, {"#.#", "#.#", ".#.", "#.#", "#.#"}},
 };
 
 // Letter colours, $00BBGGRR like the worms'.
@@ -61,17 +66,18 @@ std::shared_ptr<Picture> DrawLogoWord(const char* word, int startCell, int count
   p->width = kLogoWidth;
   p->height = kLogoHeight;
   p->rgba.assign(static_cast<size_t>(kLogoWidth) * kLogoHeight * 4, 0);
+  int left = startCell;
   for (int i = 0; word[i]; ++i, ++counter) {
     const LogoLetter* l = FindLetter(word[i]);
     if (!l) continue;
-    int left = startCell + 4 * i;
     int top = 1 + ((counter % 2) ? 2 : 0);
     uint32_t colour = kLogoColours[i % 7];
     for (int r = 0; r < 5; ++r) {
-      for (int c = 0; c < 3; ++c) {
+      for (int c = 0; c < l->width; ++c) {
         if (l->rows[r][c] == '#') FillCell(*p, left + c, top + r, colour);
       }
     }
+    left += l->width + 1;  // one dark cell between letters
   }
   return p;
 }

@@ -37,6 +37,41 @@ void Free(Game& g, std::vector<Sprite*>& v) {
   v.clear();
 }
 
+// Where the display's groups go. The classic layout is the game's own: digits twice their
+// pictures' size. The readable one keeps each group in its stretch of the top strip but
+// shows the pictures at their own size: the numbers of the first line stay clear of the
+// scoreboard below, the clock's last digit inside the view, and each score sits under its
+// player's square or its team's badge.
+struct Layout {
+  float digitSize, digitY, step;  // rounds left, game time and the clock
+  float roundsX, timeX;
+  float clockX[4];
+  float colonX, colonY;
+  float scoreSize, scoreY, scoreStep;
+};
+constexpr Layout kClassic = {32, 20, 12, 260, 450, {596, 608, 627, 639}, 611, 12, 24, 48, 8};
+constexpr Layout kReadable = {16, 12, 9, 260, 450, {593, 601, 615, 623}, 603, 8, 16, 44, 8};
+
+const Layout& LayoutOf(const Game& g) { return g.presentation.Extras() ? kReadable : kClassic; }
+
+// Free for all: the colour squares, 37 pixels apart.
+float MarkerX(size_t rank) { return 190.0f + 37.0f * static_cast<float>(rank); }
+// Teams: the middle of a team's stretch of the scoreboard, 87 pixels apart.
+float TeamCentreX(size_t rank) { return 228.0f + 87.0f * static_cast<float>(rank); }
+
+// How many digits LayOutNumber shows for v in a group of `size`: one more for each power of
+// ten passed, up to the group's size.
+int DigitsShown(long long v, size_t size) {
+  int shown = 1;
+  for (long long p = 10; static_cast<size_t>(shown) < size && v >= p; p *= 10) ++shown;
+  return shown;
+}
+
+// The base x that centres v's digits on `centre`.
+float CentredBase(long long v, size_t size, float centre, float step) {
+  return centre - step * static_cast<float>(DigitsShown(std::max(v, 0LL), size) - 1) / 2;
+}
+
 }  // namespace
 
 // Worm colours are $00BBGGRR; the colour words spell them RRGGBB.
@@ -70,9 +105,7 @@ void LayOutNumber(Game& g, const std::vector<Sprite*>& digits, long long v, floa
   if (digits.empty()) return;
   if (v < 0) v = 0;
   for (size_t i = 1; i < digits.size(); ++i) digits[i]->visible = false;
-  // How many digits show: one more for each power of ten passed, up to the group's size.
-  size_t shown = 1;
-  for (long long p = 10; shown < digits.size() && v >= p; p *= 10) ++shown;
+  const auto shown = static_cast<size_t>(DigitsShown(v, digits.size()));
   long long rest = v;
   for (size_t i = 0; i < shown; ++i) {
     Sprite* d = digits[i];
@@ -106,26 +139,37 @@ void BuildHud(Game& g) {
     g.TitleSprite->y = 56;
     g.TitleSprite->visible = true;
   }
-  if (h.gameNumberOn) h.roundsDigits = MakeDigits(g, 4, 32, 20);
-  if (h.gameTimeOn) h.gameTimeDigits = MakeDigits(g, 5, 32, 20);
+  const Layout& l = LayoutOf(g);
+  const bool readable = g.presentation.Extras();
+  if (h.gameNumberOn) h.roundsDigits = MakeDigits(g, 4, l.digitSize, l.digitY);
+  if (h.gameTimeOn) h.gameTimeDigits = MakeDigits(g, 5, l.digitSize, l.digitY);
   if (h.realTimeOn) {
-    h.realTimeDigits = MakeDigits(g, 4, 32, 20);
+    h.realTimeDigits = MakeDigits(g, 4, l.digitSize, l.digitY);
     for (Sprite* s : h.realTimeDigits) s->visible = true;
-    h.colon = MakeSprite(g, "dvojbodka", 611, 12, 16, 16, true);
+    h.colon = MakeSprite(g, "dvojbodka", l.colonX, l.colonY, 16, 16, true);
   }
   if (h.scoreOn) {
     if (h.teamMode == 0) {
       for (int r = 0, n = ActivePlayerCount(g); r < n; ++r) {
-        h.markers.push_back(
-            MakeSprite(g, ColourName(NthActivePlayer(g, r)), 190.0f + 37.0f * r, 28, 12, 12, true));
-        h.scoreDigits.push_back(MakeDigits(g, 4, 24, 48));
+        h.markers.push_back(MakeSprite(g, ColourName(NthActivePlayer(g, r)),
+                                       MarkerX(static_cast<size_t>(r)), 28, 12, 12, true));
+        h.scoreDigits.push_back(MakeDigits(g, 4, l.scoreSize, l.scoreY));
       }
     } else {
       for (int r = 0, n = TeamCount(g); r < n; ++r) {
-        h.teamCaptions.push_back(MakeSprite(g, "team", 210.0f + 87.0f * r, 35, 51.2f, 25.6f, true));
-        h.teamNumbers.push_back(MakeSprite(g, std::to_string(NthUsedTeam(g, r) + 1),
-                                           246.0f + 87.0f * r, 38, 32, 32, true));
-        h.scoreDigits.push_back(MakeDigits(g, 4, 24, 48));
+        const std::string number = std::to_string(NthUsedTeam(g, r) + 1);
+        if (readable) {
+          // A small caption and the team's badge side by side, the score under them: the
+          // team's number no longer looks like its result.
+          const float cx = TeamCentreX(static_cast<size_t>(r));
+          h.teamCaptions.push_back(MakeSprite(g, "team", cx - 14, 28, 25.6f, 12.8f, true));
+          h.teamNumbers.push_back(MakeSprite(g, number + "c", cx + 14, 28, 26, 16, true));
+        } else {
+          h.teamCaptions.push_back(
+              MakeSprite(g, "team", 210.0f + 87.0f * r, 35, 51.2f, 25.6f, true));
+          h.teamNumbers.push_back(MakeSprite(g, number, 246.0f + 87.0f * r, 38, 32, 32, true));
+        }
+        h.scoreDigits.push_back(MakeDigits(g, 4, l.scoreSize, l.scoreY));
       }
     }
   }
@@ -149,13 +193,15 @@ void RemoveHud(Game& g) {
 
 void UpdateGameNumber(Game& g) {
   if (!g.hud.gameNumberOn) return;
-  LayOutNumber(g, g.hud.roundsDigits, g.match.RoundsLeft, 260, 12);
+  const Layout& l = LayoutOf(g);
+  LayOutNumber(g, g.hud.roundsDigits, g.match.RoundsLeft, l.roundsX, l.step);
 }
 
 void UpdateGameTime(Game& g) {
   if (!g.hud.gameTimeOn) return;
   long long secs = std::llrint(g.Now - g.match.RoundStartTime);
-  LayOutNumber(g, g.hud.gameTimeDigits, secs, 450, 12);
+  const Layout& l = LayoutOf(g);
+  LayOutNumber(g, g.hud.gameTimeDigits, secs, l.timeX, l.step);
 }
 
 void UpdateRealTime(Game& g) {
@@ -166,32 +212,40 @@ void UpdateRealTime(Game& g) {
   localtime_r(&now, &local);
   const int digits[4] = {local.tm_hour / 10, local.tm_hour % 10, local.tm_min / 10,
                          local.tm_min % 10};
-  const float xs[4] = {596, 608, 627, 639};
+  const Layout& l = LayoutOf(g);
   for (int i = 0; i < 4; ++i) {
     h.realTimeDigits[static_cast<size_t>(i)]->SetMaterialName(
         std::string(1, static_cast<char>('0' + digits[i])));
-    h.realTimeDigits[static_cast<size_t>(i)]->x = xs[i];
+    h.realTimeDigits[static_cast<size_t>(i)]->x = l.clockX[i];
   }
 }
 
 void UpdateScores(Game& g) {
   HudState& h = g.hud;
   if (!h.scoreOn) return;
+  const bool readable = g.presentation.Extras();
+  const float step = LayoutOf(g).scoreStep;
   if (h.teamMode == 0) {
     for (size_t r = 0; r < h.markers.size(); ++r) {
       int slot = PlayerAtRank(g, static_cast<int>(r));
       if (slot < 0) continue;
       h.markers[r]->SetMaterialName(ColourName(slot));
-      LayOutNumber(g, h.scoreDigits[r], g.match.RoundWins[static_cast<size_t>(slot)],
-                   195.0f + 37.0f * static_cast<float>(r), 8);
+      const long long wins = g.match.RoundWins[static_cast<size_t>(slot)];
+      LayOutNumber(g, h.scoreDigits[r], wins,
+                   readable ? CentredBase(wins, h.scoreDigits[r].size(), MarkerX(r), step)
+                            : 195.0f + 37.0f * static_cast<float>(r),
+                   step);
     }
   } else {
     for (size_t r = 0; r < h.teamNumbers.size(); ++r) {
       int team = TeamAtRank(g, static_cast<int>(r));
       if (team < 0) continue;
-      h.teamNumbers[r]->SetMaterialName(std::to_string(team + 1));
-      LayOutNumber(g, h.scoreDigits[r], g.match.TeamWins[static_cast<size_t>(team)],
-                   198.0f + 87.0f * static_cast<float>(r), 8);
+      h.teamNumbers[r]->SetMaterialName(std::to_string(team + 1) + (readable ? "c" : ""));
+      const long long wins = g.match.TeamWins[static_cast<size_t>(team)];
+      LayOutNumber(g, h.scoreDigits[r], wins,
+                   readable ? CentredBase(wins, h.scoreDigits[r].size(), TeamCentreX(r), step)
+                            : 198.0f + 87.0f * static_cast<float>(r),
+                   step);
     }
   }
 }

@@ -112,6 +112,7 @@ struct MenuState {
   // Set-up screen state, from opening a pop-up to closing it.
   bool PickAllPlayers = false;      // opened from "active" or "job": the choice sets all 12
   Sprite* PreviewSprite = nullptr;  // the start-position picture beside its pop-up
+  std::string SetupHelp;            // the help line shown and where, empty for none
   // A save of tandrix.cfg failed and was told; reset by the next save that works.
   bool SetupSaveFailed = false;
 

@@ -1,5 +1,6 @@
 #include "menu/setup_menu.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <string>
@@ -7,6 +8,7 @@
 #include "app/game.h"
 #include "audio/sound.h"
 #include "display/hud.h"
+#include "menu/setup_help.h"
 #include "players/input.h"
 #include "players/key_names.h"
 
@@ -27,6 +29,9 @@ constexpr const char* kScoreLimitWords[] = {"3b", "10b", "21b", "50b", "100b", "
 constexpr const char* kStartPositionWords[] = {
     "into_the_middle", "away_from_the_middle", "circle", "proportional_random", "random", "race"};
 constexpr int kStartOptionY[] = {357, 373, 389, 405, 421, 438};
+// The key prompt's frame on the readable screens.
+constexpr int kPromptWidth = 160;
+constexpr int kPromptHeight = 76;
 
 struct FixedWord {
   int tag;
@@ -126,6 +131,81 @@ void RemovePreview(Game& g) {
   g.menu.PreviewSprite = nullptr;
 }
 
+// ---- Help: what only the readable screens show ----
+
+constexpr const char* kControlNames[] = {"left", "right", "fire"};
+constexpr int kKeyTagBase[] = {kTagLeftKey, kTagRightKey, kTagFireKey};
+
+uint8_t KeyOf(const PlayerSetup& p, int control) {
+  return control == 0 ? p.leftKey : control == 1 ? p.rightKey : p.fireKey;
+}
+
+// The key cell a tag names, if it names one.
+bool KeyCellOf(int tag, KeyBinding* b) {
+  for (int c = 0; c < 3; ++c) {
+    if (InRows(tag, kKeyTagBase[c])) {
+      *b = {tag - kKeyTagBase[c], c};
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::string> KindHelp(int kind) {
+  if (kind == kKindRandomByte) return {kKindHelp[20].picture};
+  if (kind >= 1 && kind <= 20) return {kKindHelp[kind - 1].picture};
+  return {};
+}
+
+// Words side by side, centred on cx, as words of `kind`.
+void AddCentredWords(Game& g, int cx, int y, int tag, const std::vector<std::string>& words,
+                     double scale, int kind) {
+  TMenuZoznam& list = g.menu.MainList();
+  const size_t first = list.Count();
+  double at = 0;
+  for (const std::string& w : words) {
+    TMenuVrchol* n = list.AddItem(g, 0, y, tag, w, false, scale, kind);
+    n->x = static_cast<int>(at);
+    n->sprite->x += static_cast<float>(n->x);
+    at += n->pictureWidth * scale;
+  }
+  const int dx = cx - static_cast<int>(at / 2);
+  for (size_t i = first; i < list.Count(); ++i) {
+    TMenuVrchol& n = *list.Nodes()[i];
+    n.x += dx;
+    n.sprite->x += static_cast<float>(dx);
+  }
+}
+
+// The help line sits where the title is, which steps aside while it shows; beside the
+// kind pop-up it keeps to the left of it.
+void ShowHelp(Game& g, const std::vector<std::string>& words) {
+  MenuState& m = g.menu;
+  const int cx = g.phase == GamePhase::PickKind ? kHelpBesideKindsX : kHelpX;
+  std::string key;
+  if (!words.empty()) key = std::to_string(cx);
+  for (const std::string& w : words) key += " " + w;
+  if (key == m.SetupHelp) return;
+  while (m.MainList().RemoveTag(kTagHelpLine)) {
+  }
+  m.SetupHelp = key;
+  if (g.TitleSprite) g.TitleSprite->visible = words.empty();
+  if (words.empty()) return;
+  AddCentredWords(g, cx, kHelpY, kTagHelpLine, words, 1.0, kOrdinaryWord);
+}
+
+// Frames round every key a human shares with another binding of a human.
+void MarkSharedKeys(Game& g) {
+  for (int row = 0; row < kPlayerSlots; ++row) {
+    for (int c = 0; c < 3; ++c) {
+      if (SharersOf(g.settings, {row, c}).empty()) continue;
+      const int x = c == 0 ? 256 : c == 1 ? 329 : 402;
+      g.menu.MainList().AddItem(g, x - 1, 98 + 16 * row, kTagSharedKey, "shared_key", false, 1.0,
+                                kOrdinaryWord);
+    }
+  }
+}
+
 // ---- Pop-ups ----
 
 void OpenPopup(Game& g, int tag, GamePhase phase) {
@@ -168,9 +248,23 @@ void OpenKindPopup(Game& g, int tag) {
 
 void OpenKeyPrompt(Game& g, int tag, GamePhase phase) {
   const int mx = g.menu.MouseX, my = g.menu.MouseY;
-  PopupFrame(g, mx - 69, my + 18, 138, 48);
+  if (!g.presentation.Extras()) {
+    PopupFrame(g, mx - 69, my + 18, 138, 48);
+  } else {
+    // Taller and wider, for whose key it is and how to leave without binding one: a click
+    // anywhere, since Escape is a key like any other here.
+    PopupFrame(g, std::clamp(mx - kPromptWidth / 2, 2, 638 - kPromptWidth), my + 18, kPromptWidth,
+               kPromptHeight);
+  }
   g.menu.MainList().AddItem(g, mx - 53, my + 32, kTagKeyPrompt, "press_a_key", false, 1.0,
                             kPopupWord);
+  if (g.presentation.Extras()) {
+    KeyBinding b;
+    KeyCellOf(tag, &b);
+    const int cx = g.menu.PopupFrameX + kPromptWidth / 2;
+    AddCentredWords(g, cx, my + 50, kTagPromptLine, KeyWords(b), 1.0, kPopupWord);
+    AddCentredWords(g, cx, my + 68, kTagPromptLine, {kClickToCancel.picture}, 1.0, kPopupWord);
+  }
   g.PhaseStart = g.Now;
   OpenPopup(g, tag, phase);
 }
@@ -343,6 +437,50 @@ std::string ScoreLimitWord(int scoreLimitIndex) {
 
 std::string StartPositionWord(int rule) { return TableWord(kStartPositionWords, 6, rule); }
 
+std::vector<KeyBinding> SharersOf(const SettingsBlock& s, KeyBinding b) {
+  std::vector<KeyBinding> others;
+  if (b.row < 0 || b.row >= kPlayerSlots || b.control < 0 || b.control > 2) return others;
+  const PlayerSetup& p = s.players[b.row];
+  const uint8_t key = KeyOf(p, b.control);
+  // Only people press keys; a computer player's or a switched-off row's keys are idle.
+  if (p.controller != CtrlHuman || key == 0) return others;
+  for (int row = 0; row < kPlayerSlots; ++row) {
+    if (s.players[row].controller != CtrlHuman) continue;
+    for (int c = 0; c < 3; ++c) {
+      const KeyBinding o{row, c};
+      if (o != b && KeyOf(s.players[row], c) == key) others.push_back(o);
+    }
+  }
+  return others;
+}
+
+std::vector<std::string> HelpFor(const Game& g, int tag) {
+  if (tag == kTagActive) return {kActiveHelp.picture};
+  if (tag == kTagJob) return {kJobHelp.picture};
+  if (InRows(tag, kTagKind)) return KindHelp(g.settings.players[tag - kTagKind].kind);
+  if (tag > kOptKind && tag < kOptKindRandom) return KindHelp(tag - kOptKind);
+  if (tag == kOptKindRandom) return KindHelp(kKindRandomByte);
+  const int rule =
+      tag == kTagStartPosition ? g.settings.game.startPosition : tag - kOptStartPosition;
+  if ((tag == kTagStartPosition || (tag >= kOptStartPosition && tag < kOptStartPosition + 6)) &&
+      rule >= 0 && rule < 6)
+    return {kStartHelp[rule].picture};
+  if (KeyBinding b; KeyCellOf(tag, &b)) {
+    const std::vector<KeyBinding> others = SharersOf(g.settings, b);
+    if (others.empty()) return {};
+    std::vector<std::string> words = {kSameKeyAs.picture};
+    for (const std::string& w : KeyWords(others[0])) words.push_back(w);
+    if (others.size() > 1) words.emplace_back(kAndMore.picture);
+    return words;
+  }
+  return {};
+}
+
+std::vector<std::string> KeyWords(KeyBinding b) {
+  return {"player", std::to_string(std::clamp(b.row, 0, kPlayerSlots - 1) + 1),
+          kControlNames[std::clamp(b.control, 0, 2)]};
+}
+
 void BuildSetupMenu(Game& g) {
   // The title sits higher here, above the players' table.
   if (g.TitleSprite) g.TitleSprite->y = 106;
@@ -384,6 +522,12 @@ void BuildSetupMenu(Game& g) {
   Label(g, 26, 374, "score_limit");
   Value(g, 200, 377, kTagScoreLimit, ScoreLimitWord(s.scoreLimit));
   for (const TwoState& o : kLaterOptions) AddTwoState(g, o);
+  // The list is new: no help line shows, so the title is back.
+  g.menu.SetupHelp.clear();
+  if (g.presentation.Extras()) {
+    if (g.TitleSprite) g.TitleSprite->visible = true;
+    MarkSharedKeys(g);
+  }
 }
 
 bool SaveSetupNow(Game& g) {
@@ -402,6 +546,7 @@ bool SaveSetupNow(Game& g) {
 void SetupMenuStep(Game& g) {
   MenuState& m = g.menu;
   UpdateHover(g);
+  if (g.presentation.Extras()) ShowHelp(g, HelpFor(g, m.HoverTag));
   if (!TakeClick(g)) return;
   const int tag = m.HoverTag;
   if (tag == kTagSetupBack) {
@@ -451,6 +596,8 @@ void SetupPickStep(Game& g) {
     }
   }
   UpdateHover(g);
+  if (g.presentation.Extras() && (phase == GamePhase::PickKind || startPosition))
+    ShowHelp(g, HelpFor(g, m.HoverTag));
   if (TakeClick(g)) {
     if (m.HoverTag == 0) {
       ClosePopup(g);

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tdx {
 
 struct Game;
+struct SettingsBlock;
 
 // Tags of the set-up screen's words; a row's tag is its base plus the row 0..11.
 inline constexpr int kTagSetupBack = 1;
@@ -44,6 +46,30 @@ inline constexpr int kOptSpeed = 11200;
 inline constexpr int kOptTeam = 12000;
 inline constexpr int kTagPopupFrame = 60000;
 inline constexpr int kTagKeyPrompt = 70000;
+// What the screen adds to help: never clickable, after every described word.
+inline constexpr int kTagSharedKey = 80000;   // the frame round a key two bindings share
+inline constexpr int kTagHelpLine = 80001;    // what the word under the pointer means
+inline constexpr int kTagPromptLine = 80002;  // whose key the prompt binds, how to cancel
+
+// A player's key: the row 0..11 and its left (0), right (1) or fire (2) key.
+struct KeyBinding {
+  int row = 0;
+  int control = 0;
+  bool operator==(const KeyBinding&) const = default;
+};
+// The other keys of human players bound to the same key as `b`; empty when `b` is not a
+// human's or no other binding uses its key.
+std::vector<KeyBinding> SharersOf(const SettingsBlock& s, KeyBinding b);
+// The pictures of the line that explains a word of the set-up screen or of its pop-ups, by
+// the word's tag; none for a word that explains itself.
+std::vector<std::string> HelpFor(const Game& g, int tag);
+// The words naming a key binding: "player", the row's number and "left", "right" or "fire".
+std::vector<std::string> KeyWords(KeyBinding b);
+// Where the help line goes: centred at the top, where the title steps aside for it, or
+// left of the kind pop-up while that is open.
+inline constexpr int kHelpX = 320;
+inline constexpr int kHelpBesideKindsX = 220;
+inline constexpr int kHelpY = 48;
 
 // The word of a setting's value, empty for a value outside its table.
 std::string ControllerWord(int controller);

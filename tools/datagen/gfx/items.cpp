@@ -12,6 +12,7 @@
 
 #include "match/arena/start_positions.h"
 #include "match/random.h"
+#include "menu/setup_help.h"
 #include "output.h"
 #include "players/key_codes.h"
 
@@ -261,6 +262,25 @@ Image TeamBadge(int team) {
   pango_cairo_show_layout(cr, t.layout);
   img.AddText(text, tx + t.ink_x, ty + t.ink_y, tx + t.ink_x + t.ink_w, ty + t.ink_y + t.ink_h);
   g_object_unref(t.layout);
+  return img;
+}
+
+// The set-up table's mark on a key that two bindings share: a frame in the warning colour
+// round the key's 73-pixel cell, open inside so the key's name shows through.
+Image SharedKeyFrame() {
+  constexpr int kW = 72, kH = 16;
+  const Rgb c = Hex(0xFF5A10);
+  Image img(kW, kH);
+  Image glow(kW, kH);
+  RoundedRectPath(glow.cr(), 1.5, 1.5, kW - 3, kH - 3, 3);
+  SetRgb(glow.cr(), c);
+  cairo_set_line_width(glow.cr(), 2);
+  cairo_stroke(glow.cr());
+  PaintGlow(img.cr(), glow, 1, 0.9);
+  RoundedRectPath(img.cr(), 1.5, 1.5, kW - 3, kH - 3, 3);
+  SetRgb(img.cr(), Mix(c, Hex(0xFFFFFF), 0.35));
+  cairo_set_line_width(img.cr(), 1.2);
+  cairo_stroke(img.cr());
   return img;
 }
 
@@ -691,6 +711,16 @@ void MakeItems(Output& out) {
   add("dot", Letter('.'), false, true);
   add("dash", Letter('-'), false, true);
   add("colon", Letter(':'), false, true);
+  add("shared_key", SharedKeyFrame(), false, true);
+  // The set-up screen's help lines, in a quieter colour than the words they explain.
+  auto help = [&](const tdx::SetupHelpLine& l) {
+    add(l.picture, Word(Upper(l.text), Role::Credit), true, true);
+  };
+  for (const tdx::SetupHelpLine& l : tdx::kKindHelp) help(l);
+  for (const tdx::SetupHelpLine& l : tdx::kStartHelp) help(l);
+  for (const tdx::SetupHelpLine& l :
+       {tdx::kActiveHelp, tdx::kJobHelp, tdx::kSameKeyAs, tdx::kAndMore, tdx::kClickToCancel})
+    help(l);
 }
 
 }  // namespace gfx
