@@ -17,6 +17,7 @@
 #include "display/match_view.h"
 #include "display/presentation.h"
 #include "display/scene.h"
+#include "display/tell.h"
 #include "match/match.h"
 #include "menu/menu_items.h"
 #include "menu/settings.h"
@@ -40,6 +41,7 @@ struct Game : Match {
   Presentation presentation;  // what is shown beyond the game's own screens
   Canvas beforeCanvas;        // the before-render hook draws here (under the sprites)
   Canvas afterCanvas;         // the after-render hook draws here (over everything)
+  TellState tell;             // labels, notices and results told over the view
   AssetTables assets;
   AudioState audio;
   // The look's generator decides only what is seen or heard (music choice, background);

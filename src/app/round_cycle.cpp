@@ -10,6 +10,7 @@
 #include "display/hooks.h"
 #include "display/hud.h"
 #include "display/match_view.h"
+#include "display/tell.h"
 #include "match/bonus/bonus_places.h"
 #include "match/weapons/bonus_objects.h"
 #include "match/weapons/projectiles.h"
@@ -122,6 +123,7 @@ void ShowMatchEvents(Game& g) {
       default: break;  // sounds are heard at the end of the frame
     }
   }
+  TellMatchEvents(g);
 }
 
 }  // namespace
