@@ -85,7 +85,8 @@ std::vector<std::pair<int, int>> CrawlPoints(const WormLabel& l) {
 }
 
 int DistanceToBox(const TextBox& b, float px, float py) {
-  const float dx = std::max({static_cast<float>(b.x) - px, 0.0f, px - static_cast<float>(b.Right())});
+  const float dx =
+      std::max({static_cast<float>(b.x) - px, 0.0f, px - static_cast<float>(b.Right())});
   const float dy =
       std::max({static_cast<float>(b.y) - py, 0.0f, py - static_cast<float>(b.Bottom())});
   return static_cast<int>(std::lround(std::sqrt(dx * dx + dy * dy)));
@@ -113,12 +114,12 @@ bool PlaceInOrder(std::vector<WormLabel>& labels, const std::vector<size_t>& ord
     int bestCost = 1 << 30;
     for (int gap : kGaps) {
       const TextBox candidates[] = {
-          {px + gap, py - h / 2, w, h},       {px - gap - w, py - h / 2, w, h},
-          {px - w / 2, py + gap, w, h},       {px - w / 2, py - gap - h, w, h},
-          {px + gap, py - h + 4, w, h},       {px + gap, py - 4, w, h},
-          {px - gap - w, py - h + 4, w, h},   {px - gap - w, py - 4, w, h},
-          {px - 8, py + gap, w, h},           {px - w + 8, py + gap, w, h},
-          {px - 8, py - gap - h, w, h},       {px - w + 8, py - gap - h, w, h},
+          {px + gap, py - h / 2, w, h},     {px - gap - w, py - h / 2, w, h},
+          {px - w / 2, py + gap, w, h},     {px - w / 2, py - gap - h, w, h},
+          {px + gap, py - h + 4, w, h},     {px + gap, py - 4, w, h},
+          {px - gap - w, py - h + 4, w, h}, {px - gap - w, py - 4, w, h},
+          {px - 8, py + gap, w, h},         {px - w + 8, py + gap, w, h},
+          {px - 8, py - gap - h, w, h},     {px - w + 8, py - gap - h, w, h},
       };
       for (const TextBox& raw : candidates) {
         const TextBox c = ShiftedInside(raw, area.bounds);
@@ -170,8 +171,7 @@ uint32_t InkOf(uint32_t colour) {
 }
 
 uint32_t SpanColour(const Game& g, const TextSpan& s) {
-  return s.slot >= 0 && s.slot < kPlayerSlots ? InkOf(ShownColour(g.presentation, s.slot))
-                                              : kWhite;
+  return s.slot >= 0 && s.slot < kPlayerSlots ? InkOf(ShownColour(g.presentation, s.slot)) : kWhite;
 }
 
 int SpanWidth(const SpanLine& line, int scale) { return TextWidth(SpanText(line), scale); }
@@ -287,7 +287,8 @@ void DrawLabels(Game& g, Canvas& c) {
       c.SetPenAlpha(1.0f);
       c.SetPenWidth(1);
       c.SetPenColour(QuietColour(colour));
-      c.Line(cx, cy, static_cast<int>(std::lround(l.wormX)), static_cast<int>(std::lround(l.wormY)));
+      c.Line(cx, cy, static_cast<int>(std::lround(l.wormX)),
+             static_cast<int>(std::lround(l.wormY)));
     }
     // A person's label stands out: solid plate, bright border; a computer's is quieter.
     if (l.person) {
@@ -297,7 +298,8 @@ void DrawLabels(Game& g, Canvas& c) {
     }
     int y = l.box.y + kLabelPadding;
     for (size_t i = 0; i < l.lines.size(); ++i) {
-      const uint32_t ink = i == 0 ? InkOf(colour) : (l.person && i + 1 == l.lines.size() ? kWhite : kQuiet);
+      const uint32_t ink =
+          i == 0 ? InkOf(colour) : (l.person && i + 1 == l.lines.size() ? kWhite : kQuiet);
       DrawText(c, l.box.x + kLabelPadding, y, l.lines[i], ink, kLabelScale);
       y += kLabelLineHeight;
     }
@@ -392,7 +394,8 @@ void DrawFinal(Game& g, Canvas& c) {
   TextBox plate = head;
   for (const TextBox& b : ranks) {
     const int x = std::min(plate.x, b.x), y = std::min(plate.y, b.y);
-    plate = {x, y, std::max(plate.Right(), b.Right()) - x, std::max(plate.Bottom(), b.Bottom()) - y};
+    plate = {x, y, std::max(plate.Right(), b.Right()) - x,
+             std::max(plate.Bottom(), b.Bottom()) - y};
   }
   DrawPlate(c, Inflated(plate, 6), 0.75f);
   DrawSpans(c, g, head.x, head.y, r.headline, HeadlineScale(r));
@@ -601,14 +604,16 @@ MatchResult RankMatch(const Match& m, const SlotNames& names) {
     RankLine line;
     line.who = entries[i].who;
     line.wins = entries[i].wins;
-    line.place = i > 0 && entries[i - 1].wins == line.wins ? r.ranks.back().place
-                                                          : static_cast<int>(i) + 1;
-    line.text = {{std::to_string(line.place) + ". ", -1}, nameSpan(line.who),
+    line.place =
+        i > 0 && entries[i - 1].wins == line.wins ? r.ranks.back().place : static_cast<int>(i) + 1;
+    line.text = {{std::to_string(line.place) + ". ", -1},
+                 nameSpan(line.who),
                  {"  " + Rounds(line.wins), -1}};
     if (teams) {
       line.text.back().text += " ";
       for (int s = 0; s < kPlayerSlots; ++s) {
-        if (TakesPart(m.settings.players[static_cast<size_t>(s)]) && TeamOfSlot(m, s) == line.who + 1) {
+        if (TakesPart(m.settings.players[static_cast<size_t>(s)]) &&
+            TeamOfSlot(m, s) == line.who + 1) {
           line.members.push_back(s);
         }
       }
@@ -641,7 +646,8 @@ TextBox FinalHeadlineBox(const MatchResult& r) {
 std::vector<TextBox> FinalRankBoxes(const MatchResult& r) {
   int widest = 0;
   for (const RankLine& l : r.ranks) {
-    widest = std::max(widest, SpanWidth(l.text, kRankScale) + static_cast<int>(l.members.size()) * 14);
+    widest =
+        std::max(widest, SpanWidth(l.text, kRankScale) + static_cast<int>(l.members.size()) * 14);
   }
   std::vector<TextBox> boxes;
   const int x = kViewWidth / 2 - widest / 2;

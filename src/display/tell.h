@@ -45,8 +45,8 @@ std::vector<WormLabel> MakeWormLabels(const Game& g, const SlotNames& names, boo
 
 // Where labels may go and what they must leave uncovered.
 struct LabelArea {
-  TextBox bounds;                 // every label inside
-  std::vector<TextBox> keepOut;   // never covered
+  TextBox bounds;                   // every label inside
+  std::vector<TextBox> keepOut;     // never covered
   std::vector<TextBox> preferFree;  // covered only when nothing else is left
 };
 // The arena inside its frame, the HUD and energy bars outside it; the countdown's word in
@@ -83,10 +83,10 @@ std::vector<MatchEvent> FirstDeaths(const std::vector<MatchEvent>& raised);
 SpanLine RoundResultLine(int round, int winner, bool teams, const SlotNames& names);
 
 struct RankLine {
-  int place = 1;   // equal wins share a place
-  int who = 0;     // a slot, or a team 0..3
+  int place = 1;  // equal wins share a place
+  int who = 0;    // a slot, or a team 0..3
   int wins = 0;
-  SpanLine text;   // "1. player 3  5 rounds"
+  SpanLine text;             // "1. player 3  5 rounds"
   std::vector<int> members;  // teams: the slots whose colours are shown beside
 };
 struct MatchResult {
@@ -118,10 +118,10 @@ struct TellState {
     SpanLine line;
     double shownAt = 0;
   };
-  std::vector<Notice> notices;  // oldest first
-  TextBox noticeBox;            // where the current notices stand (empty: none)
-  SpanLine result;              // the last round's result
-  double resultAt = -1;         // when it was told (-1: none)
+  std::vector<Notice> notices;    // oldest first
+  TextBox noticeBox;              // where the current notices stand (empty: none)
+  SpanLine result;                // the last round's result
+  double resultAt = -1;           // when it was told (-1: none)
   std::vector<WormLabel> labels;  // the round's labels, laid out once
   double labelsFor = -1;          // the round start they were laid out for
   struct Marker {

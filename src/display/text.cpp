@@ -140,8 +140,8 @@ int DrawText(Canvas& c, int x, int y, std::string_view text, uint32_t colour, in
         if (scale == 1) {
           c.Pixel(px, py);
         } else {
-          c.FillRect(static_cast<float>(px), static_cast<float>(py),
-                     static_cast<float>(px + scale), static_cast<float>(py + scale));
+          c.FillRect(static_cast<float>(px), static_cast<float>(py), static_cast<float>(px + scale),
+                     static_cast<float>(py + scale));
         }
       }
     }
