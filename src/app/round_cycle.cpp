@@ -130,6 +130,7 @@ void ShowMatchEvents(Game& g) {
 
 void StartMatch(Game& g, int teamMode) {
   BeginMatch(g, teamMode);
+  g.tell = TellState{};
   g.menu.MainList().Clear();
   ShowBonusPlaces(g);
   BuildHud(g);
