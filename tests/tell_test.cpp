@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/game.h"
+#include "display/canvas.h"
 #include "display/hooks.h"
 #include "display/tell.h"
 #include "match/arena/worm.h"
@@ -117,15 +118,15 @@ TEST(LabelText, SaysWhoPlaysWhichKindWhatItDoesAndAPersonsKeys) {
   // Slot 0: a person, kind 1 (traveller, held), team 1, keys by their short names.
   EXPECT_TRUE(labels[0].person);
   EXPECT_EQ(labels[0].lines,
-            (std::vector<std::string>{"player 1 traveller t1", "hold: passes through trails",
+            (std::vector<std::string>{"player 1 traveller team 1", "hold: passes through trails",
                                       "turn l shift / r shift  fire enter"}));
   // Slot 1: a computer player, kind 8 (multiplier, pressed): no keys.
   EXPECT_FALSE(labels[1].person);
-  EXPECT_EQ(labels[1].lines,
-            (std::vector<std::string>{"player 2 multiplier t2 cpu", "fire: splits into heads"}));
+  EXPECT_EQ(labels[1].lines, (std::vector<std::string>{"player 2 multiplier team 2 cpu",
+                                                       "fire: splits into heads"}));
   // A name the set-up gives is told instead of the number; a person's label stands out by
   // its keys line and is drawn with a solid border.
-  EXPECT_EQ(labels[3].lines.front(), "ada speeder t4");
+  EXPECT_EQ(labels[3].lines.front(), "ada speeder team 4");
   // Without the kinds' lines (when they cannot all fit) the rest stays.
   EXPECT_EQ(MakeWormLabels(r.g, names, false)[0].lines.size(), 2u);
 }
@@ -155,6 +156,36 @@ TEST(LabelLayoutSurprise, LabelsStandInRowsWhenStartPlacesAreASurprise) {
     // Rows by slot, nothing to do with where the worm starts.
     if (i > 0) EXPECT_GE(labels[i].box.y, labels[i - 1].box.y);
   }
+}
+
+// ---- The letters. ----
+
+// Every letter stays inside the box TextWidth and TextHeight give (labels and plates are
+// sized by them), at both scales; a letter the table lacks is still drawn, as a box.
+TEST(Letters, TextStaysInsideTheBoxItsWidthAndHeightGive) {
+  std::string all;
+  for (char ch = ' '; ch <= '~'; ++ch) all += ch;
+  for (const std::string& text : {all, std::string("\x01"), std::string("player 12 ygpqj")}) {
+    for (int scale : {1, 2}) {
+      Canvas c;
+      c.Begin();
+      const int x = 3, y = 5;
+      const int end = DrawText(c, x, y, text, 0x00FF00, scale);
+      EXPECT_EQ(end, x + static_cast<int>(text.size()) * kGlyphAdvance * scale);
+      const TextBox box{x, y, TextWidth(text, scale), TextHeight(scale)};
+      int inside = 0, outside = 0;
+      for (int py = 0; py < 40; ++py) {
+        for (int px = 0; px < kViewWidth; ++px) {
+          if (c.At(px, py) == 0) continue;
+          EXPECT_EQ(c.At(px, py), 0xFF00FF00u);
+          (box.ContainsPoint(px, py) ? inside : outside) += 1;
+        }
+      }
+      EXPECT_GT(inside, 0) << text;
+      EXPECT_EQ(outside, 0) << text;
+    }
+  }
+  EXPECT_EQ(TextWidth(""), 0);
 }
 
 // ---- Who killed whom. ----

@@ -429,7 +429,7 @@ std::vector<WormLabel> MakeWormLabels(const Game& g, const SlotNames& names, boo
     l.person = IsHumanSlot(p);
     const KindText kind = KindTextOf(w.kind);
     std::string head = SlotName(names, s) + " " + kind.title;
-    if (g.match.TeamMode != 0) head += " t" + std::to_string(TeamOfSlot(g, s));
+    if (g.match.TeamMode != 0) head += " team " + std::to_string(TeamOfSlot(g, s));
     if (!l.person) head += " cpu";
     l.lines.push_back(head);
     if (full) l.lines.push_back(std::string(kind.held ? "hold: " : "fire: ") + kind.ability);

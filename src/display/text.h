@@ -1,4 +1,4 @@
-// Small coloured text drawn into an overlay canvas: a built-in 5 by 7 letter table, each
+// Small coloured text drawn into an overlay canvas: a built-in 5 by 8 letter table, each
 // letter a square of `scale` by `scale` pixels per dot. Used for what the game tells its
 // players over the view (labels, notices, winner lines), where the menu's word pictures,
 // all of one colour, cannot say whose a name is.
@@ -12,7 +12,7 @@
 namespace tdx {
 
 inline constexpr int kGlyphWidth = 5;
-inline constexpr int kGlyphHeight = 7;
+inline constexpr int kGlyphHeight = 8;   // the last row for tails below the line
 inline constexpr int kGlyphAdvance = 6;  // a letter and the gap after it
 
 // A box on the view in whole pixels: x, y its top-left corner.

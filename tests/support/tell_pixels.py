@@ -149,7 +149,7 @@ def text(shot, source, y, pieces):
             rows = table.get(ch)
             if rows is None:
                 sys.exit('no letter %r in the table' % ch)
-            for r in range(7):
+            for r in range(len(rows)):
                 for c in range(5):
                     on = rows[r] & (0x10 >> c)
                     got = px[y + r * scale][x + c * scale]
@@ -158,7 +158,7 @@ def text(shot, source, y, pieces):
                     if bool(on) != hit:
                         wrong += 1
             x += 6 * scale
-    print('%r: %d of %d dots differ' % (line, wrong, 35 * len(line)))
+    print('%r: %d of %d dots differ' % (line, wrong, 40 * len(line)))
     if lit == 0 or wrong > 0:
         sys.exit('the view does not read %r at row %d' % (line, y))
 
