@@ -18,6 +18,7 @@
 #include "display/palette.h"
 #include "display/presentation.h"
 #include "display/scene.h"
+#include "display/tell.h"
 #include "match/match.h"
 #include "menu/menu_items.h"
 #include "menu/settings.h"
@@ -42,6 +43,7 @@ struct Game : Match {
   SlotPictures palettePictures;  // the archives' pictures in slot colours, for the palettes
   Canvas beforeCanvas;           // the before-render hook draws here (under the sprites)
   Canvas afterCanvas;            // the after-render hook draws here (over everything)
+  TellState tell;                // labels, notices and results told over the view
   AssetTables assets;
   AudioState audio;
   // The look's generator decides only what is seen or heard (music choice, background);

@@ -604,6 +604,16 @@ bool NetWindow::StepMatch() {
     if (g.phase == GamePhase::Loading || g.phase == GamePhase::LoadingDone) LoadingDoneStep(g);
     DestroyTicker(g);
     static_cast<Match&>(g) = s.Start();
+    // Over a network the labels and notices say whose machine each worm plays on.
+    g.tell = TellState{};
+    for (const net::LobbyEntry& e : s.Lobby()) {
+      for (int slot = 0; slot < kPlayerSlots; ++slot) {
+        if (e.slots >> slot & 1) {
+          g.tell.names[static_cast<size_t>(slot)] =
+              "player " + std::to_string(slot + 1) + " (" + Shown(e.name, 10) + ")";
+        }
+      }
+    }
     for (auto& list : g.menu.lists) list.Clear();
     ShowBonusPlaces(g);
     BuildHud(g);

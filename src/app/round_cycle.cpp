@@ -10,6 +10,7 @@
 #include "display/hooks.h"
 #include "display/hud.h"
 #include "display/match_view.h"
+#include "display/tell.h"
 #include "match/bonus/bonus_places.h"
 #include "match/weapons/bonus_objects.h"
 #include "match/weapons/projectiles.h"
@@ -122,12 +123,14 @@ void ShowMatchEvents(Game& g) {
       default: break;  // sounds are heard at the end of the frame
     }
   }
+  TellMatchEvents(g);
 }
 
 }  // namespace
 
 void StartMatch(Game& g, int teamMode) {
   BeginMatch(g, teamMode);
+  g.tell = TellState{};
   g.menu.MainList().Clear();
   ShowBonusPlaces(g);
   BuildHud(g);

@@ -6,6 +6,7 @@
 
 #include "app/game.h"
 #include "display/palette.h"
+#include "display/tell.h"
 #include "match/arena/arena.h"
 #include "match/arena/worm.h"
 #include "match/phase.h"
@@ -170,6 +171,7 @@ void AfterRender(Game& g) {
     c.SetPenColour(kLoadingDarkGreen);
     c.Line(279, 301, 279 + l, 301);
   }
+  DrawTellings(g, c);
 }
 
 void RandomiseBackground(Game& g) {
