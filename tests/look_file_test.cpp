@@ -64,6 +64,10 @@ TEST(LookText, ReadsGoodBadAndPartialTexts) {
       {"colors = blue_yellow\r\nclassic = no\r\n", kBlueYellow, {}},
       {"classic = on\ncolours = redgreen", {true, ColourVision::RedGreen}, {}},
       {"classic = no\nclassic = true\n", kClassic, {}},  // the last line says it
+      {"\xEF\xBB\xBF"
+       "classic = yes\n",
+       kClassic,
+       {}},
       // A bad line leaves its setting as it was; the others still count.
       {"colours = red-green\ncolours = purple\n",
        kRedGreen,

@@ -52,7 +52,8 @@ std::string Trim(const std::string& s) {
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
-  size_t at = 0;
+  // An editor may begin the file with the UTF-8 byte order mark.
+  size_t at = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   while (at < text.size()) {
     size_t end = text.find('\n', at);
     if (end == std::string::npos) end = text.size();
