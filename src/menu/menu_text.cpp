@@ -38,7 +38,8 @@ int AddTextTo(TMenuZoznam& list, Game& g, int x, int y, int tag, const std::stri
                                   scale, kOrdinaryWord);
     const double advance =
         c >= '0' && c <= '9' ? 0.6 * n->pictureWidth * 1.6 : 0.8 * n->pictureWidth;
-    at += advance * k * (c == '.' || c == ':' ? 0.6 : 1.0) + shift;
+    // The shift moves this letter only, as along the ticker: the next starts where it would.
+    at += advance * k * (c == '.' || c == ':' ? 0.6 : 1.0);
   }
   return static_cast<int>(at);
 }
