@@ -25,7 +25,8 @@ struct BackgroundGrid {
 // Draws into g.beforeCanvas (begun afresh): in the match phases only, the background
 // grid, the arena frame, the energy bars and the trails from ArenaMap.
 void BeforeRender(Game& g);
-// Draws into g.afterCanvas (begun afresh): the pop-up frame and the loading bar.
+// Draws into g.afterCanvas (begun afresh): the pop-up frame and the loading bar, then what
+// the match tells its players (display/tell.h).
 void AfterRender(Game& g);
 
 // A new background grid for the round.
