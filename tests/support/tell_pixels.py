@@ -16,6 +16,8 @@ import zlib
 # The slots' colours as the match keeps them ($00BBGGRR).
 SLOT_COLOURS = [0x00FF00, 0x0000FF, 0xFF0000, 0xFFFF00, 0x00FFFF, 0xFF00FF,
                 0x80FF00, 0xFF8000, 0x808080, 0x0080FF, 0x8000FF, 0xFF0080]
+# The same as the normal palette draws them: spring green and violet are mended there.
+SHOWN_COLOURS = SLOT_COLOURS[:6] + [0xBBEEAA] + SLOT_COLOURS[7:11] + [0xAA5588]
 
 
 def rgb_of(bgr):
@@ -106,9 +108,10 @@ def labels(shot, classic):
     missing = []
     seen = 0
     for slot, bgr in enumerate(SLOT_COLOURS):
-        colour = rgb_of(bgr)
+        worm_colour = rgb_of(bgr)
+        colour = rgb_of(SHOWN_COLOURS[slot])
         quiet = tuple(v >> 1 for v in colour)
-        worm = [(x, y) for y in range(58, 463) for x in range(18, 623) if pc[y][x] == colour]
+        worm = [(x, y) for y in range(58, 463) for x in range(18, 623) if pc[y][x] == worm_colour]
         if not worm:
             continue
         seen += 1
