@@ -341,22 +341,12 @@ int RunProgram(const AppOptions& options) {
   const bool replaying = !options.replay.empty();
   // A recording of either format: the devices from the program's start (format 1), or a
   // match from its start (format 2).
-  int format = 0;
-  Replay replay;
-  ReplayFrames replayFrames;
-  TapeReader tape;
-  TapeHeader header;
-  if (replaying) {
-    format = RecordingFormatOf(options.replay, error);
-    bool read = format == 1 ? OpenReplay(options.replay, replay, replayFrames, error)
-                : format == 2
-                    ? CheckTape(options.replay, error) && tape.Open(options.replay, header, error)
-                    : false;
-    if (!read) {
-      std::cerr << "tandrix: " << error << "\n";
-      return 1;
-    }
+  OpenedRecording recording;
+  if (replaying && !OpenRecording(options.replay, recording, error)) {
+    std::cerr << "tandrix: " << error << "\n";
+    return 1;
   }
+  const int format = recording.format;
 
   PlatformOptions po;
   po.windowed = options.windowed;
@@ -377,34 +367,23 @@ int RunProgram(const AppOptions& options) {
   auto game = std::make_unique<Game>();
   Game& g = *game;
   g.folders = folders;
-  g.presentation.classic = options.classic;
   FrameClock clock;
   clock.Disable();
   if (options.fixedDt > 0) clock.SetFixedStep(options.fixedDt);
   StartOptions so;
   so.headless = options.headless;
   so.seeded = true;
-  so.seed = format == 1   ? replay.seed
-            : format == 2 ? header.seed
+  so.seed = replaying ? recording.Seed()
             : options.seeded
                 ? options.seed
                 : static_cast<uint64_t>(
                       std::chrono::high_resolution_clock::now().time_since_epoch().count());
-  const uint8_t start = format == 1   ? replay.start
-                        : format == 2 ? 0
-                                      : static_cast<uint8_t>(options.start);
+  const uint8_t start = replaying ? recording.Start() : static_cast<uint8_t>(options.start);
 
   // A replay reads its set-up from the recording. Every match a live run plays is kept in
   // replays/; --record writes it to a file of its own, also while a format-1 recording
   // plays (which turns it into format 2).
-  ReplaySource source;
-  if (format == 1) {
-    source.replay = &replay;
-    source.frames = &replayFrames;
-  } else if (format == 2) {
-    source.tape = &tape;
-    source.header = &header;
-  }
+  const ReplaySource source = recording.Source();
   auto sessionOwner = std::make_unique<Session>(g, clock, so.seed, source);
   Session& session = *sessionOwner;
   session.RecordMatches(replaying ? "" : g.folders.playerData, options.record);

@@ -752,7 +752,6 @@ int RunNetworkWindow(const AppOptions& o) {
   auto game = std::make_unique<Game>();
   Game& g = *game;
   g.folders = folders;
-  g.presentation.classic = o.classic;
   FrameClock clock;
   clock.Disable();
   StartOptions start;

@@ -907,4 +907,23 @@ std::string ScoredRoundLine(const ScoredRound& r) {
          " digest=" + Hex(r.digest);
 }
 
+ReplaySource OpenedRecording::Source() {
+  ReplaySource source;
+  if (format == 1) {
+    source.replay = &replay;
+    source.frames = &frames;
+  } else if (format == 2) {
+    source.tape = &tape;
+    source.header = &header;
+  }
+  return source;
+}
+
+bool OpenRecording(const std::string& path, OpenedRecording& r, std::string& error) {
+  r.format = RecordingFormatOf(path, error);
+  return r.format == 1   ? OpenReplay(path, r.replay, r.frames, error)
+         : r.format == 2 ? CheckTape(path, error) && r.tape.Open(path, r.header, error)
+                         : false;
+}
+
 }  // namespace tdx

@@ -125,6 +125,24 @@ struct ReplaySource {
   const TapeHeader* header = nullptr;
 };
 
+// A recording of either format opened to be played back.
+struct OpenedRecording {
+  int format = 0;  // 1 or 2
+  Replay replay;   // format 1: its header and its frames
+  ReplayFrames frames;
+  TapeReader tape;  // format 2
+  TapeHeader header;
+
+  uint64_t Seed() const { return format == 1 ? replay.seed : header.seed; }
+  // The match a format-1 recording's command line asked for; a match recording needs none.
+  uint8_t Start() const { return format == 1 ? replay.start : 0; }
+  ReplaySource Source();
+};
+
+// Opens `path` in whichever format it is (a match recording is checked whole first); false
+// with `error` naming the file and the fault.
+bool OpenRecording(const std::string& path, OpenedRecording& r, std::string& error);
+
 // A run as the frame loop plays it: live, or a recording played back and checked (format 1:
 // the devices from the program's start; format 2: a match from its start). One frame at a
 // time: input in, frame step, scored rounds out. Live runs and format-1 replays record every

@@ -94,19 +94,12 @@ int RunExport(const AppOptions& options) {
   }
 
   std::string error;
-  const int format = RecordingFormatOf(options.replay, error);
-  Replay replay;
-  ReplayFrames replayFrames;
-  TapeReader tape;
-  TapeHeader header;
-  const bool read =
-      format == 1   ? OpenReplay(options.replay, replay, replayFrames, error)
-      : format == 2 ? CheckTape(options.replay, error) && tape.Open(options.replay, header, error)
-                    : false;
-  if (!read) {
+  OpenedRecording recording;
+  if (!OpenRecording(options.replay, recording, error)) {
     std::cerr << "tandrix: " << error << "\n";
     return 1;
   }
+  const int format = recording.format;
   long long total = RecordedFrames(options.replay, format);
   if (options.frames >= 0 && options.frames < total) total = options.frames;
 
@@ -145,20 +138,13 @@ int RunExport(const AppOptions& options) {
   OfflineMixer* mixer = nullptr;
   StartOptions so;
   so.seeded = true;
-  so.seed = format == 1 ? replay.seed : header.seed;
+  so.seed = recording.Seed();
   so.mixer = [&mixer] {
     auto m = std::make_unique<OfflineMixer>();
     mixer = m.get();
     return m;
   };
-  ReplaySource source;
-  if (format == 1) {
-    source.replay = &replay;
-    source.frames = &replayFrames;
-  } else {
-    source.tape = &tape;
-    source.header = &header;
-  }
+  const ReplaySource source = recording.Source();
   auto session = std::make_unique<Session>(g, clock, so.seed, source);
   session->RecordMatches("", "");
   if (!StartUp(g, so)) {
@@ -173,7 +159,7 @@ int RunExport(const AppOptions& options) {
     restoreSignals();
     return 1;
   }
-  g.menu.StartRequest = format == 1 ? replay.start : 0;
+  g.menu.StartRequest = recording.Start();
   g.menu.NetworkOffered = false;
   g.menu.SetupName = "the recording's set-up";
   clock.Enable();
