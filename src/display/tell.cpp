@@ -676,17 +676,23 @@ int DrawSpans(Canvas& c, const Game& g, int x, int y, const SpanLine& line, int 
   return x;
 }
 
+void ForgetTellings(TellState& t, bool result) {
+  t.notices.clear();
+  t.noticeBox = {};
+  for (auto& m : t.markers) m.since = -1;
+  t.labels.clear();
+  if (result) {
+    t.result.clear();
+    t.resultAt = -1;
+  }
+}
+
 void TellMatchEvents(Game& g) {
   if (!g.presentation.Extras()) return;
   TellState& t = g.tell;
   for (const MatchEvent& e : g.events.raised) {
     switch (e.kind) {
-      case MatchEvent::Kind::RoundPrepared:
-        t.notices.clear();
-        t.noticeBox = {};
-        for (auto& m : t.markers) m.since = -1;
-        t.labels.clear();
-        break;
+      case MatchEvent::Kind::RoundPrepared: ForgetTellings(t, false); break;
       case MatchEvent::Kind::RoundScored:
         t.result = RoundResultLine(g.match.Scored.empty() ? 1 : g.match.Scored.back().round,
                                    e.value, g.match.TeamMode != 0, t.names);

@@ -134,6 +134,9 @@ struct TellState {
 // What a step raised that is told (deaths, results, a new round); call after the step's
 // events were shown. Does nothing under --classic.
 void TellMatchEvents(Game& g);
+// Forgets the notices, markers and labels told so far (a new round; a replay moved to
+// another place, which also forgets the last round's result). The names stay.
+void ForgetTellings(TellState& t, bool result);
 // Draws what is told on the after canvas (called last by the after-render hook).
 void DrawTellings(Game& g, Canvas& c);
 
