@@ -22,6 +22,7 @@
 #include "display/hud.h"
 #include "display/match_view.h"
 #include "display/renderer.h"
+#include "display/tell.h"
 #include "menu/main_menu.h"
 #include "menu/menu_items.h"
 #include "menu/menu_text.h"
@@ -137,7 +138,6 @@ class ReplaysWindow {
   std::string shownOverlay_;
   std::string note_;  // a word for a few seconds (a picture saved)
   Clock::time_point noteUntil_{};
-  bool drewFrame_ = false;
 };
 
 void ReplaysWindow::Trace(const std::string& line) const {
@@ -284,14 +284,14 @@ void ReplaysWindow::StopWatching() {
   Refresh();
 }
 
-// A seek lands with no events: the match's screens of before it go, the display is built
-// anew for where it landed.
+// A seek lands with no events: the match's screens and what was told before it go, the
+// display is built anew (the frame's showing copies the match where it landed).
 void ReplaysWindow::Seek(int64_t frame) {
   Game& g = g_;
   cursor_->SeekFrame(frame);
   owed_ = 0;
   for (auto& list : g.menu.lists) list.Clear();
-  static_cast<Match&>(g) = cursor_->Current();
+  ForgetTellings(g.tell, true);
   BuildHud(g);
   Trace("replay=seek frame=" + std::to_string(cursor_->Frame()));
 }
@@ -451,7 +451,6 @@ bool ReplaysWindow::Run(long long& frames) {
     if (screen_ == Screen::Watch) DrawBar();
     renderer.Draw(g.scene, g.beforeCanvas, g.afterCanvas);
     platform_.Present();
-    drewFrame_ = true;
     if (pictureWanted_) {
       pictureWanted_ = false;
       std::error_code ec;
