@@ -297,7 +297,9 @@ TEST_F(ReadableHud, ScoresSitUnderTheirPlayersSquareOrTheirTeamsBadge) {
       ExpectPlaced(h.scoreDigits[0], {16, 44, xs});
       if (!teams) {
         ASSERT_EQ(h.markers.size(), 12u);
-        if (c.wins > 0) EXPECT_EQ(h.markers[0]->MaterialName(), ColourName(5));
+        if (c.wins > 0) {
+          EXPECT_EQ(h.markers[0]->MaterialName(), ColourName(5));
+        }
         ExpectPlaced(h.scoreDigits[11], {16, 44, {190 + 11 * 37}});
       } else {
         // A small caption and the team's badge beside it, not a big number.
@@ -406,7 +408,9 @@ TEST(HudPictures, NothingOverlapsOrLeavesTheStripAboveTheArena) {
               << "'" << a.name << "' leaves the view: " << a.x0 << "," << a.y0 << " - " << a.x1
               << "," << a.y1;
           // The title logo stands at the arena's corner; the rest keeps above the arena.
-          if (i > 0) EXPECT_LE(a.y1, 56) << "'" << a.name << "' reaches into the arena";
+          if (i > 0) {
+            EXPECT_LE(a.y1, 56) << "'" << a.name << "' reaches into the arena";
+          }
           for (size_t j = i + 1; j < shown.size(); ++j) {
             const Box& b = shown[j];
             const bool overlap = a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;

@@ -180,7 +180,9 @@ TEST_F(LookFileTest, ABadFileNeverStopsTheGame) {
     EXPECT_EQ(ReadLookAtStart(dir.string(), true, messages), c.want) << c.name;
     ASSERT_EQ(messages.size(), 1u) << c.name;
     EXPECT_EQ(messages[0].rfind(c.message, 0), 0u) << c.name << ": " << messages[0];
-    if (!c.content.empty()) EXPECT_EQ(Read(path), c.content) << c.name << ": left as it was";
+    if (!c.content.empty()) {
+      EXPECT_EQ(Read(path), c.content) << c.name << ": left as it was";
+    }
   }
 }
 

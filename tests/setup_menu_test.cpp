@@ -727,7 +727,9 @@ TEST_F(SetupScreen, HoveringAKindAStartRuleOrAHeadingExplainsItInALine) {
       EXPECT_EQ(Names(kTagHelpLine), classic || !picture ? std::vector<std::string>{}
                                                          : std::vector<std::string>{picture});
       for (const auto& n : g.menu.MainList().Nodes()) {
-        if (n->tag == kTagHelpLine) EXPECT_FALSE(n->selectable);
+        if (n->tag == kTagHelpLine) {
+          EXPECT_FALSE(n->selectable);
+        }
       }
       // The title steps aside for the line.
       EXPECT_EQ(g.TitleSprite->visible, classic || !picture);
@@ -982,7 +984,9 @@ TEST(SetupScreenPictures, HelpLinesFitAboveTheTableAndBesideTheKindPopup) {
     EXPECT_GE(cx - w / 2, 0);
     EXPECT_LE(cx + w / 2, right);
     const Material* m = menu.Find(l.picture);
-    if (m && m->picture) EXPECT_LE(kHelpY + m->picture->height, 78);
+    if (m && m->picture) {
+      EXPECT_LE(kHelpY + m->picture->height, 78);
+    }
   };
   // Beside the kind pop-up, whose frame starts at x 440.
   for (const SetupHelpLine& l : kKindHelp) fits(l, kHelpBesideKindsX, 440);

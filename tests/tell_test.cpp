@@ -154,7 +154,9 @@ TEST(LabelLayoutSurprise, LabelsStandInRowsWhenStartPlacesAreASurprise) {
     for (size_t j = i + 1; j < labels.size(); ++j)
       EXPECT_FALSE(labels[i].box.Overlaps(labels[j].box));
     // Rows by slot, nothing to do with where the worm starts.
-    if (i > 0) EXPECT_GE(labels[i].box.y, labels[i - 1].box.y);
+    if (i > 0) {
+      EXPECT_GE(labels[i].box.y, labels[i - 1].box.y);
+    }
   }
 }
 
@@ -361,7 +363,9 @@ TEST(WinnerLines, TheFinalScreenRanksEveryPlayerOrTeamAndNamesTheWinnerOrTheTie)
         if (s % 4 == 0) team1.push_back(s);
       }
       for (const RankLine& l : r.ranks) {
-        if (l.who == 0) EXPECT_EQ(l.members, team1);
+        if (l.who == 0) {
+          EXPECT_EQ(l.members, team1);
+        }
       }
     } else {
       // A player's name is in its colour.
@@ -389,7 +393,9 @@ TEST(WinnerLines, TheFinalRankingFitsBetweenTheTitleAndTheMenuWordsAtTwelvePlaye
     for (size_t i = 0; i < ranks.size(); ++i) {
       EXPECT_TRUE(view.Contains(ranks[i]));
       EXPECT_FALSE(ranks[i].Overlaps(head));
-      if (i > 0) EXPECT_FALSE(ranks[i].Overlaps(ranks[i - 1]));
+      if (i > 0) {
+        EXPECT_FALSE(ranks[i].Overlaps(ranks[i - 1]));
+      }
       EXPECT_LE(ranks[i].Bottom(), 366);  // above "main_menu" at y 370
     }
   }
