@@ -377,10 +377,10 @@ void ReplaysWindow::ShowOverlay() {
   std::string left = paused_ ? "paused" : "";
   if (speed_ != kNormalSpeed) {
     const double s = kSpeeds[speed_];
-    left += (left.empty() ? "" : " ") +
-            (s < 1 ? "1-" + std::to_string(static_cast<int>(std::lround(1 / s)))
-                   : std::to_string(static_cast<int>(s))) +
-            "x";
+    if (!left.empty()) left += ' ';
+    left += s < 1 ? "1-" + std::to_string(static_cast<int>(std::lround(1 / s)))
+                  : std::to_string(static_cast<int>(s));
+    left += 'x';
   }
   if (round > 0) right = "round " + std::to_string(round) + "  " + right;
   if (!note_.empty() && Clock::now() > noteUntil_) note_.clear();
@@ -499,7 +499,7 @@ std::string ListingLine(const ReplayListing& r) {
     for (int t = 0; t < 4; ++t) {
       bool used = false;
       for (const ReplayPlayer& p : r.players) used = used || p.team == t + 1;
-      if (used) line += " " + std::to_string(r.wins[static_cast<size_t>(t)]);
+      if (used) line.append(" ").append(std::to_string(r.wins[static_cast<size_t>(t)]));
     }
   }
   line += "  " + std::to_string(r.rounds) + (r.rounds == 1 ? " round" : " rounds");

@@ -61,7 +61,7 @@ std::string DeathNotice(const MatchEvent& death, const SlotNames& names) {
   if (by == dead) {
     line += " its own ";
   } else if (by >= 0 && by < kPlayerSlots) {
-    line += " " + SlotName(names, by) + "'s ";
+    line.append(" ").append(SlotName(names, by)).append("'s ");
   } else {
     line += StartsWithVowel(t.thing) ? " an " : " a ";
   }
