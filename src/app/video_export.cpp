@@ -8,9 +8,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -81,6 +84,16 @@ class Progress {
   std::chrono::steady_clock::time_point last_{};
 };
 
+// When the recorded match began: the file was written as it ended, its length earlier.
+std::time_t PlayedAt(const std::string& path, long long frames) {
+  std::error_code ec;
+  const auto written = std::filesystem::last_write_time(path, ec);
+  if (ec) return 0;
+  const std::time_t end =
+      std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
+  return end - static_cast<std::time_t>(frames / kVideoFramesPerSecond);
+}
+
 }  // namespace
 
 int RunExport(const AppOptions& options) {
@@ -101,6 +114,7 @@ int RunExport(const AppOptions& options) {
   }
   const int format = recording.format;
   long long total = RecordedFrames(options.replay, format);
+  const std::time_t playedAt = PlayedAt(options.replay, total);
   if (options.frames >= 0 && options.frames < total) total = options.frames;
 
   std::unique_ptr<OffscreenGl> gl = OffscreenGl::Create(error);
@@ -133,6 +147,9 @@ int RunExport(const AppOptions& options) {
   Game& g = *game;
   g.folders = FindFolders();
   g.presentation.classic = options.classic;
+  // The clock on the top line shows the time of day the match was played, not the time
+  // of the export, so the same recording always makes the same video.
+  g.clockTime = [&g, playedAt] { return static_cast<long long>(playedAt) + std::llround(g.Now); };
   FrameClock clock;
   clock.Disable();
   OfflineMixer* mixer = nullptr;

@@ -65,7 +65,8 @@ left=$(ls -A "$work/out" | wc -l)
 echo "export_video: 10 s exported: $frames frames, sound at $loudest dB at its loudest"
 
 # The same recording gives the same video: pictures and sound owe nothing to the clock
-# of the machine or how fast it went.
+# of the machine or how fast it went (the top line's clock shows when the match was
+# played, so two exports a minute apart still agree).
 for n in 1 2; do
   run --replay "$recording" --export "$work/again$n.mkv" --frames 150 2>"$work/err" ||
     fail "a short export failed: $(tail -3 "$work/err")"
