@@ -63,6 +63,31 @@ std::vector<std::string> SoundCodec(const std::string& ending) {
   return {};
 }
 
+// Removes what an export to the same name left when it was killed before it could tidy
+// up: its hidden temporaries carry the number of a process that no longer runs. Those of
+// an export still running are left alone.
+void RemoveLeftovers(const fs::path& folder, const std::string& stem, const std::string& ending) {
+  const std::string start = "." + stem + "-";
+  const std::string kinds[] = {ending, ".pictures" + ending, ".sound.raw", ".log.txt"};
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, start.size(), start) != 0) continue;
+    size_t digits = start.size();
+    while (digits < name.size() && std::isdigit(static_cast<unsigned char>(name[digits])) != 0) {
+      ++digits;
+    }
+    if (digits == start.size() || digits - start.size() > 9) continue;
+    const std::string rest = name.substr(digits);
+    if (std::find(std::begin(kinds), std::end(kinds), rest) == std::end(kinds)) continue;
+    const pid_t owner =
+        static_cast<pid_t>(std::stol(name.substr(start.size(), digits - start.size())));
+    if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    std::error_code removed;
+    fs::remove(it->path(), removed);
+  }
+}
+
 }  // namespace
 
 std::string FindProgram(const std::string& name, const std::string& searchPath) {
@@ -102,6 +127,7 @@ bool VideoEncoder::Start(const std::string& ffmpeg, const std::string& path, std
   }
   const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
   const std::string stem = p.stem().string();
+  RemoveLeftovers(folder, stem, ending_);
   std::string tag(1, '-');
   tag += std::to_string(::getpid());
   auto temporary = [&](const std::string& what, const std::string& ending) {

@@ -28,6 +28,7 @@
 #include "display/gl_renderer.h"
 #include "display/hooks.h"
 #include "display/match_view.h"
+#include "menu/look_file.h"
 
 namespace tdx {
 namespace {
@@ -146,7 +147,6 @@ int RunExport(const AppOptions& options) {
   auto game = std::make_unique<Game>();
   Game& g = *game;
   g.folders = FindFolders();
-  g.presentation.classic = options.classic;
   // The clock on the top line shows the time of day the match was played, not the time
   // of the export, so the same recording always makes the same video.
   g.clockTime = [&g, playedAt] { return static_cast<long long>(playedAt) + std::llround(g.Now); };
@@ -170,6 +170,9 @@ int RunExport(const AppOptions& options) {
     restoreSignals();
     return 1;
   }
+  // The video shows the match as the player sees it in the game: in the colours and the
+  // look their tandrix-look.ini chose (an export writes no file of theirs).
+  ReadLookFile(g, options.classic, false);
   if (format == 2 && !session->StartTape(error)) {
     std::cerr << "tandrix: " << options.replay << ": " << error << "\n";
     ShutDown(g);

@@ -2,9 +2,12 @@
 # A recording turned into a video with --export, drawn off-screen with no display at all:
 # ten seconds of a match come out as ten seconds of video, 600 frames at sixty a second,
 # with a sound track that is not silent, under a name with spaces and quotes; nothing but
-# the video is left in its folder; two exports of the same recording are the same. The errors: no ffmpeg on PATH, a folder that does not
-# exist, a name with no ending, a kind of file ffmpeg cannot write (its own complaint is
-# passed on) and a file that is no recording. A failed export leaves no file behind.
+# the video is left in its folder; two exports of the same recording are the same, and
+# the video heeds the player's tandrix-look.ini as the game does; what a killed export
+# left is tidied by the next one to the same name. The errors: no ffmpeg on PATH, a folder
+# that does not exist, a name with no ending, a kind of file ffmpeg cannot write (its own
+# complaint is passed on) and a file that is no recording. A failed export leaves no file
+# behind.
 set -uo pipefail
 : "${TANDRIX_BINARY:?set by ctest: the tandrix binary}"
 : "${TANDRIX_GAME_DATA:?set by ctest: the generated game folder}"
@@ -75,6 +78,42 @@ for n in 1 2; do
 done
 [ "$(grep -c . "$work/again1.md5")" -ge 150 ] || fail "the short export has too few frames"
 cmp -s "$work/again1.md5" "$work/again2.md5" || fail "two exports of the same recording differ"
+
+# The video looks as the player's game does: tandrix-look.ini's classic = yes is heeded
+# just as --classic is, and differs from the look the game has by default.
+printf 'classic = yes\n' >"$work/game/tandrix-look.ini"
+run --replay "$recording" --export "$work/look.mkv" --frames 150 2>"$work/err" ||
+  fail "an export with a look file failed: $(tail -3 "$work/err")"
+rm "$work/game/tandrix-look.ini"
+run --replay "$recording" --export "$work/classic.mkv" --frames 150 --classic 2>"$work/err" ||
+  fail "an export with --classic failed: $(tail -3 "$work/err")"
+for name in look classic; do
+  ffmpeg -v error -i "$work/$name.mkv" -f framemd5 - | grep -v '^#' >"$work/$name.md5" ||
+    fail "the $name export cannot be decoded"
+done
+cmp -s "$work/look.md5" "$work/classic.md5" ||
+  fail "an export with classic = yes in tandrix-look.ini differs from one with --classic"
+! cmp -s "$work/look.md5" "$work/again1.md5" ||
+  fail "an export with classic = yes looks the same as one in the game's own look"
+[ ! -e "$work/game/tandrix-look.ini" ] || fail "an export wrote tandrix-look.ini"
+
+# What a killed export left is removed by the next export to the same name; the
+# temporaries of one still running, and those of other names, are not.
+mkdir "$work/killed"
+sleep 0 &
+dead=$!
+wait "$dead"
+for f in ".clip-$dead.mkv" ".clip-$dead.pictures.mkv" ".clip-$dead.sound.raw" \
+  ".clip-$dead.log.txt" ".clip-$$.sound.raw" ".other-$dead.sound.raw" ".clip-$dead.notes"; do
+  : >"$work/killed/$f"
+done
+run --replay "$recording" --export "$work/killed/clip.mkv" --frames 30 2>"$work/err" ||
+  fail "an export beside a killed one's leftovers failed: $(tail -3 "$work/err")"
+left=$(cd "$work/killed" && ls -A | sort | tr '\n' ' ')
+kept=$(printf '%s\n' ".clip-$$.sound.raw" ".clip-$dead.notes" ".other-$dead.sound.raw" clip.mkv |
+  sort | tr '\n' ' ')
+[ "$left" = "$kept" ] ||
+  fail "after an export beside a killed one's leftovers the folder holds: $left"
 
 # 2. Errors, each naming what is wrong and leaving nothing behind.
 expect_error() {  # expected-exit-code expected-text args...
