@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -144,6 +145,10 @@ std::string FoldersText(const GameFolders& f) {
   text += "  set-up             " + absolute(f.config + "/" + kSettingsFileName) + "\n";
   text += "  replays            " + absolute(f.playerData + "/replays") + "\n";
   return text;
+}
+
+bool OwnerRuns(long pid) {
+  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
 }  // namespace tdx

@@ -40,6 +40,10 @@ bool PrepareFolders(const GameFolders& folders, std::string& error);
 // Said after a missing or damaged archive or default set-up of an installed game.
 inline constexpr const char* kReinstallHint = "reinstall the tandrix package";
 
+// Whether the process that named a temporary file after its number still runs; what a
+// process that no longer runs left behind may be removed.
+bool OwnerRuns(long pid);
+
 // The lines --help ends with: the folders this run uses, as absolute paths.
 std::string FoldersText(const GameFolders& folders);
 

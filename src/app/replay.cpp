@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-#include <signal.h>
 #include <sys/stat.h>
 #include <algorithm>
 
@@ -618,17 +617,13 @@ long TemporaryOwner(const std::string& name, const std::string& suffix) {
   return std::stol(number);
 }
 
-bool Running(long pid) {
-  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
-}
-
 void CleanFolder(const fs::path& folder, const std::string& prefix, const std::string& suffix) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.rfind(prefix, 0) != 0 || !it->is_regular_file(ec)) continue;
     long owner = TemporaryOwner(name, suffix);
-    if (owner < 0 || Running(owner)) continue;
+    if (owner < 0 || OwnerRuns(owner)) continue;
     fs::remove(it->path(), ec);
   }
 }

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/folders.h"
+
 extern char** environ;
 
 namespace tdx {
@@ -73,16 +75,12 @@ void RemoveLeftovers(const fs::path& folder, const std::string& stem, const std:
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.compare(0, start.size(), start) != 0) continue;
-    size_t digits = start.size();
-    while (digits < name.size() && std::isdigit(static_cast<unsigned char>(name[digits])) != 0) {
-      ++digits;
-    }
+    const size_t digits = std::min(name.find_first_not_of("0123456789", start.size()), name.size());
     if (digits == start.size() || digits - start.size() > 9) continue;
-    const std::string rest = name.substr(digits);
-    if (std::find(std::begin(kinds), std::end(kinds), rest) == std::end(kinds)) continue;
-    const pid_t owner =
-        static_cast<pid_t>(std::stol(name.substr(start.size(), digits - start.size())));
-    if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    if (std::find(std::begin(kinds), std::end(kinds), name.substr(digits)) == std::end(kinds)) {
+      continue;
+    }
+    if (OwnerRuns(std::stol(name.substr(start.size(), digits - start.size())))) continue;
     std::error_code removed;
     fs::remove(it->path(), removed);
   }
