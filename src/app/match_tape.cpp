@@ -11,6 +11,7 @@
 
 #include "app/recording_bytes.h"
 #include "match/round.h"
+#include "menu/settings.h"
 
 namespace tdx {
 
@@ -74,19 +75,18 @@ void StepTapeFrame(Match& m, SettingsBlock& setup, const TapeFrame& f) {
 }
 
 std::FILE* OpenRecording(const std::string& path, std::string& error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = Why(path, std::string("cannot open (") + std::strerror(errno) + ")");
+  struct stat st {};
+  int why = 0;
+  int fd = OpenPlainFile(path, st, why);
+  if (fd < 0 && why != 0) {
+    error = Why(path, std::string("cannot open (") + std::strerror(why) + ")");
     return nullptr;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fd < 0) {
     error = Why(path, S_ISDIR(st.st_mode) ? "is a folder, not a recording"
                                           : "is not a regular file, so not a recording");
-    ::close(fd);
     return nullptr;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   std::FILE* f = ::fdopen(fd, "rb");
   if (!f) {
     error = Why(path, std::string("cannot open (") + std::strerror(errno) + ")");

@@ -36,8 +36,10 @@ class Writer {
     Put<uint8_t>(static_cast<uint8_t>(v));
   }
   void Raw(const void* p, size_t n) {
-    const auto* b = static_cast<const uint8_t*>(p);
-    bytes.insert(bytes.end(), b, b + n);
+    if (n == 0) return;
+    const size_t at = bytes.size();
+    bytes.resize(at + n);
+    std::memcpy(bytes.data() + at, p, n);
   }
 };
 

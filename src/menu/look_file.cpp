@@ -7,7 +7,6 @@
 #include <cstring>
 #include <iostream>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -212,17 +211,16 @@ namespace {
 // The whole file, or false with `error` saying why not (`missing` when there is none).
 bool ReadText(const std::string& path, std::string& text, bool& missing, std::string& error) {
   missing = false;
-  // Opened without blocking and read only if it is a plain file, as tandrix.cfg is.
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    missing = errno == ENOENT;
-    error = path + ": cannot open the file (" + std::strerror(errno) + ")";
+  struct stat st {};
+  int why = 0;
+  int fd = OpenPlainFile(path, st, why);
+  if (fd < 0 && why != 0) {
+    missing = why == ENOENT;
+    error = path + ": cannot open the file (" + std::strerror(why) + ")";
     return false;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fd < 0) {
     error = path + ": not a plain file";
-    ::close(fd);
     return false;
   }
   if (static_cast<size_t>(st.st_size) > kMaxLookFileSize) {
@@ -230,7 +228,6 @@ bool ReadText(const std::string& path, std::string& text, bool& missing, std::st
     ::close(fd);
     return false;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   text.clear();
   char buf[4096];
   for (;;) {

@@ -11,25 +11,37 @@
 
 namespace tdx {
 
-bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& error) {
-  // Opened without blocking and read only if it is a plain file: a FIFO or a device in its
-  // place would stop the game for good.
+int OpenPlainFile(const std::string& path, struct stat& st, int& openError) {
+  st = {};
+  openError = 0;
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    const int why = errno;
+    openError = errno;
+    return -1;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+bool LoadSettings(const std::string& path, SettingsBlock& out, std::string& error) {
+  struct stat st {};
+  int why = 0;
+  int fd = OpenPlainFile(path, st, why);
+  if (fd < 0 && why != 0) {
     error = path + ": cannot open the settings file (" + std::strerror(why) + ")";
     // The way back to a working game: the build writes the default set-up when none is
     // there (and leaves a player's own set-up alone).
     if (why == ENOENT) error += "; run \"make build\" to write the default set-up";
     return false;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fd < 0) {
     error = path + ": the settings file is not a plain file";
-    ::close(fd);
     return false;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   FILE* f = ::fdopen(fd, "rb");
   if (!f) {
     error = path + ": cannot open the settings file (" + std::strerror(errno) + ")";
